@@ -1,0 +1,59 @@
+#pragma once
+
+#include "service/html_document.h"
+
+#include <QObject>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTimer;
+
+namespace awardsync {
+
+// Loads the service's pages one at a time and hands out the loaded document. It keeps the
+// signed-in state (cookies, in memory only) from one page to the next.
+class PageLoader : public QObject {
+    Q_OBJECT
+public:
+    static constexpr unsigned ReadyStateComplete = 4;
+
+    // `pump` is called between passes of WaitForPage; it must block until something happens
+    // (process events with WaitForMoreEvents) so that a wait never burns a core.
+    explicit PageLoader(std::function<void()> pump, QObject* parent = nullptr);
+    ~PageLoader() override;
+
+    // Starts a plain page request. Only https addresses are accepted; anything else raises Error.
+    void Navigate(const std::string& url);
+    // Starts a form post with exactly `postData` as its body and `headers` ("Name: value" lines,
+    // each ended by CR LF) as additional request headers.
+    void Navigate(const std::string& url, const std::string& postData, const std::string& headers);
+    // Below 4 while a page loads, 4 once it is complete (also when it failed).
+    unsigned ReadyState() const;
+    // Returns once the page is complete. Raises Error when it failed: network failure (with its
+    // reason), timeout, a body over the size limit.
+    void WaitForPage();
+    // The loaded page. Raises Error("Interface not supported") when it is not an HTML page, and
+    // Error when nothing was loaded.
+    const HtmlDocument& Document() const;
+
+    // Limits; the defaults are the program's own, tests shorten them.
+    void setIdleTimeout(std::chrono::milliseconds timeout);
+    void setTotalTimeout(std::chrono::milliseconds timeout);
+    void setMaxBodySize(std::int64_t bytes);
+
+    // Trust the system's certificates plus those in the PEM file `caFile` (none when empty) for
+    // every connection made afterwards. Raises Error when the file cannot be read.
+    static void configureTls(const std::string& caFile);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace awardsync
