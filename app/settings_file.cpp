@@ -1,0 +1,268 @@
+#include "settings_file.h"
+
+#include "core/error.h"
+#include "core/file_access.h"
+#include "core/text.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+namespace awardsync {
+
+namespace {
+
+std::string_view trimBlanks(std::string_view text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return toQt(a).compare(toQt(b), Qt::CaseInsensitive) == 0;
+}
+
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+bool enclosedInQuotes(std::string_view text) {
+    return text.size() >= 2 && isQuote(text.front()) && text.front() == text.back();
+}
+
+// Cuts UTF-8 text to at most `limit` characters without splitting a character.
+std::string cutToCharacters(std::string_view text, std::size_t limit) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (startsCharacter && characters++ == limit) {
+            return std::string(text.substr(0, i));
+        }
+    }
+    return std::string(text);
+}
+
+// A value that would lose its blanks or quotes when read back is written in quotes.
+std::string encodeValue(std::string_view value) {
+    std::string clean(value);
+    for (char& c : clean) {
+        if (c == '\r' || c == '\n') {
+            c = ' ';
+        }
+    }
+    if (clean != trimBlanks(clean) || enclosedInQuotes(clean)) {
+        return '"' + clean + '"';
+    }
+    return clean;
+}
+
+std::optional<std::string_view> sectionName(std::string_view line) {
+    line = trimBlanks(line);
+    if (line.empty() || line.front() != '[') {
+        return std::nullopt;
+    }
+    std::size_t close = line.find(']');
+    if (close == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return trimBlanks(line.substr(1, close - 1));
+}
+
+} // namespace
+
+std::optional<std::int32_t> parseSettingsInteger(std::string_view text) {
+    std::string normal(text);
+    if (normal.size() > 2 && normal[0] == '0' && (normal[1] == 'x' || normal[1] == 'X')) {
+        normal.replace(0, 2, "$");
+    }
+    std::string_view rest = normal;
+    while (!rest.empty() && rest.front() == ' ') {
+        rest.remove_prefix(1);
+    }
+    bool negative = false;
+    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
+        negative = rest.front() == '-';
+        rest.remove_prefix(1);
+    }
+    bool hex = !rest.empty() && rest.front() == '$';
+    if (hex) {
+        rest.remove_prefix(1);
+    }
+    if (rest.empty()) {
+        return std::nullopt;
+    }
+    const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
+    std::uint64_t value = 0;
+    for (char c : rest) {
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+        if (value > limit) {
+            return std::nullopt;
+        }
+    }
+    std::uint32_t word = static_cast<std::uint32_t>(value);
+    if (negative) {
+        word = 0u - word;
+    }
+    return static_cast<std::int32_t>(word);
+}
+
+SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
+    QFile file(path_);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        *this = SettingsFile(path_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+}
+
+SettingsFile::SettingsFile(QString path, std::string_view content) : path_(std::move(path)) {
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t stop = content.find_first_of("\r\n", start);
+        if (stop == std::string_view::npos) {
+            lines_.push_back({std::string(content.substr(start)), ""});
+            break;
+        }
+        std::size_t endLength =
+            (content[stop] == '\r' && stop + 1 < content.size() && content[stop + 1] == '\n') ? 2 : 1;
+        lines_.push_back(
+            {std::string(content.substr(start, stop - start)), std::string(content.substr(stop, endLength))});
+        start = stop + endLength;
+    }
+}
+
+std::optional<std::size_t> SettingsFile::findSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        auto name = sectionName(lines_[i].text);
+        if (name && sameName(*name, section)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> SettingsFile::findKey(std::size_t sectionLine, std::string_view key) const {
+    for (std::size_t i = sectionLine + 1; i < lines_.size() && !sectionName(lines_[i].text); ++i) {
+        std::string_view text = lines_[i].text;
+        std::size_t eq = text.find('=');
+        if (eq == std::string_view::npos || trimBlanks(text).starts_with(';')) {
+            continue;
+        }
+        if (sameName(trimBlanks(text.substr(0, eq)), key)) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SettingsFile::readString(std::string_view section, std::string_view key, std::string_view fallback) const {
+    auto sectionLine = findSection(section);
+    auto keyLine = sectionLine ? findKey(*sectionLine, key) : std::nullopt;
+    if (!keyLine) {
+        return std::string(fallback);
+    }
+    std::string_view text = lines_[*keyLine].text;
+    std::string_view value = trimBlanks(text.substr(text.find('=') + 1));
+    if (enclosedInQuotes(value)) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return cutToCharacters(value, MaxValueLength);
+}
+
+std::int32_t SettingsFile::readInteger(std::string_view section, std::string_view key, std::int32_t fallback) const {
+    return parseSettingsInteger(readString(section, key, "")).value_or(fallback);
+}
+
+bool SettingsFile::readBool(std::string_view section, std::string_view key, bool fallback) const {
+    return readInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+std::string SettingsFile::lineEnd() const {
+    for (const Line& line : lines_) {
+        if (!line.end.empty()) {
+            return line.end;
+        }
+    }
+    return "\n";
+}
+
+void SettingsFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    std::string text = std::string(key) + "=" + encodeValue(value);
+    dirty_ = true;
+    auto sectionLine = findSection(section);
+    if (!sectionLine) {
+        if (!lines_.empty() && lines_.back().end.empty()) {
+            lines_.back().end = lineEnd();
+        }
+        lines_.push_back({"[" + std::string(section) + "]", lineEnd()});
+        lines_.push_back({std::move(text), lineEnd()});
+        return;
+    }
+    if (auto keyLine = findKey(*sectionLine, key)) {
+        lines_[*keyLine].text = std::move(text);
+        return;
+    }
+    // A new key goes after the section's last non-blank line, so blank lines before the next
+    // section stay where they are.
+    std::size_t insertAt = *sectionLine + 1;
+    for (std::size_t i = insertAt; i < lines_.size() && !sectionName(lines_[i].text); ++i) {
+        if (!trimBlanks(lines_[i].text).empty()) {
+            insertAt = i + 1;
+        }
+    }
+    if (lines_[insertAt - 1].end.empty()) {
+        lines_[insertAt - 1].end = lineEnd();
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), Line{std::move(text), lineEnd()});
+}
+
+std::string SettingsFile::content() const {
+    std::string result;
+    for (const Line& line : lines_) {
+        result += line.text;
+        result += line.end;
+    }
+    return result;
+}
+
+void SettingsFile::flush() {
+    if (!dirty_) {
+        return;
+    }
+    const QString shownPath = QFileInfo(path_).absoluteFilePath();
+    const Error failure("Unable to write to " + fromQt(shownPath));
+    const bool existed = QFileInfo::exists(path_);
+    if ((existed && !writeAllowed(path_)) || !writeAllowed(QFileInfo(path_).absolutePath())) {
+        throw failure;
+    }
+    QSaveFile file(path_);
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw failure;
+    }
+    if (!existed) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    const std::string bytes = content();
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
+        !file.commit()) {
+        throw failure;
+    }
+    dirty_ = false;
+}
+
+} // namespace awardsync

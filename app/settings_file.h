@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync {
+
+// Reads an integer the way the settings file stores it: decimal, or hexadecimal after "$" (or
+// "0x"), with leading blanks and a sign allowed; nothing else may follow. Values outside the
+// 32-bit range give nothing (hexadecimal up to $FFFFFFFF wraps like a 32-bit word).
+std::optional<std::int32_t> parseSettingsInteger(std::string_view text);
+
+// An INI file read and written key by key: section and key names ignore letter case, a write
+// changes only its own line (or adds it to its section, or adds the section), and every other
+// line of the file is kept byte for byte. Writes are collected and put on disk by flush().
+class SettingsFile {
+public:
+    static constexpr std::size_t MaxValueLength = 2047;
+
+    explicit SettingsFile(QString path);
+    SettingsFile(QString path, std::string_view content);
+
+    // The key's value with surrounding blanks and one pair of enclosing quotes removed, cut to
+    // MaxValueLength characters; `fallback` only when the key is absent.
+    std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
+    bool readBool(std::string_view section, std::string_view key, bool fallback) const;
+
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    // Writes the file when anything changed, through a temporary file and a rename; a new file is
+    // readable by its owner only, since it holds the password. Raises "Unable to write to <path>".
+    void flush();
+
+    // The file's content as it stands, writes included.
+    std::string content() const;
+    const QString& path() const { return path_; }
+
+private:
+    struct Line {
+        std::string text; // without its line end
+        std::string end;  // "\r\n", "\n", "\r" or "" for a last line without one
+    };
+    std::optional<std::size_t> findSection(std::string_view section) const;
+    std::optional<std::size_t> findKey(std::size_t sectionLine, std::string_view key) const;
+    std::string lineEnd() const;
+
+    QString path_;
+    std::vector<Line> lines_;
+    bool dirty_ = false;
+};
+
+} // namespace awardsync
