@@ -1,0 +1,99 @@
+#include "credit_record.h"
+
+#include "core/text.h"
+
+namespace awardsync {
+
+namespace {
+
+// Positions in the date-time and the entity number count characters, not bytes, so that a
+// multi-byte UTF-8 character is never cut in half. For ASCII text both counts agree.
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Byte offset just past the first `count` characters of `text`, or its size when it is shorter.
+std::size_t offsetAfterChars(std::string_view text, std::size_t count) {
+    std::size_t pos = 0;
+    for (; count > 0 && pos < text.size(); --count) {
+        ++pos;
+        while (pos < text.size() && isContinuationByte(text[pos])) {
+            ++pos;
+        }
+    }
+    return pos;
+}
+
+std::string_view lastChars(std::string_view text, std::size_t count) {
+    std::size_t pos = text.size();
+    for (; count > 0 && pos > 0; --count) {
+        --pos;
+        while (pos > 0 && isContinuationByte(text[pos])) {
+            --pos;
+        }
+    }
+    return text.substr(pos);
+}
+
+std::string dateTimeOf(const NameValueList& fields) {
+    std::string dateTime(trimControl(fields.value("Date/Time")));
+    if (dateTime.empty()) {
+        dateTime = trimControl(fields.value("Date"));
+    }
+    return dateTime;
+}
+
+// The mode is what stands before the bracketed submode, as in "PHONE (SSB)"; without a bracket
+// there is no mode to speak of.
+std::string modeOf(const NameValueList& fields, bool phoneToSsb) {
+    const std::string value = fields.value("Mode");
+    const std::size_t open = value.find('(');
+    if (open == std::string::npos) {
+        return {};
+    }
+    std::string mode(trimControl(std::string_view(value).substr(0, open)));
+    if (phoneToSsb && mode == "PHONE") {
+        mode = "SSB";
+    }
+    return mode;
+}
+
+// The entity number stands in brackets after the entity name, as in "UNITED STATES (291)".
+std::string entityNumberOf(const NameValueList& fields) {
+    const std::string dxcc = fields.value("DXCC");
+    std::string_view rest = dxcc;
+    if (const std::size_t open = rest.find('('); open != std::string_view::npos) {
+        rest.remove_prefix(open + 1);
+    }
+    const std::size_t close = rest.find(')');
+    const std::string_view number = close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
+    return std::string(lastChars("000" + std::string(trimControl(number)), 3));
+}
+
+} // namespace
+
+std::string buildRecordLine(const NameValueList& fields, bool phoneToSsb) {
+    const std::string dateTime = dateTimeOf(fields);
+    const std::string_view dateTimeView(dateTime);
+    const std::string date =
+        replaceAll(std::string(dateTimeView.substr(0, offsetAfterChars(dateTimeView, 10))), "-", "/");
+    // The eleventh character is the blank between date and time.
+    const std::string_view time = dateTimeView.substr(offsetAfterChars(dateTimeView, 11));
+
+    std::string line = fields.value("Worked");
+    line += '|';
+    line += entityNumberOf(fields);
+    line += '|';
+    line += date;
+    line += '|';
+    line += time;
+    line += '|';
+    line += modeOf(fields, phoneToSsb);
+    line += '|';
+    line += fields.value("Band");
+    line += '|';
+    line += fields.value("QSL").empty() ? "QSL|" : "LoTW|";
+    return line;
+}
+
+} // namespace awardsync
