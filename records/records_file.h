@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace awardsync {
+
+// Writes the records file: every line followed by CR LF, the last one too, bytes as they are, no
+// byte-order mark; no lines give a file of zero bytes. The file is written beside its final place and
+// then renamed over it, so a failed save leaves the previous file exactly as it was.
+// Raises "Cannot create file "<full path>". <reason>" when the file cannot be created or replaced
+// (a file or folder without any write permission counts as read-only, for root too) and
+// "Stream write error" when not all bytes could be written.
+void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path);
+
+// How the content reaches the open file; returns the number of bytes written or -1. The save uses
+// QIODevice::write; tests pass one that stops early to stand for a full disk.
+using ContentWriter = std::function<qint64(QIODevice& file, const QByteArray& content)>;
+void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path, const ContentWriter& writeContent);
+
+} // namespace awardsync
