@@ -247,7 +247,7 @@ void SettingsFile::flush() {
     const QString shownPath = QFileInfo(path_).absoluteFilePath();
     const Error failure("Unable to write to " + fromQt(shownPath));
     const bool existed = QFileInfo::exists(path_);
-    if ((existed && !writeAllowed(path_)) || !writeAllowed(QFileInfo(path_).absolutePath())) {
+    if (saveRefusal(path_) != 0) {
         throw failure;
     }
     QSaveFile file(path_);

@@ -1,15 +1,14 @@
 #include "records_file.h"
 
 #include "core/error.h"
+#include "core/file_access.h"
 #include "core/text.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace awardsync {
 
@@ -30,44 +29,6 @@ QString finalPathOf(const QString& path) {
         info.setFile(info.symLinkTarget());
     }
     return info.absoluteFilePath();
-}
-
-// Why this process may not change `path`, or 0. Root passes the kernel's own permission checks, but
-// a file or folder without any write permission bit is treated as read-only for every user: the
-// final rename would otherwise silently replace a read-only file.
-int writeRefusal(const std::string& path, const struct stat& status, int accessMode) {
-    if (::access(path.c_str(), accessMode) != 0) {
-        return errno;
-    }
-    if (::geteuid() == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-        return EACCES;
-    }
-    return 0;
-}
-
-// The system error code that forbids saving to the file, or 0.
-int refusalOf(const QString& finalPath) {
-    const std::string file = fromQt(finalPath);
-    struct stat status {};
-    if (::stat(file.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
-            return EISDIR;
-        }
-        if (const int refusal = writeRefusal(file, status, W_OK); refusal != 0) {
-            return refusal;
-        }
-    } else if (errno != ENOENT) {
-        return errno;
-    }
-    // The temporary file is made in the same folder, so the folder must take a new file.
-    const std::string folder = fromQt(QFileInfo(finalPath).absolutePath());
-    if (::stat(folder.c_str(), &status) != 0) {
-        return errno;
-    }
-    if (!S_ISDIR(status.st_mode)) {
-        return ENOTDIR;
-    }
-    return writeRefusal(folder, status, W_OK | X_OK);
 }
 
 QByteArray contentOf(const std::vector<std::string>& lines) {
@@ -97,7 +58,7 @@ void saveLinesToFile(const std::vector<std::string>& lines, const std::string& p
     }
     const QString qtPath = toQt(path);
     const std::string fullPath = fromQt(QDir::cleanPath(QFileInfo(qtPath).absoluteFilePath()));
-    if (const int refusal = refusalOf(finalPathOf(qtPath)); refusal != 0) {
+    if (const int refusal = saveRefusal(finalPathOf(qtPath)); refusal != 0) {
         cannotCreate(fullPath, systemReason(refusal));
     }
 
