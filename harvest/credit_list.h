@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/string_list.h"
+#include "service/html_document.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace awardsync {
+
+// The DXCC award categories, in the order a run visits them and logs them.
+extern const std::array<const char*, 17> AwardIds;
+
+// The address of the credit-list page of the award category at `index` (0 to 16) for `account`.
+// `endpoint` is the service's scheme and host without a trailing slash. Raises Error for an
+// index outside 0 to 16.
+std::string creditListUrl(std::string_view endpoint, int index, int account);
+
+// Adds to `creditUrls` the address of every link inside the element "creditsTable" whose markup
+// holds a bold element ("<B>"). Raises Error("    Page download failed") when the page does not
+// hold the credits table; addresses added before a failure stay.
+void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls);
+
+} // namespace awardsync
