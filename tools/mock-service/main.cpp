@@ -357,7 +357,13 @@ private:
         for (const auto& [name, value] : answer.headers) {
             response.set_header(name, value);
         }
-        response.set_content(answer.body, answer.contentType);
+        if (answer.contentType.empty()) {
+            // The server library adds "text/plain" to a body without a type; an empty one stays.
+            response.set_header("Content-Type", "");
+            response.body = answer.body;
+        } else {
+            response.set_content(answer.body, answer.contentType);
+        }
     }
 
     static const std::string& filler() {
@@ -381,7 +387,9 @@ private:
             send(htmlAnswer(fault.body ? *fault.body : statusPage(fault.status, "Internal Server Error"), fault.status),
                  response);
             return;
-        case FaultKind::NonHtml: {
+        case FaultKind::NonHtml:
+        case FaultKind::Content: {
+            // The default body holds every page marker, so only the type can tell it from a page.
             Answer plain;
             plain.body = fault.body ? *fault.body : "Your QSOs\ncreditsTable\nWorked Station\n";
             plain.contentType = fault.contentType;

@@ -328,13 +328,11 @@ Category readCategory(const QJsonValue& value, const std::string& where) {
 }
 
 FaultKind faultKind(const std::string& name, const std::string& where) {
-    static const std::map<std::string, FaultKind> kKinds = {{"delay", FaultKind::Delay},
-                                                            {"close_mid_body", FaultKind::CloseMidBody},
-                                                            {"status", FaultKind::Status},
-                                                            {"stall", FaultKind::Stall},
-                                                            {"non_html", FaultKind::NonHtml},
-                                                            {"oversized", FaultKind::Oversized},
-                                                            {"redirect_loop", FaultKind::RedirectLoop}};
+    static const std::map<std::string, FaultKind> kKinds = {
+        {"delay", FaultKind::Delay},         {"close_mid_body", FaultKind::CloseMidBody},
+        {"status", FaultKind::Status},       {"stall", FaultKind::Stall},
+        {"non_html", FaultKind::NonHtml},    {"content", FaultKind::Content},
+        {"oversized", FaultKind::Oversized}, {"redirect_loop", FaultKind::RedirectLoop}};
     const auto it = kKinds.find(name);
     if (it == kKinds.end()) {
         bad(where, "unknown fault kind \"" + name + "\"");
@@ -344,8 +342,8 @@ FaultKind faultKind(const std::string& name, const std::string& where) {
 
 void readFault(const QJsonObject& object, const std::string& where, Scenario& scenario) {
     allowOnly(object,
-              {"path", "prefix", "method", "kind", "delay_ms", "ms", "status", "content_type", "body", "bytes",
-               "chunked", "count"},
+              {"path", "prefix", "method", "kind", "delay_ms", "ms", "status", "content_type", "body", "body_base64",
+               "bytes", "chunked", "count"},
               where);
     Fault& fault = scenario.faults.emplace_back();
     fault.path = text(object.value("path"), where + ".path");
@@ -360,9 +358,15 @@ void readFault(const QJsonObject& object, const std::string& where, Scenario& sc
         fault.stallMs = ms;
     }
     fault.status = object.value("status").toInt(500);
-    fault.contentType = object.value("content_type").toString("text/plain").toStdString();
+    fault.contentType = object.value("content_type")
+                            .toString(fault.kind == FaultKind::Content ? "text/html" : "text/plain")
+                            .toStdString();
     if (object.contains("body")) {
         fault.body = text(object.value("body"), where + ".body");
+    }
+    if (object.contains("body_base64")) {
+        // For bodies that are not UTF-8, such as a page in a single-byte charset.
+        fault.body = QByteArray::fromBase64(object.value("body_base64").toString().toLatin1()).toStdString();
     }
     fault.bytes = static_cast<long long>(object.value("bytes").toDouble(40.0 * 1024 * 1024));
     fault.chunked = object.value("chunked").toBool(false);

@@ -54,7 +54,7 @@ struct Login {
     std::string cookieName = "lotw_session";
 };
 
-enum class FaultKind { Delay, CloseMidBody, Status, Stall, NonHtml, Oversized, RedirectLoop };
+enum class FaultKind { Delay, CloseMidBody, Status, Stall, NonHtml, Content, Oversized, RedirectLoop };
 
 struct Fault {
     std::string path; // exact path and query, or a prefix of it when `prefix` is set
@@ -64,8 +64,8 @@ struct Fault {
     long delayMs = 0;                       // before answering (any kind)
     long stallMs = 0;                       // Stall: how long nothing more is sent
     int status = 500;                       // Status
-    std::string contentType = "text/plain"; // NonHtml
-    std::optional<std::string> body;        // NonHtml, Status
+    std::string contentType = "text/plain"; // NonHtml, Content
+    std::optional<std::string> body;        // NonHtml, Content, Status (bytes)
     long long bytes = 40LL * 1024 * 1024;   // Oversized
     bool chunked = false;                   // Oversized: no Content-Length
     long count = -1;                        // applies to the first `count` matching requests; -1: all
