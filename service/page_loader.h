@@ -52,6 +52,12 @@ public:
     static void configureTls(const std::string& caFile);
 
 private:
+    void start(const std::string& url, const std::string* postData, const std::string* headers);
+    // Reply handlers: they record what happened and never throw.
+    void onMetaData(QNetworkReply* reply) noexcept;
+    void onReadyRead(QNetworkReply* reply) noexcept;
+    void onFinished(QNetworkReply* reply) noexcept;
+
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -1,0 +1,367 @@
+#include "service/page_loader.h"
+
+#include "core/error.h"
+#include "core/text.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QStringConverter>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+#include <utility>
+
+namespace awardsync {
+
+namespace {
+
+constexpr unsigned ReadyStateUninitialized = 0;
+constexpr unsigned ReadyStateLoading = 1;
+constexpr unsigned ReadyStateInteractive = 3;
+
+// "60 s" or "250 ms": the limits are whole seconds in the program and shorter in tests.
+std::string describeDuration(std::chrono::milliseconds duration) {
+    const auto ms = duration.count();
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+std::string describeSize(std::int64_t bytes) {
+    constexpr std::int64_t MiB = 1024 * 1024;
+    return bytes % MiB == 0 ? std::to_string(bytes / MiB) + " MiB" : std::to_string(bytes) + " bytes";
+}
+
+// A reason as the network layer words it, without trailing blanks, control characters or full stops.
+std::string reasonText(const QString& text) {
+    std::string reason = fromQt(text);
+    while (!reason.empty() && (static_cast<unsigned char>(reason.back()) <= 32 || reason.back() == '.')) {
+        reason.pop_back();
+    }
+    return reason.empty() ? "unknown network error" : reason;
+}
+
+// Qt reports an HTTP error status as a reply error too, but such a reply still carries a whole
+// page, which the callers judge by its text like any other page.
+bool isHttpStatusError(const QNetworkReply& reply) {
+    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        return false;
+    }
+    const int code = reply.error();
+    return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
+           code == QNetworkReply::ProtocolInvalidOperationError ||
+           (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
+}
+
+struct ContentType {
+    QByteArray mimeType; // lower case, empty when the server sent none
+    QByteArray charset;
+};
+
+ContentType parseContentType(const QByteArray& header) {
+    ContentType result;
+    const QList<QByteArray> parts = header.split(';');
+    result.mimeType = parts.value(0).trimmed().toLower();
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray parameter = parts[i].trimmed();
+        const qsizetype equals = parameter.indexOf('=');
+        if (equals > 0 && parameter.left(equals).trimmed().toLower() == "charset") {
+            QByteArray value = parameter.mid(equals + 1).trimmed();
+            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
+                value = value.mid(1, value.size() - 2);
+            }
+            result.charset = value;
+        }
+    }
+    return result;
+}
+
+bool isHtml(const ContentType& type) {
+    return type.mimeType.isEmpty() || type.mimeType == "text/html" || type.mimeType == "application/xhtml+xml";
+}
+
+// The body as UTF-8, the way a browser picks the encoding: a byte order mark first, then the
+// charset of the Content-Type, then a <meta> charset in the page, and UTF-8 otherwise.
+std::string toUtf8(const QByteArray& body, const QByteArray& charset) {
+    if (const auto bom = QStringConverter::encodingForData(body)) {
+        QStringDecoder decoder(*bom);
+        return fromQt(decoder.decode(body));
+    }
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid()) {
+            return fromQt(decoder.decode(body));
+        }
+        // Without a converter for the named charset, Latin-1 is the closest for the single-byte
+        // western sets and UTF-8 for everything else.
+        const QByteArray name = charset.toLower();
+        if (name == "windows-1252" || name == "cp1252" || name == "us-ascii" || name.startsWith("iso-8859-")) {
+            QStringDecoder latin1(QStringConverter::Latin1);
+            return fromQt(latin1.decode(body));
+        }
+    }
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
+    if (!decoder.isValid()) {
+        decoder = QStringDecoder(QStringConverter::Utf8);
+    }
+    return fromQt(decoder.decode(body));
+}
+
+} // namespace
+
+struct PageLoader::State {
+    enum class AbortReason { None, TotalTimeout, TooLarge };
+
+    std::function<void()> pump;
+    std::unique_ptr<QNetworkAccessManager> manager = std::make_unique<QNetworkAccessManager>();
+    QPointer<QNetworkReply> reply;
+    QTimer totalTimer;
+
+    std::chrono::milliseconds idleTimeout{60'000};
+    std::chrono::milliseconds totalTimeout{300'000};
+    std::int64_t maxBodySize = 32 * 1024 * 1024;
+
+    unsigned readyState = ReadyStateUninitialized;
+    std::string url; // as requested, for the messages
+    QByteArray body;
+    AbortReason abortReason = AbortReason::None;
+    std::optional<std::string> failure;
+    std::optional<HtmlDocument> document;
+    bool html = true;
+};
+
+PageLoader::PageLoader(std::function<void()> pump, QObject* parent)
+    : QObject(parent), state_(std::make_unique<State>()) {
+    state_->pump = std::move(pump);
+    state_->totalTimer.setSingleShot(true);
+    connect(&state_->totalTimer, &QTimer::timeout, this, [this] {
+        if (state_->reply) {
+            state_->abortReason = State::AbortReason::TotalTimeout;
+            state_->reply->abort();
+        }
+    });
+}
+
+PageLoader::~PageLoader() {
+    if (state_->reply) {
+        disconnect(state_->reply, nullptr, this, nullptr);
+        state_->reply->abort();
+    }
+    // The manager owns every reply, the ones still waiting for deleteLater included.
+    state_->manager.reset();
+}
+
+void PageLoader::setIdleTimeout(std::chrono::milliseconds timeout) {
+    state_->idleTimeout = timeout;
+}
+void PageLoader::setTotalTimeout(std::chrono::milliseconds timeout) {
+    state_->totalTimeout = timeout;
+}
+void PageLoader::setMaxBodySize(std::int64_t bytes) {
+    state_->maxBodySize = bytes;
+}
+
+void PageLoader::configureTls(const std::string& caFile) {
+    QList<QSslCertificate> authorities = QSslConfiguration::systemCaCertificates();
+    if (!caFile.empty()) {
+        QFile file(toQt(caFile));
+        if (!file.open(QIODevice::ReadOnly)) {
+            throw Error("Cannot read the certificate file \"" + caFile + "\": " + fromQt(file.errorString()));
+        }
+        const QList<QSslCertificate> extra = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+        if (extra.isEmpty()) {
+            throw Error("No certificate found in \"" + caFile + "\"");
+        }
+        authorities += extra;
+    }
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(authorities);
+    QSslConfiguration::setDefaultConfiguration(configuration);
+}
+
+void PageLoader::Navigate(const std::string& url) {
+    start(url, nullptr, nullptr);
+}
+
+void PageLoader::Navigate(const std::string& url, const std::string& postData, const std::string& headers) {
+    start(url, &postData, &headers);
+}
+
+void PageLoader::start(const std::string& url, const std::string* postData, const std::string* headers) {
+    State& s = *state_;
+    // Whatever happens below, the previous page is gone: a wait never returns it for this address.
+    if (s.reply) {
+        QNetworkReply* old = s.reply;
+        disconnect(old, nullptr, this, nullptr);
+        old->abort();
+        old->deleteLater();
+        s.reply = nullptr;
+    }
+    s.totalTimer.stop();
+    s.url = url;
+    s.body.clear();
+    s.document.reset();
+    s.html = true;
+    s.abortReason = State::AbortReason::None;
+    s.failure.reset();
+    s.readyState = ReadyStateLoading;
+
+    auto refuse = [&s](const std::string& message) {
+        s.failure = message;
+        s.readyState = ReadyStateComplete;
+        throw Error(message);
+    };
+
+    const QUrl address(toQt(url));
+    if (!address.isValid() || address.scheme() != QLatin1String("https") || address.host().isEmpty()) {
+        refuse("Refused to load \"" + url + "\": only https addresses are loaded");
+    }
+    QNetworkRequest request(address);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(static_cast<int>(s.idleTimeout.count()));
+
+    QNetworkReply* reply = nullptr;
+    if (postData != nullptr) {
+        for (const QByteArray& line : QByteArray::fromStdString(*headers).split('\n')) {
+            const QByteArray trimmed = line.trimmed();
+            if (trimmed.isEmpty()) {
+                continue;
+            }
+            const qsizetype colon = trimmed.indexOf(':');
+            if (colon <= 0) {
+                refuse("Bad request header line \"" + trimmed.toStdString() + "\"");
+            }
+            request.setRawHeader(trimmed.left(colon).trimmed(), trimmed.mid(colon + 1).trimmed());
+        }
+        reply = s.manager->post(request, QByteArray::fromStdString(*postData));
+    } else {
+        reply = s.manager->get(request);
+    }
+    s.reply = reply;
+
+    // Slots must never throw into Qt's event dispatch; each one records its outcome instead.
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { onMetaData(reply); });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] { onReadyRead(reply); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { onFinished(reply); });
+    if (s.totalTimeout.count() > 0) {
+        s.totalTimer.start(s.totalTimeout);
+    }
+}
+
+void PageLoader::onMetaData(QNetworkReply* reply) noexcept {
+    State& s = *state_;
+    if (reply != s.reply) {
+        return;
+    }
+    s.readyState = ReadyStateInteractive;
+    // A declared length over the limit is refused before anything of it is read.
+    bool known = false;
+    const qlonglong length = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    if (known && length > s.maxBodySize) {
+        s.abortReason = State::AbortReason::TooLarge;
+        reply->abort();
+    }
+}
+
+void PageLoader::onReadyRead(QNetworkReply* reply) noexcept {
+    State& s = *state_;
+    if (reply != s.reply) {
+        return;
+    }
+    try {
+        s.body += reply->read(s.maxBodySize + 1 - s.body.size());
+    } catch (...) {
+        // Out of memory for the body: treated as a page that is too large.
+        s.body.clear();
+        s.body.squeeze();
+        s.abortReason = State::AbortReason::TooLarge;
+    }
+    if (s.body.size() > s.maxBodySize || s.abortReason == State::AbortReason::TooLarge) {
+        s.abortReason = State::AbortReason::TooLarge;
+        s.body.clear();
+        reply->abort();
+    }
+}
+
+void PageLoader::onFinished(QNetworkReply* reply) noexcept {
+    State& s = *state_;
+    if (reply != s.reply) {
+        return;
+    }
+    s.totalTimer.stop();
+    s.reply = nullptr;
+    reply->deleteLater();
+    try {
+        if (s.abortReason == State::AbortReason::None && reply->error() != QNetworkReply::OperationCanceledError) {
+            s.body += reply->read(s.maxBodySize + 1 - s.body.size());
+            if (s.body.size() > s.maxBodySize || reply->bytesAvailable() > 0) {
+                s.abortReason = State::AbortReason::TooLarge;
+            }
+        }
+        if (s.abortReason == State::AbortReason::TooLarge) {
+            s.failure = "Could not load " + s.url + ": the page is larger than " + describeSize(s.maxBodySize);
+        } else if (s.abortReason == State::AbortReason::TotalTimeout) {
+            s.failure = "Timed out loading " + s.url + ": still loading after " + describeDuration(s.totalTimeout);
+        } else if (reply->error() == QNetworkReply::OperationCanceledError) {
+            // Only Qt's transfer timeout cancels a reply without a reason of ours.
+            s.failure = "Timed out loading " + s.url + ": nothing received for " + describeDuration(s.idleTimeout);
+        } else if (reply->error() != QNetworkReply::NoError && !isHttpStatusError(*reply)) {
+            s.failure = "Could not load " + s.url + ": " + reasonText(reply->errorString());
+        } else {
+            const ContentType type = parseContentType(reply->rawHeader("Content-Type"));
+            s.html = isHtml(type);
+            if (s.html) {
+                s.document.emplace(toUtf8(s.body, type.charset), fromQt(reply->url().toString(QUrl::FullyEncoded)));
+            }
+        }
+    } catch (const std::exception& error) {
+        s.document.reset();
+        s.failure = "Could not load " + s.url + ": " + error.what();
+    } catch (...) {
+        s.document.reset();
+        s.failure = "Could not load " + s.url;
+    }
+    s.body.clear();
+    s.body.squeeze();
+    s.readyState = ReadyStateComplete;
+}
+
+unsigned PageLoader::ReadyState() const {
+    return state_->readyState;
+}
+
+void PageLoader::WaitForPage() {
+    if (state_->readyState == ReadyStateUninitialized) {
+        throw Error("No page has been requested");
+    }
+    while (state_->readyState < ReadyStateComplete) {
+        state_->pump();
+    }
+    if (state_->failure) {
+        throw Error(*state_->failure);
+    }
+}
+
+const HtmlDocument& PageLoader::Document() const {
+    const State& s = *state_;
+    if (s.readyState < ReadyStateComplete) {
+        throw Error(s.readyState == ReadyStateUninitialized ? "No page has been loaded" : "The page is still loading");
+    }
+    if (s.failure) {
+        throw Error("No page has been loaded: " + *s.failure);
+    }
+    if (!s.html) {
+        throw Error("Interface not supported");
+    }
+    if (!s.document) {
+        throw Error("No page has been loaded");
+    }
+    return *s.document;
+}
+
+} // namespace awardsync
