@@ -50,6 +50,7 @@ const char* const FaultScenario = R"({
     {"path": "/stall", "kind": "stall", "ms": 20000},
     {"path": "/half", "kind": "close_mid_body"},
     {"path": "/loop", "kind": "redirect_loop"},
+    {"path": "/to-http", "kind": "redirect", "location": "http://127.0.0.1:9/lotwuser/default"},
     {"path": "/big", "kind": "oversized"},
     {"path": "/big-chunked", "kind": "oversized", "chunked": true, "bytes": 3000000},
     {"path": "/error", "kind": "status", "status": 500},
@@ -104,6 +105,7 @@ TEST_F(PageLoaderTest, EachFaultEndsTheWaitWithOneClearError) {
         {"/big-chunked", 60s, 60s, 1 << 20, ": the page is larger than 1 MiB", ""},
         {"/half", 60s, 60s, 32 << 20, ": ", "closed"},
         {"/loop", 60s, 60s, 32 << 20, ": ", "redirect"},
+        {"/to-http", 60s, 60s, 32 << 20, ": ", "insecure"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

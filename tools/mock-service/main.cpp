@@ -396,6 +396,10 @@ private:
             send(plain, response);
             return;
         }
+        case FaultKind::Redirect:
+            response.set_redirect(fault.location, fault.status);
+            response.set_content(statusPage(fault.status, "Found"), "text/html; charset=utf-8");
+            return;
         case FaultKind::RedirectLoop:
             response.set_redirect(request.target, 302);
             response.set_content(statusPage(302, "Found"), "text/html; charset=utf-8");

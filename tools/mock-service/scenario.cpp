@@ -332,7 +332,8 @@ FaultKind faultKind(const std::string& name, const std::string& where) {
         {"delay", FaultKind::Delay},         {"close_mid_body", FaultKind::CloseMidBody},
         {"status", FaultKind::Status},       {"stall", FaultKind::Stall},
         {"non_html", FaultKind::NonHtml},    {"content", FaultKind::Content},
-        {"oversized", FaultKind::Oversized}, {"redirect_loop", FaultKind::RedirectLoop}};
+        {"oversized", FaultKind::Oversized}, {"redirect_loop", FaultKind::RedirectLoop},
+        {"redirect", FaultKind::Redirect}};
     const auto it = kKinds.find(name);
     if (it == kKinds.end()) {
         bad(where, "unknown fault kind \"" + name + "\"");
@@ -343,7 +344,7 @@ FaultKind faultKind(const std::string& name, const std::string& where) {
 void readFault(const QJsonObject& object, const std::string& where, Scenario& scenario) {
     allowOnly(object,
               {"path", "prefix", "method", "kind", "delay_ms", "ms", "status", "content_type", "body", "body_base64",
-               "bytes", "chunked", "count"},
+               "bytes", "chunked", "count", "location"},
               where);
     Fault& fault = scenario.faults.emplace_back();
     fault.path = text(object.value("path"), where + ".path");
@@ -370,6 +371,13 @@ void readFault(const QJsonObject& object, const std::string& where, Scenario& sc
     }
     fault.bytes = static_cast<long long>(object.value("bytes").toDouble(40.0 * 1024 * 1024));
     fault.chunked = object.value("chunked").toBool(false);
+    fault.location = object.value("location").toString().toStdString();
+    if (fault.kind == FaultKind::Redirect) {
+        fault.status = object.value("status").toInt(302);
+        if (fault.location.empty()) {
+            bad(where, "a redirect needs a location");
+        }
+    }
     fault.count = static_cast<long>(object.value("count").toDouble(-1));
 }
 

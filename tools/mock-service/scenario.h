@@ -54,7 +54,7 @@ struct Login {
     std::string cookieName = "lotw_session";
 };
 
-enum class FaultKind { Delay, CloseMidBody, Status, Stall, NonHtml, Content, Oversized, RedirectLoop };
+enum class FaultKind { Delay, CloseMidBody, Status, Stall, NonHtml, Content, Oversized, RedirectLoop, Redirect };
 
 struct Fault {
     std::string path; // exact path and query, or a prefix of it when `prefix` is set
@@ -68,6 +68,7 @@ struct Fault {
     std::optional<std::string> body;        // NonHtml, Content, Status (bytes)
     long long bytes = 40LL * 1024 * 1024;   // Oversized
     bool chunked = false;                   // Oversized: no Content-Length
+    std::string location;                   // Redirect: the Location header
     long count = -1;                        // applies to the first `count` matching requests; -1: all
     std::atomic<long> used{0};
 
