@@ -520,7 +520,7 @@ public:
         g_stopping = true;
         server_.stop();
         std::unique_lock lock(mutex_);
-        if (!cv_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; })) {
+        if (!cv_.wait_for(lock, std::chrono::milliseconds(500), [this] { return finished_; })) {
             log_.flush();
             std::fflush(stdout);
             std::_Exit(0);
