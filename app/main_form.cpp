@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace awardsync;
@@ -101,11 +102,16 @@ TMainForm::TMainForm(Seams seams) : seams_(std::move(seams)) {
     executablePath_ = seams_.executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : seams_.executablePath;
     if (!seams_.pause) {
         // The window stays responsive while the service gets its breath; Busy is not looked at here.
+        // Qt's timed processEvents never blocks, so a timer wakes the wait at the deadline instead:
+        // the pause sleeps rather than spinning a core for a second per credit list.
         seams_.pause = [this](std::chrono::milliseconds duration) {
-            QDeadlineTimer deadline(duration);
+            const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+            QTimer wake;
+            wake.setSingleShot(true);
+            wake.setTimerType(Qt::PreciseTimer);
             while (!deadline.hasExpired()) {
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents,
-                                                static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+                wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
                 ApplicationEvents1Idle();
             }
         };
