@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,7 +17,12 @@ class HtmlElement;
 // Every walk over the tree is iterative, so arbitrarily deep pages cannot exhaust the stack.
 class HtmlDocument {
 public:
+    // The deepest nesting of elements a page may have. Reading a page costs time in proportion to
+    // its size times its depth, and a service page is never more than a few dozen levels deep.
+    static constexpr std::size_t MaxNestingDepth = 512;
+
     // `html` is the page's text in UTF-8; `url` is the page's final address, used to resolve links.
+    // Raises Error for a page nested more than MaxNestingDepth elements deep.
     HtmlDocument(std::string_view html, std::string_view url);
     ~HtmlDocument();
     HtmlDocument(HtmlDocument&&) noexcept;

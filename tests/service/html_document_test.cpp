@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 using awardsync::Error;
@@ -208,20 +209,78 @@ TEST(HtmlDocument, ElementsStayValidWhenTheDocumentMoves) {
     EXPECT_EQ(element.innerHTML(), "kept");
 }
 
-TEST(HtmlDocument, HandlesVeryDeepNestingWithoutRecursion) {
-    const int depth = 100000;
-    std::string html;
-    for (int i = 0; i < depth; ++i) {
-        html += "<table><tr><td>";
+std::string repeat(const std::string& text, std::size_t count) {
+    std::string result;
+    for (std::size_t i = 0; i < count; ++i) {
+        result += text;
     }
-    html += "deep";
-    HtmlDocument page(html, PageUrl);
+    return result;
+}
+
+const std::size_t MaxDepth = HtmlDocument::MaxNestingDepth;
+
+TEST(HtmlDocument, ReadsPagesNestedUpToTheLimit) {
+    // html and body are the first two levels.
+    HtmlDocument page(repeat("<div>", MaxDepth - 2) + "deep", PageUrl);
     HtmlElement body = page.body();
-    EXPECT_EQ(body.getElementsByTagName("TD").size(), static_cast<std::size_t>(depth));
-    EXPECT_EQ(body.innerText().find("deep"), body.innerText().size() - 4);
-    std::string markup = body.innerHTML();
-    EXPECT_EQ(markup.size(), depth * (std::string("<TABLE><TBODY><TR><TD></TD></TR></TBODY></TABLE>").size()) + 4);
+    EXPECT_EQ(body.getElementsByTagName("DIV").size(), MaxDepth - 2);
+    EXPECT_EQ(body.innerText(), "deep");
+    EXPECT_EQ(body.innerHTML(), repeat("<DIV>", MaxDepth - 2) + "deep" + repeat("</DIV>", MaxDepth - 2));
     EXPECT_FALSE(page.findElementById("none").has_value());
+}
+
+TEST(HtmlDocument, RefusesPagesNestedDeeperThanTheLimit) {
+    const std::string message = "the page is nested more than " + std::to_string(MaxDepth) + " levels deep";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"one level too deep", repeat("<div>", MaxDepth - 1) + "deep"},
+        {"self-closing syntax does not close an element", repeat("<span/>", MaxDepth)},
+        {"tables in cells", repeat("<table><tr><td>", MaxDepth / 3)},
+        // Pages this deep would keep the parser busy for seconds; they are refused before it starts.
+        {"100,000 nested tables", repeat("<table><tr><td>", 100000) + "deep"},
+        {"100,000 nested elements", repeat("<div>", 100000)},
+    };
+    for (const auto& [what, html] : cases) {
+        try {
+            HtmlDocument page(html, PageUrl);
+            ADD_FAILURE() << what << ": not refused";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.what(), message) << what;
+        }
+    }
+}
+
+TEST(HtmlDocument, ReadsLongUntidyPagesThatAreNotDeep) {
+    const std::size_t n = 5 * MaxDepth;
+    struct Case {
+        const char* what;
+        std::string html;
+        const char* tag;
+        std::size_t count;
+    };
+    const Case cases[] = {
+        {"rows and cells without end tags, formatting left open",
+         "<table>" + repeat("<tr><td><font size=2>a<td><b><i>b</i>", n) + "</table>", "TD", 2 * n},
+        {"paragraphs without end tags", repeat("<p><font color=red>text", n), "P", n},
+        {"list items without end tags", "<ul>" + repeat("<li><i>item", n) + "</ul>", "LI", n},
+        {"definitions without end tags", "<dl>" + repeat("<dt>a<dd>b", n) + "</dl>", "DD", n},
+        {"options without end tags", "<select>" + repeat("<option>o", n) + "</select>", "OPTION", n},
+        {"void elements", repeat("<br><img src=a.png><input name=x>", n), "IMG", n},
+        {"self-closing drawing elements", "<svg>" + repeat("<path d=\"M0 0\"/>", n) + "</svg>", "PATH", n},
+        {"markup inside comments, scripts and attributes",
+         "<!--" + repeat("<div>", n) + "--><script>" + repeat("<div>", n) + "</script><p title=\"" +
+             repeat("<div>", n) + "\">x</p>",
+         "DIV", 0},
+        {"end tags close what is left open inside",
+         repeat("<div><span><b>text</div>", n) + repeat("<table><tr><td><span></table>", n), "SPAN", 2 * n},
+    };
+    for (const Case& c : cases) {
+        try {
+            HtmlDocument page(c.html, PageUrl);
+            EXPECT_EQ(page.body().getElementsByTagName(c.tag).size(), c.count) << c.what;
+        } catch (const Error& error) {
+            ADD_FAILURE() << c.what << ": " << error.what();
+        }
+    }
 }
 
 } // namespace
