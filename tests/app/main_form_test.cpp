@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 #include "service/page_loader.h"
+#include "tests/support/files.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -55,10 +56,7 @@ public:
         return *form;
     }
 
-    std::string settingsBytes() const {
-        QFile file(folder + "/awardsync.ini");
-        return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<missing>");
-    }
+    std::string settingsBytes() const { return awardsync::testing::readBytes(folder + "/awardsync.ini"); }
 
     QTemporaryDir dir;
     QString folder;

@@ -1,5 +1,6 @@
 #include "app/settings_file.h"
 #include "core/error.h"
+#include "tests/support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,20 +11,10 @@
 
 using awardsync::parseSettingsInteger;
 using awardsync::SettingsFile;
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
 
 namespace {
-
-std::string readBytes(const QString& path) {
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-    return file.readAll().toStdString();
-}
-
-void writeBytes(const QString& path, const std::string& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
-}
 
 TEST(SettingsInteger, ReadsDecimalHexSignsAndRefusesTheRest) {
     struct Case {

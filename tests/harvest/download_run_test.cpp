@@ -2,6 +2,7 @@
 // drives a whole run through the Download button and judges what the user and the service see:
 // the log pane, the records file, the buttons, the progress bar and the service's request log.
 #include "app/main_form.h"
+#include "tests/support/files.h"
 #include "tests/support/mock_service.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@ namespace {
 
 using awardsync::testing::MockRequest;
 using awardsync::testing::MockService;
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
 
 const std::vector<std::string> CategoryIds = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
                                               "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
@@ -60,17 +63,6 @@ std::vector<std::string> expectedTargets(int account, int categories, const std:
         targets.push_back("GET " + detail);
     }
     return targets;
-}
-
-std::string readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<missing>");
-}
-
-void writeBytes(const QString& path, const std::string& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
 }
 
 ino_t inodeOf(const QString& path) {

@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "service/page_loader.h"
+#include "tests/support/files.h"
 #include "tests/support/mock_service.h"
 
 #include <QApplication>
@@ -33,6 +34,8 @@ namespace {
 using awardsync::testing::MockOptions;
 using awardsync::testing::MockRequest;
 using awardsync::testing::MockService;
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
@@ -423,17 +426,6 @@ const std::vector<Row> Matrix = {
 std::string escapeForRegex(const std::string& text) {
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
     return std::regex_replace(text, special, R"(\$&)");
-}
-
-std::string readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string("<missing>");
-}
-
-void writeBytes(const QString& path, const std::string& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
 }
 
 QStringList logLines(const TMainForm& form) {
