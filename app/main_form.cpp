@@ -74,6 +74,19 @@ QFont logFont() {
     return font;
 }
 
+QWidget* makePanel(QWidget* window, int top, int height) {
+    auto* panel = new QFrame(window);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setGeometry(0, top, ClientWidth, height);
+    return panel;
+}
+
+QLineEdit* makeEdit(QWidget* parent, const QRect& geometry) {
+    auto* edit = new QLineEdit(parent);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
 QLabel* makeLabel(QWidget* parent, const char* caption, int left, int top) {
     auto* label = new QLabel(QString::fromUtf8(caption), parent);
     label->move(left, top);
@@ -136,16 +149,11 @@ void TMainForm::buildControls() {
     setAutoFillBackground(true);
     setWindowIcon(QIcon(QStringLiteral(":/awardsync/logo.jpg")));
 
-    auto* panel1 = new QFrame(this);
-    panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel1->setGeometry(0, 0, ClientWidth, 41);
-    Panel1 = panel1;
+    Panel1 = makePanel(this, 0, 41);
     Label1 = makeLabel(Panel1, "LoTW Username", 9, 16);
-    Edit1 = new QLineEdit(Panel1);
-    Edit1->setGeometry(97, 14, 96, 21);
+    Edit1 = makeEdit(Panel1, QRect(97, 14, 96, 21));
     Label2 = makeLabel(Panel1, "LoTW Password", 223, 16);
-    Edit2 = new QLineEdit(Panel1);
-    Edit2->setGeometry(311, 14, 98, 21);
+    Edit2 = makeEdit(Panel1, QRect(311, 14, 98, 21));
     Edit2->setEchoMode(QLineEdit::Password);
     Edit2->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     Label5 = makeLabel(Panel1, "Account", 440, 16);
@@ -162,13 +170,9 @@ void TMainForm::buildControls() {
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->installEventFilter(this);
 
-    auto* panel3 = new QFrame(this);
-    panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel3->setGeometry(0, 41, ClientWidth, 72);
-    Panel3 = panel3;
+    Panel3 = makePanel(this, 41, 72);
     Label3 = makeLabel(Panel3, "Save Credits to text File", 7, 8);
-    Edit3 = new QLineEdit(Panel3);
-    Edit3->setGeometry(8, 20, 401, 21);
+    Edit3 = makeEdit(Panel3, QRect(8, 20, 401, 21));
     SpeedButton1 = new QToolButton(Panel3);
     SpeedButton1->setGeometry(415, 19, 24, 22);
     SpeedButton1->setIcon(QIcon(QStringLiteral(":/awardsync/folder.png")));
