@@ -269,10 +269,6 @@ bool TMainForm::FormCloseQuery() {
 }
 
 void TMainForm::FormDestroy() {
-    if (destroyed_) {
-        return;
-    }
-    destroyed_ = true;
     // The lists go even when saving the settings fails.
     struct ReleaseLists {
         TMainForm& form;
@@ -330,9 +326,6 @@ void TMainForm::PumpMessages(QEventLoop::ProcessEventsFlags flags) {
 }
 
 void TMainForm::ApplicationEvents1Idle() {
-    if (!BitBtn1) {
-        return;
-    }
     BitBtn4->setEnabled(Busy);
     // A run that was aborted but has not yet returned still owns the page loader and the lists.
     BitBtn1->setEnabled(!Edit1->text().isEmpty() && !Edit2->text().isEmpty() && !Busy && !runInProgress_);

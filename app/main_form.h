@@ -109,5 +109,4 @@ private:
     std::string endpoint_;
     bool runInProgress_ = false;
     bool shown_ = false;
-    bool destroyed_ = false;
 };

@@ -463,13 +463,13 @@ public:
         const std::string scenario = ScenarioStart + faults + "]}";
         mock_ = std::make_unique<MockService>(scenario);
         relay_ = std::make_unique<Relay>(static_cast<quint16>(mock_->port()));
-        std::string certificates = MockService::readFile(mock_->certFile());
+        std::string certificates = readBytes(QString::fromStdString(mock_->certFile()));
         if (row.fault == Fault::CertificateForAnotherHost) {
             MockOptions options;
             options.certHost = "other.example";
             otherHost_ = std::make_unique<MockService>(scenario, options);
             // Trusted, but made out for another host than the one the program connects to.
-            certificates += MockService::readFile(otherHost_->certFile());
+            certificates += readBytes(QString::fromStdString(otherHost_->certFile()));
         }
         const QString caFile = dir_.filePath("ca.pem");
         writeBytes(caFile, certificates);

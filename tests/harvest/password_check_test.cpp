@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "service/url_encode.h"
+#include "tests/support/files.h"
 #include "tests/support/mock_service.h"
 
 #include <QApplication>
@@ -17,9 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -29,6 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 using awardsync::testing::MockRequest;
 using awardsync::testing::MockService;
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
 
 const std::string Password = "Zq7-leak-check-Passw0rd";
 
@@ -58,15 +59,9 @@ std::string leakIn(const std::string& text) {
     return {};
 }
 
+// The support helpers take Qt paths.
 std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    ASSERT_TRUE(out.flush()) << path;
+    return readBytes(QString::fromStdString(path.string()));
 }
 
 const char* const Scenario = R"json({
@@ -89,8 +84,9 @@ TEST(PasswordCheck, ThePasswordStaysInTheSettingsFileAndTheLoginPost) {
     const fs::path program = privateRoot / "program";
     fs::create_directories(program);
     const fs::path settings = program / "awardsync.ini";
-    writeFile(settings, "[Settings]\nCall=Q1ABC\nPassword=" + Password + "\n[Service]\nEndpoint=" + mock.endpoint() +
-                            "\nCAFile=" + mock.certFile() + "\n");
+    writeBytes(QString::fromStdString(settings.string()), "[Settings]\nCall=Q1ABC\nPassword=" + Password +
+                                                              "\n[Service]\nEndpoint=" + mock.endpoint() +
+                                                              "\nCAFile=" + mock.certFile() + "\n");
 
     std::vector<std::string> errorBoxes;
     TMainForm::Seams seams;

@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -190,16 +189,6 @@ MockService::~MockService() {
     stop();
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
-}
-
-std::string MockService::readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
 }
 
 void MockService::stop() {

@@ -41,9 +41,6 @@ public:
     MockService(const MockService&) = delete;
     MockService& operator=(const MockService&) = delete;
 
-    // The content of a scenario file, for the constructor.
-    static std::string readFile(const std::string& path);
-
     const std::string& endpoint() const { return endpoint_; } // "https://127.0.0.1:PORT"
     int port() const { return port_; }
     const std::string& certFile() const { return certFile_; }
