@@ -13,17 +13,6 @@ namespace awardsync {
 
 namespace {
 
-std::string_view trimBlanks(std::string_view text) {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool sameName(std::string_view a, std::string_view b) {
     return toQt(a).compare(toQt(b), Qt::CaseInsensitive) == 0;
 }
@@ -34,18 +23,6 @@ bool isQuote(char c) {
 
 bool enclosedInQuotes(std::string_view text) {
     return text.size() >= 2 && isQuote(text.front()) && text.front() == text.back();
-}
-
-// Cuts UTF-8 text to at most `limit` characters without splitting a character.
-std::string cutToCharacters(std::string_view text, std::size_t limit) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && characters++ == limit) {
-            return std::string(text.substr(0, i));
-        }
-    }
-    return std::string(text);
 }
 
 // A value that would lose its blanks or quotes when read back is written in quotes.
@@ -100,14 +77,8 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text) {
     const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
     std::uint64_t value = 0;
     for (char c : rest) {
-        int digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
+        const int digit = hexDigitValue(c);
+        if (digit < 0 || (!hex && digit > 9)) {
             return std::nullopt;
         }
         value = value * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
@@ -181,7 +152,7 @@ std::string SettingsFile::readString(std::string_view section, std::string_view 
     if (enclosedInQuotes(value)) {
         value = value.substr(1, value.size() - 2);
     }
-    return cutToCharacters(value, MaxValueLength);
+    return std::string(firstChars(value, MaxValueLength));
 }
 
 std::int32_t SettingsFile::readInteger(std::string_view section, std::string_view key, std::int32_t fallback) const {

@@ -17,7 +17,25 @@ inline std::string fromQt(const QString& text) {
 // Removes leading and trailing bytes with codes 32 and below (blanks and control characters).
 std::string_view trimControl(std::string_view text);
 
+// Removes leading and trailing blanks and tabs only.
+std::string_view trimBlanks(std::string_view text);
+
 // Replaces every occurrence of `from` (case-sensitive) by `to`.
 std::string replaceAll(std::string text, std::string_view from, std::string_view to);
+
+// ASCII letter case: other bytes, UTF-8 ones included, are left as they are.
+char asciiLower(char c);
+char asciiUpper(char c);
+std::string asciiLower(std::string_view text);
+std::string asciiUpper(std::string_view text);
+bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);
+bool startsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix);
+
+// UTF-8 text cut by characters, never inside one. A count past the end gives the whole text.
+std::string_view firstChars(std::string_view text, std::size_t count);
+std::string_view lastChars(std::string_view text, std::size_t count);
+
+// The value of a hexadecimal digit in either case, or -1.
+int hexDigitValue(char c);
 
 } // namespace awardsync

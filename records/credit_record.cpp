@@ -6,35 +6,6 @@ namespace awardsync {
 
 namespace {
 
-// Positions in the date-time and the entity number count characters, not bytes, so that a
-// multi-byte UTF-8 character is never cut in half. For ASCII text both counts agree.
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Byte offset just past the first `count` characters of `text`, or its size when it is shorter.
-std::size_t offsetAfterChars(std::string_view text, std::size_t count) {
-    std::size_t pos = 0;
-    for (; count > 0 && pos < text.size(); --count) {
-        ++pos;
-        while (pos < text.size() && isContinuationByte(text[pos])) {
-            ++pos;
-        }
-    }
-    return pos;
-}
-
-std::string_view lastChars(std::string_view text, std::size_t count) {
-    std::size_t pos = text.size();
-    for (; count > 0 && pos > 0; --count) {
-        --pos;
-        while (pos > 0 && isContinuationByte(text[pos])) {
-            --pos;
-        }
-    }
-    return text.substr(pos);
-}
-
 std::string dateTimeOf(const NameValueList& fields) {
     std::string dateTime(trimControl(fields.value("Date/Time")));
     if (dateTime.empty()) {
@@ -75,10 +46,10 @@ std::string entityNumberOf(const NameValueList& fields) {
 std::string buildRecordLine(const NameValueList& fields, bool phoneToSsb) {
     const std::string dateTime = dateTimeOf(fields);
     const std::string_view dateTimeView(dateTime);
-    const std::string date =
-        replaceAll(std::string(dateTimeView.substr(0, offsetAfterChars(dateTimeView, 10))), "-", "/");
-    // The eleventh character is the blank between date and time.
-    const std::string_view time = dateTimeView.substr(offsetAfterChars(dateTimeView, 11));
+    const std::string date = replaceAll(std::string(firstChars(dateTimeView, 10)), "-", "/");
+    // The eleventh character is the blank between date and time. Positions count characters, not
+    // bytes, so that a multi-byte character is never cut in half.
+    const std::string_view time = dateTimeView.substr(firstChars(dateTimeView, 11).size());
 
     std::string line = fields.value("Worked");
     line += '|';

@@ -84,18 +84,6 @@ const GumboNode* childAt(const GumboVector* children, unsigned index) {
     return static_cast<const GumboNode*>(children->data[index]);
 }
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-char asciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiLower(x) == asciiLower(y); });
-}
-
 // The element's name: lower case for the elements Gumbo knows, as written in the source otherwise.
 std::string_view localName(const GumboNode* node) {
     const GumboElement& element = node->v.element;
@@ -160,7 +148,7 @@ template <typename Enter> void walkDescendants(const GumboNode* root, Enter&& en
 
 // Gumbo predates <dialog> and leaves it an unknown element.
 bool isDialog(const GumboNode* node) {
-    return node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML && equalsIgnoringAsciiCase(localName(node), "dialog");
+    return node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML && equalsIgnoreAsciiCase(localName(node), "dialog");
 }
 
 // ---- innerText -------------------------------------------------------------------------------
@@ -413,7 +401,7 @@ void appendEscaped(std::string& out, std::string_view text, bool inAttribute) {
 std::string upperTagName(const GumboNode* node) {
     std::string name(localName(node));
     if (node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML) {
-        std::transform(name.begin(), name.end(), name.begin(), asciiUpper);
+        name = asciiUpper(name);
     }
     return name;
 }
@@ -519,7 +507,7 @@ private:
             ++i;
         }
         name.assign(html_.substr(nameStart, i - nameStart));
-        std::transform(name.begin(), name.end(), name.begin(), asciiLower);
+        name = asciiLower(name);
         bool selfClosing = false;
         while (i < html_.size() && html_[i] != '>') {
             selfClosing = html_[i] == '/';
@@ -611,7 +599,7 @@ private:
 
     void skipRawText(const std::string& name) {
         while ((pos_ = html_.find("</", pos_)) != std::string_view::npos) {
-            if (equalsIgnoringAsciiCase(html_.substr(pos_ + 2, name.size()), name)) {
+            if (equalsIgnoreAsciiCase(html_.substr(pos_ + 2, name.size()), name)) {
                 skipPast(">", pos_ + 2);
                 return;
             }
@@ -860,7 +848,7 @@ std::vector<HtmlElement> HtmlElement::getElementsByTagName(std::string_view tagN
         if (!isElement(node)) {
             return Visit::Skip;
         }
-        if (any || equalsIgnoringAsciiCase(localName(node), tagName)) {
+        if (any || equalsIgnoreAsciiCase(localName(node), tagName)) {
             found.push_back(HtmlElement(page_, node));
         }
         // Template contents are a separate fragment in a browser, not descendants.

@@ -2,6 +2,7 @@
 // interface only, with a certificate made at start, serving the sign-in form, credit lists and QSO
 // detail pages from a scenario file, and faults on request. See README.md.
 #include "certificate.h"
+#include "core/text.h"
 #include "pages.h"
 #include "scenario.h"
 
@@ -64,27 +65,16 @@ void sleepUnlessStopping(long ms) {
     }
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Form decoding: "+" is a blank, "%XY" a byte; a broken escape stays as it is.
 std::string formDecode(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
             out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        } else if (text[i] == '%' && i + 2 < text.size() && awardsync::hexDigitValue(text[i + 1]) >= 0 &&
+                   awardsync::hexDigitValue(text[i + 2]) >= 0) {
+            out +=
+                static_cast<char>(awardsync::hexDigitValue(text[i + 1]) * 16 + awardsync::hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];
@@ -235,12 +225,6 @@ Answer htmlAnswer(std::string body, int status = 200) {
     return answer;
 }
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == b;
-           });
-}
-
 class Service {
 public:
     Service(Scenario& scenario, RequestLog& log)
@@ -314,7 +298,8 @@ private:
     Answer login(const httplib::Request& request) {
         const Login& expected = scenario_.login;
         // Only a real form post is understood; anything else gets the plain form back.
-        if (!startsWithNoCase(request.get_header_value("Content-Type"), "application/x-www-form-urlencoded")) {
+        if (!awardsync::startsWithIgnoreAsciiCase(request.get_header_value("Content-Type"),
+                                                  "application/x-www-form-urlencoded")) {
             return htmlAnswer(loginPage(""));
         }
         const auto fields = parseForm(request.body);
