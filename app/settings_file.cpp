@@ -1,12 +1,10 @@
 #include "settings_file.h"
 
-#include "core/error.h"
-#include "core/file_access.h"
+#include "core/atomic_save.h"
 #include "core/text.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 
 namespace awardsync {
@@ -215,23 +213,13 @@ void SettingsFile::flush() {
     if (!dirty_) {
         return;
     }
-    const QString shownPath = QFileInfo(path_).absoluteFilePath();
-    const Error failure("Unable to write to " + fromQt(shownPath));
-    const bool existed = QFileInfo::exists(path_);
-    if (saveRefusal(path_) != 0) {
-        throw failure;
-    }
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw failure;
-    }
-    if (!existed) {
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
     const std::string bytes = content();
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        throw failure;
+    try {
+        // A new file is for its owner only: it holds the password.
+        saveAtomically(path_, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                       {.newFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner, .writeContent = {}});
+    } catch (const SaveError&) {
+        throw Error("Unable to write to " + fromQt(QFileInfo(path_).absoluteFilePath()));
     }
     dirty_ = false;
 }

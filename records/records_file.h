@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <QIODevice>
-#include <functional>
+#include "core/atomic_save.h"
+
 #include <string>
 #include <vector>
 
@@ -16,9 +15,7 @@ namespace awardsync {
 // "Stream write error" when not all bytes could be written.
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path);
 
-// How the content reaches the open file; returns the number of bytes written or -1. The save uses
-// QIODevice::write; tests pass one that stops early to stand for a full disk.
-using ContentWriter = std::function<qint64(QIODevice& file, const QByteArray& content)>;
+// The same with a chosen way of writing the content (tests stand for a full disk with it).
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path, const ContentWriter& writeContent);
 
 } // namespace awardsync
