@@ -92,8 +92,9 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text) {
 }
 
 SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
+    // Only a regular file is read: a pipe would block the start and a device never end.
     QFile file(path_);
-    if (file.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(path_).isFile() && file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
         *this = SettingsFile(path_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }

@@ -21,6 +21,8 @@ class SettingsFile {
 public:
     static constexpr std::size_t MaxValueLength = 2047;
 
+    // Reads the file at `path` when it is a regular file (or a link to one); anything else reads
+    // as an empty file.
     explicit SettingsFile(QString path);
     SettingsFile(QString path, std::string_view content);
 
@@ -33,7 +35,8 @@ public:
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the file when anything changed, through a temporary file and a rename; a new file is
-    // readable by its owner only, since it holds the password. Raises "Unable to write to <path>".
+    // readable by its owner only, since it holds the password. Raises "Unable to write to <path>",
+    // also when the path names something other than a regular file (which is left as it was).
     void flush();
 
     // The file's content as it stands, writes included.

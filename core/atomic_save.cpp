@@ -49,6 +49,9 @@ bool checkSavable(const QString& finalPath) {
         if (S_ISDIR(status.st_mode)) {
             refuse(systemReason(EISDIR));
         }
+        if (!S_ISREG(status.st_mode)) {
+            refuse("Not a regular file");
+        }
         if (const int refusal = writeRefusal(file, status, W_OK); refusal != 0) {
             refuse(systemReason(refusal));
         }

@@ -37,7 +37,8 @@ struct SaveOptions {
 // flushed to disk and renamed over the old file, so a failed save leaves the old file as it was. A
 // symbolic link is followed to its target and stays a link.
 // Refused before anything is written (SaveError, stage Create): an empty path, a missing folder, a
-// folder, and a file or folder without write access. A file or folder without any write
+// folder or anything else that is not a regular file (a device, a pipe, a socket: the rename would
+// replace the node), and a file or folder without write access. A file or folder without any write
 // permission bit counts as read-only for the superuser too, since the rename would otherwise
 // silently replace it.
 void saveAtomically(const QString& path, const QByteArray& content, const SaveOptions& options = {});

@@ -173,4 +173,23 @@ TEST(SettingsFileDisk, RefusedWritesSayWhereAndKeepTheFile) {
     EXPECT_THROW(onFolder.flush(), awardsync::Error);
 }
 
+TEST(SettingsFileDisk, APipeIsNeitherReadNorReplaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("awardsync.ini");
+    ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+
+    SettingsFile file(path); // would wait for a writer, were the pipe opened
+    EXPECT_EQ(file.readString("Settings", "Call", "none"), "none");
+    file.writeString("Settings", "Call", "new");
+    try {
+        file.flush();
+        ADD_FAILURE() << "the pipe was replaced";
+    } catch (const awardsync::Error& error) {
+        EXPECT_EQ(std::string(error.what()), "Unable to write to " + path.toStdString());
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
 } // namespace
