@@ -11,6 +11,9 @@ namespace awardsync {
 
 namespace {
 
+// Some editors start the file with a UTF-8 byte-order mark; it is not part of the first line.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 bool sameName(std::string_view a, std::string_view b) {
     return toQt(a).compare(toQt(b), Qt::CaseInsensitive) == 0;
 }
@@ -101,6 +104,10 @@ SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
 }
 
 SettingsFile::SettingsFile(QString path, std::string_view content) : path_(std::move(path)) {
+    if (content.starts_with(ByteOrderMark)) {
+        byteOrderMark_ = true;
+        content.remove_prefix(ByteOrderMark.size());
+    }
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t stop = content.find_first_of("\r\n", start);
@@ -202,7 +209,7 @@ void SettingsFile::writeString(std::string_view section, std::string_view key, s
 }
 
 std::string SettingsFile::content() const {
-    std::string result;
+    std::string result(byteOrderMark_ ? ByteOrderMark : "");
     for (const Line& line : lines_) {
         result += line.text;
         result += line.end;

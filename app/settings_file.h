@@ -16,7 +16,8 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text);
 
 // An INI file read and written key by key: section and key names ignore letter case, a write
 // changes only its own line (or adds it to its section, or adds the section), and every other
-// line of the file is kept byte for byte. Writes are collected and put on disk by flush().
+// line of the file is kept byte for byte (a leading UTF-8 byte-order mark too). Writes are collected
+// and put on disk by flush().
 class SettingsFile {
 public:
     static constexpr std::size_t MaxValueLength = 2047;
@@ -53,6 +54,7 @@ private:
     std::string lineEnd() const;
 
     QString path_;
+    bool byteOrderMark_ = false; // kept in front of the first line
     std::vector<Line> lines_;
     bool dirty_ = false;
 };

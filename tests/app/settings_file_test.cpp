@@ -118,6 +118,13 @@ TEST(SettingsFileWrite, ChangesOnlyItsOwnLines) {
     }
 }
 
+TEST(SettingsFile, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
+    SettingsFile file("unused.ini", "\xEF\xBB\xBF[Settings]\r\nCall=Q1ABC\r\n");
+    EXPECT_EQ(file.readString("Settings", "Call", ""), "Q1ABC");
+    file.writeString("Settings", "SSB", "1");
+    EXPECT_EQ(file.content(), "\xEF\xBB\xBF[Settings]\r\nCall=Q1ABC\r\nSSB=1\r\n");
+}
+
 TEST(SettingsFileWrite, ValuesComeBackAsWritten) {
     for (const char* value :
          {"", "plain", "  lead", "trail ", "\"quoted\"", "'single'", "a=b;c", "\xC3\xA9t\xC3\xA9"}) {
