@@ -158,6 +158,11 @@ std::string SettingsFile::readString(std::string_view section, std::string_view 
     if (enclosedInQuotes(value)) {
         value = value.substr(1, value.size() - 2);
     }
+    // A value that is not UTF-8 comes from a file written on Windows in its code page; read so,
+    // it survives the next write, which stores it as UTF-8.
+    if (!isValidUtf8(value)) {
+        return std::string(firstChars(windows1252ToUtf8(value), MaxValueLength));
+    }
     return std::string(firstChars(value, MaxValueLength));
 }
 

@@ -28,7 +28,8 @@ public:
     SettingsFile(QString path, std::string_view content);
 
     // The key's value with surrounding blanks and one pair of enclosing quotes removed, cut to
-    // MaxValueLength characters; `fallback` only when the key is absent.
+    // MaxValueLength characters; `fallback` only when the key is absent. A value that is not valid
+    // UTF-8 is read as Windows-1252.
     std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
     std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;

@@ -93,6 +93,28 @@ TEST(SettingsFileRead, CutsLongValuesTo2047Characters) {
     }
     const SettingsFile wide("unused.ini", "[Settings]\nCall=" + accented + "\n");
     EXPECT_EQ(wide.readString("Settings", "Call", ""), accented.substr(0, 2 * 2047));
+
+    const SettingsFile windows("unused.ini", "[Settings]\nCall=" + std::string(3000, '\xE9') + "\n");
+    EXPECT_EQ(windows.readString("Settings", "Call", "").size(), 2 * 2047); // counted after reading
+}
+
+TEST(SettingsFileRead, AValueThatIsNotUtf8IsReadAsWindows1252) {
+    const SettingsFile file("unused.ini", "[Settings]\r\n"
+                                          "Call=Q1\xC3\xA9\r\n"
+                                          "Password=s\xE9\x80r\x81t\r\n"
+                                          "TextFile=\xC3\xA9\xE9\r\n");
+    struct Case {
+        const char* key;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Call", "Q1\u00E9"},                  // valid UTF-8 as it is
+        {"Password", "s\u00E9\u20ACr\u0081t"}, // the undefined 0x81 kept as U+0081
+        {"TextFile", "\u00C3\u00A9\u00E9"},    // decided for the whole value
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(file.readString("Settings", c.key, ""), c.expected) << c.key;
+    }
 }
 
 TEST(SettingsFileWrite, ChangesOnlyItsOwnLines) {
