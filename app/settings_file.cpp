@@ -1,17 +1,18 @@
 #include "settings_file.h"
 
-#include "core/error.h"
-#include "core/file_access.h"
+#include "core/atomic_save.h"
 #include "core/text.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QString>
 
 namespace awardsync {
 
 namespace {
+
+// Some editors start the file with a UTF-8 byte-order mark; it is not part of the first line.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
 
 bool sameName(std::string_view a, std::string_view b) {
     return toQt(a).compare(toQt(b), Qt::CaseInsensitive) == 0;
@@ -94,14 +95,19 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text) {
 }
 
 SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
+    // Only a regular file is read: a pipe would block the start and a device never end.
     QFile file(path_);
-    if (file.open(QIODevice::ReadOnly)) {
+    if (QFileInfo(path_).isFile() && file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
         *this = SettingsFile(path_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     }
 }
 
 SettingsFile::SettingsFile(QString path, std::string_view content) : path_(std::move(path)) {
+    if (content.starts_with(ByteOrderMark)) {
+        byteOrderMark_ = true;
+        content.remove_prefix(ByteOrderMark.size());
+    }
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t stop = content.find_first_of("\r\n", start);
@@ -151,6 +157,11 @@ std::string SettingsFile::readString(std::string_view section, std::string_view 
     std::string_view value = trimBlanks(text.substr(text.find('=') + 1));
     if (enclosedInQuotes(value)) {
         value = value.substr(1, value.size() - 2);
+    }
+    // A value that is not UTF-8 comes from a file written on Windows in its code page; read so,
+    // it survives the next write, which stores it as UTF-8.
+    if (!isValidUtf8(value)) {
+        return std::string(firstChars(windows1252ToUtf8(value), MaxValueLength));
     }
     return std::string(firstChars(value, MaxValueLength));
 }
@@ -203,7 +214,7 @@ void SettingsFile::writeString(std::string_view section, std::string_view key, s
 }
 
 std::string SettingsFile::content() const {
-    std::string result;
+    std::string result(byteOrderMark_ ? ByteOrderMark : "");
     for (const Line& line : lines_) {
         result += line.text;
         result += line.end;
@@ -215,23 +226,13 @@ void SettingsFile::flush() {
     if (!dirty_) {
         return;
     }
-    const QString shownPath = QFileInfo(path_).absoluteFilePath();
-    const Error failure("Unable to write to " + fromQt(shownPath));
-    const bool existed = QFileInfo::exists(path_);
-    if (saveRefusal(path_) != 0) {
-        throw failure;
-    }
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw failure;
-    }
-    if (!existed) {
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
     const std::string bytes = content();
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        throw failure;
+    try {
+        // A new file is for its owner only: it holds the password.
+        saveAtomically(path_, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                       {.newFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner, .writeContent = {}});
+    } catch (const SaveError&) {
+        throw Error("Unable to write to " + fromQt(QFileInfo(path_).absoluteFilePath()));
     }
     dirty_ = false;
 }

@@ -16,16 +16,20 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text);
 
 // An INI file read and written key by key: section and key names ignore letter case, a write
 // changes only its own line (or adds it to its section, or adds the section), and every other
-// line of the file is kept byte for byte. Writes are collected and put on disk by flush().
+// line of the file is kept byte for byte (a leading UTF-8 byte-order mark too). Writes are collected
+// and put on disk by flush().
 class SettingsFile {
 public:
     static constexpr std::size_t MaxValueLength = 2047;
 
+    // Reads the file at `path` when it is a regular file (or a link to one); anything else reads
+    // as an empty file.
     explicit SettingsFile(QString path);
     SettingsFile(QString path, std::string_view content);
 
     // The key's value with surrounding blanks and one pair of enclosing quotes removed, cut to
-    // MaxValueLength characters; `fallback` only when the key is absent.
+    // MaxValueLength characters; `fallback` only when the key is absent. A value that is not valid
+    // UTF-8 is read as Windows-1252.
     std::string readString(std::string_view section, std::string_view key, std::string_view fallback) const;
     std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t fallback) const;
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
@@ -33,7 +37,8 @@ public:
     void writeString(std::string_view section, std::string_view key, std::string_view value);
 
     // Writes the file when anything changed, through a temporary file and a rename; a new file is
-    // readable by its owner only, since it holds the password. Raises "Unable to write to <path>".
+    // readable by its owner only, since it holds the password. Raises "Unable to write to <path>",
+    // also when the path names something other than a regular file (which is left as it was).
     void flush();
 
     // The file's content as it stands, writes included.
@@ -50,6 +55,7 @@ private:
     std::string lineEnd() const;
 
     QString path_;
+    bool byteOrderMark_ = false; // kept in front of the first line
     std::vector<Line> lines_;
     bool dirty_ = false;
 };

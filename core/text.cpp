@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace awardsync {
 
@@ -18,6 +19,26 @@ template <typename Predicate> std::string_view trimWith(std::string_view text, P
 
 bool isContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; undefined bytes keep their own number.
+constexpr std::array<char16_t, 32> Windows1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// A character below U+10000 as UTF-8.
+void appendUtf8(std::string& out, char16_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
 }
 
 } // namespace
@@ -89,6 +110,58 @@ std::string_view lastChars(std::string_view text, std::size_t count) {
         }
     }
     return text.substr(pos);
+}
+
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[pos]);
+        if (lead < 0x80) {
+            ++pos;
+            continue;
+        }
+        // The length of the sequence and the range its second byte must fall in; the narrower
+        // ranges after E0, ED, F0 and F4 shut out overlong forms, surrogates and values past U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (text.size() - pos < length) {
+            return false;
+        }
+        const auto second = static_cast<unsigned char>(text[pos + 1]);
+        if (second < low || second > high) {
+            return false;
+        }
+        for (std::size_t i = 2; i < length; ++i) {
+            if (!isContinuationByte(text[pos + i])) {
+                return false;
+            }
+        }
+        pos += length;
+    }
+    return true;
+}
+
+std::string windows1252ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t{byte});
+    }
+    return out;
 }
 
 int hexDigitValue(char c) {

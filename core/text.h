@@ -35,6 +35,15 @@ bool startsWithIgnoreAsciiCase(std::string_view text, std::string_view prefix);
 std::string_view firstChars(std::string_view text, std::size_t count);
 std::string_view lastChars(std::string_view text, std::size_t count);
 
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation bytes, overlong forms,
+// surrogates or code points past U+10FFFF.
+bool isValidUtf8(std::string_view text);
+
+// Windows-1252 text as UTF-8. The five bytes that code page leaves undefined (0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) become the control characters of the same number, as Windows reads them, so no byte
+// is lost.
+std::string windows1252ToUtf8(std::string_view text);
+
 // The value of a hexadecimal digit in either case, or -1.
 int hexDigitValue(char c);
 

@@ -4,10 +4,11 @@
 // - reading never fails, a text value is at most MaxValueLength characters long, an integer is
 //   what an independent reading of the text gives;
 // - a file without writes is kept byte for byte;
-// - a written value reads back as written, with line breaks turned into blanks and cut to
-//   MaxValueLength characters, from the object and from its content read anew; keys not written
-//   keep their values.
+// - a written value reads back as written, with line breaks turned into blanks, read as
+//   Windows-1252 when it is not UTF-8 and cut to MaxValueLength characters, from the object and
+//   from its content read anew; keys not written keep their values.
 #include "app/settings_file.h"
+#include "core/text.h"
 
 #include <QString>
 #include <array>
@@ -64,6 +65,9 @@ std::string expectedReadBack(std::string_view written) {
         if (c == '\r' || c == '\n') {
             c = ' ';
         }
+    }
+    if (!isValidUtf8(value)) {
+        value = windows1252ToUtf8(value);
     }
     std::size_t characters = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {

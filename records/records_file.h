@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
-#include <QIODevice>
-#include <functional>
+#include "core/atomic_save.h"
+
 #include <string>
 #include <vector>
 
@@ -12,13 +11,12 @@ namespace awardsync {
 // byte-order mark; no lines give a file of zero bytes. The file is written beside its final place and
 // then renamed over it, so a failed save leaves the previous file exactly as it was.
 // Raises "Cannot create file "<full path>". <reason>" when the file cannot be created or replaced
-// (a file or folder without any write permission counts as read-only, for root too) and
+// (a file or folder without any write permission counts as read-only, for root too; a path that
+// names a device, a pipe or a socket, or a link to one, is refused and the node left alone) and
 // "Stream write error" when not all bytes could be written.
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path);
 
-// How the content reaches the open file; returns the number of bytes written or -1. The save uses
-// QIODevice::write; tests pass one that stops early to stand for a full disk.
-using ContentWriter = std::function<qint64(QIODevice& file, const QByteArray& content)>;
+// The same with a chosen way of writing the content (tests stand for a full disk with it).
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path, const ContentWriter& writeContent);
 
 } // namespace awardsync

@@ -93,6 +93,28 @@ TEST(SettingsFileRead, CutsLongValuesTo2047Characters) {
     }
     const SettingsFile wide("unused.ini", "[Settings]\nCall=" + accented + "\n");
     EXPECT_EQ(wide.readString("Settings", "Call", ""), accented.substr(0, 2 * 2047));
+
+    const SettingsFile windows("unused.ini", "[Settings]\nCall=" + std::string(3000, '\xE9') + "\n");
+    EXPECT_EQ(windows.readString("Settings", "Call", "").size(), 2 * 2047); // counted after reading
+}
+
+TEST(SettingsFileRead, AValueThatIsNotUtf8IsReadAsWindows1252) {
+    const SettingsFile file("unused.ini", "[Settings]\r\n"
+                                          "Call=Q1\xC3\xA9\r\n"
+                                          "Password=s\xE9\x80r\x81t\r\n"
+                                          "TextFile=\xC3\xA9\xE9\r\n");
+    struct Case {
+        const char* key;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"Call", "Q1\u00E9"},                  // valid UTF-8 as it is
+        {"Password", "s\u00E9\u20ACr\u0081t"}, // the undefined 0x81 kept as U+0081
+        {"TextFile", "\u00C3\u00A9\u00E9"},    // decided for the whole value
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(file.readString("Settings", c.key, ""), c.expected) << c.key;
+    }
 }
 
 TEST(SettingsFileWrite, ChangesOnlyItsOwnLines) {
@@ -116,6 +138,13 @@ TEST(SettingsFileWrite, ChangesOnlyItsOwnLines) {
         file.writeString("Settings", "SSB", "1");
         EXPECT_EQ(file.content(), c.after) << c.what;
     }
+}
+
+TEST(SettingsFile, AByteOrderMarkIsSkippedOnReadingAndKeptOnWriting) {
+    SettingsFile file("unused.ini", "\xEF\xBB\xBF[Settings]\r\nCall=Q1ABC\r\n");
+    EXPECT_EQ(file.readString("Settings", "Call", ""), "Q1ABC");
+    file.writeString("Settings", "SSB", "1");
+    EXPECT_EQ(file.content(), "\xEF\xBB\xBF[Settings]\r\nCall=Q1ABC\r\nSSB=1\r\n");
 }
 
 TEST(SettingsFileWrite, ValuesComeBackAsWritten) {
@@ -171,6 +200,25 @@ TEST(SettingsFileDisk, RefusedWritesSayWhereAndKeepTheFile) {
     SettingsFile onFolder(blocked);
     onFolder.writeString("Settings", "Call", "new");
     EXPECT_THROW(onFolder.flush(), awardsync::Error);
+}
+
+TEST(SettingsFileDisk, APipeIsNeitherReadNorReplaced) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("awardsync.ini");
+    ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+
+    SettingsFile file(path); // would wait for a writer, were the pipe opened
+    EXPECT_EQ(file.readString("Settings", "Call", "none"), "none");
+    file.writeString("Settings", "Call", "new");
+    try {
+        file.flush();
+        ADD_FAILURE() << "the pipe was replaced";
+    } catch (const awardsync::Error& error) {
+        EXPECT_EQ(std::string(error.what()), "Unable to write to " + path.toStdString());
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 } // namespace

@@ -95,6 +95,21 @@ TEST_F(RecordsFile, SaveThroughALinkReplacesTheTargetAndKeepsTheLink) {
     EXPECT_EQ(bytesOf(target), QByteArray("new\r\n"));
 }
 
+TEST_F(RecordsFile, APipeOrALinkToOneIsRefusedAndStaysAPipe) {
+    const std::string pipe = pathOf("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+    const std::string link = pathOf("link");
+    ASSERT_TRUE(QFile::link(QString::fromStdString(pipe), QString::fromStdString(link)));
+    for (const std::string& path : {pipe, link}) {
+        EXPECT_EQ(messageOf([&] { saveLinesToFile({"new"}, path); }),
+                  "Cannot create file \"" + path + "\". Not a regular file");
+        struct stat status {};
+        ASSERT_EQ(::stat(pipe.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISFIFO(status.st_mode)) << path;
+    }
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(link)).isSymLink());
+}
+
 TEST_F(RecordsFile, FailuresLeaveTheOldFileAsItWas) {
     ASSERT_TRUE(QDir(dir_.path()).mkdir("sub"));
     const QByteArray oldBytes = "Q1OLD|001|2001/01/01|00:00:00|CW|40M|QSL|\r\n";

@@ -1,0 +1,52 @@
+#include "core/text.h"
+
+#include <QSet>
+#include <gtest/gtest.h>
+
+using awardsync::isValidUtf8;
+using awardsync::windows1252ToUtf8;
+
+namespace {
+
+TEST(Utf8Validity, AcceptsWellFormedTextOnly) {
+    struct Case {
+        const char* what;
+        std::string_view text;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"empty", "", true},
+        {"ASCII", "Q1ABC=1", true},
+        {"two to four bytes", "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\xA1", true},
+        {"highest code point", "\xF4\x8F\xBF\xBF", true},
+        {"Windows-1252 letter", "caf\xE9", false},
+        {"stray continuation", "\x80", false},
+        {"cut short", "\xE2\x82", false},
+        {"bad continuation", "\xE2\x28\xA1", false},
+        {"overlong two bytes", "\xC0\xAF", false},
+        {"overlong three bytes", "\xE0\x80\xAF", false},
+        {"surrogate", "\xED\xA0\x80", false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"no such lead byte", "\xF8\x88\x80\x80\x80", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isValidUtf8(c.text), c.valid) << c.what;
+    }
+}
+
+TEST(Windows1252, EveryByteBecomesACharacterOfItsOwn) {
+    EXPECT_EQ(windows1252ToUtf8("caf\xE9 \x80\x9F \xA0\xFF"), "caf\u00E9 \u20AC\u0178 \u00A0\u00FF");
+    // The five bytes the code page leaves undefined keep their number, as Windows reads them.
+    EXPECT_EQ(windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
+
+    std::string allBytes;
+    for (int byte = 0; byte < 256; ++byte) {
+        allBytes += static_cast<char>(byte);
+    }
+    const std::string text = windows1252ToUtf8(allBytes);
+    ASSERT_TRUE(isValidUtf8(text));
+    const QString characters = awardsync::toQt(text);
+    EXPECT_EQ(QSet<QChar>(characters.begin(), characters.end()).size(), 256); // nothing lost
+}
+
+} // namespace
