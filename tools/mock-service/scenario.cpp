@@ -10,10 +10,6 @@
 
 namespace mock {
 
-const std::vector<std::string> kAwardIds = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
-                                            "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
-                                            "DXCC-10", "DXCC-6",  "DXCC-2",  "DXCC-CHAL", "DXCC-SAT"};
-
 std::string Qso::field(const std::string& name) const {
     for (const DetailRow& row : rows) {
         if (!row.raw && row.name == name) {
@@ -196,19 +192,19 @@ std::string twoDigits(int value) {
 // Credited QSOs spread over the categories the way a real account looks: every QSO counts for
 // its band and its mode, the first one of each entity for the mixed award, the first one of each
 // entity and band for the challenge, and a few satellite QSOs for the satellite award.
-void generate(const QJsonObject& spec, const std::string& detailPath, Scenario& scenario) {
+void generate(const QJsonObject& settings, const std::string& detailPath, Scenario& scenario) {
     const std::string where = "generate";
-    allowOnly(spec, {"account", "count", "seed", "first_id", "paper_share", "sat_share"}, where);
+    allowOnly(settings, {"account", "count", "seed", "first_id", "paper_share", "sat_share"}, where);
     const std::string account =
-        text(spec.value("account").isUndefined() ? QJsonValue(1) : spec.value("account"), where);
-    const int count = spec.value("count").toInt(0);
+        text(settings.value("account").isUndefined() ? QJsonValue(1) : settings.value("account"), where);
+    const int count = settings.value("count").toInt(0);
     if (count < 0) {
         bad(where, "count must not be negative");
     }
-    Random random(static_cast<std::uint64_t>(spec.value("seed").toDouble(1)));
-    const long long firstId = static_cast<long long>(spec.value("first_id").toDouble(1));
-    const double paperShare = spec.value("paper_share").toDouble(0.15);
-    const double satShare = spec.value("sat_share").toDouble(0.03);
+    Random random(static_cast<std::uint64_t>(settings.value("seed").toDouble(1)));
+    const long long firstId = static_cast<long long>(settings.value("first_id").toDouble(1));
+    const double paperShare = settings.value("paper_share").toDouble(0.15);
+    const double satShare = settings.value("sat_share").toDouble(0.03);
 
     auto& categories = scenario.accounts[account];
     std::set<int> entitiesSeen;
@@ -430,8 +426,8 @@ void loadScenario(const QByteArray& json, Scenario& scenario) {
     if (root.contains("generate")) {
         const QJsonValue value = root.value("generate");
         if (value.isArray()) {
-            for (const QJsonValue& spec : value.toArray()) {
-                generate(objectAt(spec, "generate"), detailPath, scenario);
+            for (const QJsonValue& settings : value.toArray()) {
+                generate(objectAt(settings, "generate"), detailPath, scenario);
             }
         } else {
             generate(objectAt(value, "generate"), detailPath, scenario);
