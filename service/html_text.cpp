@@ -103,7 +103,7 @@ bool keepsWhitespace(const GumboNode* node) {
     return hasTag(node, {GUMBO_TAG_PRE, GUMBO_TAG_LISTING, GUMBO_TAG_XMP, GUMBO_TAG_PLAINTEXT, GUMBO_TAG_TEXTAREA});
 }
 
-// Whitespace between the parts of a table is not rendered at all.
+// Whitespace between the sections, rows and cells of a table is not rendered at all.
 bool isTableInternal(const GumboNode* node) {
     return hasTag(
         node, {GUMBO_TAG_TABLE, GUMBO_TAG_THEAD, GUMBO_TAG_TBODY, GUMBO_TAG_TFOOT, GUMBO_TAG_TR, GUMBO_TAG_COLGROUP});

@@ -71,10 +71,10 @@ struct ContentType {
 
 ContentType parseContentType(const QByteArray& header) {
     ContentType result;
-    const QList<QByteArray> parts = header.split(';');
-    result.mimeType = parts.value(0).trimmed().toLower();
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QByteArray parameter = parts[i].trimmed();
+    const QList<QByteArray> pieces = header.split(';');
+    result.mimeType = pieces.value(0).trimmed().toLower();
+    for (qsizetype i = 1; i < pieces.size(); ++i) {
+        const QByteArray parameter = pieces[i].trimmed();
         const qsizetype equals = parameter.indexOf('=');
         if (equals > 0 && parameter.left(equals).trimmed().toLower() == "charset") {
             QByteArray value = parameter.mid(equals + 1).trimmed();
