@@ -100,8 +100,8 @@ private:
             skipRawText(name);
             return true;
         }
-        // Nor do these add a level: <image> is read as <img>, <menuitem> is empty in older HTML,
-        // and html, head and body are implied on every page whether written or not.
+        // Void elements add no level, nor do <image> (read as <img>), <menuitem> (empty in older
+        // HTML), and html, head and body, which every page has whether written or not.
         if (isOneOf(name, VoidElements) || isOneOf(name, {"image", "menuitem", "html", "head", "body"})) {
             return true;
         }
