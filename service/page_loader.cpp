@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/text.h"
+#include "service/page_encoding.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QStringConverter>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -62,60 +61,6 @@ bool isHttpStatusError(const QNetworkReply& reply) {
     return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
            code == QNetworkReply::ProtocolInvalidOperationError ||
            (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
-}
-
-struct ContentType {
-    QByteArray mimeType; // lower case, empty when the server sent none
-    QByteArray charset;
-};
-
-ContentType parseContentType(const QByteArray& header) {
-    ContentType result;
-    const QList<QByteArray> pieces = header.split(';');
-    result.mimeType = pieces.value(0).trimmed().toLower();
-    for (qsizetype i = 1; i < pieces.size(); ++i) {
-        const QByteArray parameter = pieces[i].trimmed();
-        const qsizetype equals = parameter.indexOf('=');
-        if (equals > 0 && parameter.left(equals).trimmed().toLower() == "charset") {
-            QByteArray value = parameter.mid(equals + 1).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
-                value = value.mid(1, value.size() - 2);
-            }
-            result.charset = value;
-        }
-    }
-    return result;
-}
-
-bool isHtml(const ContentType& type) {
-    return type.mimeType.isEmpty() || type.mimeType == "text/html" || type.mimeType == "application/xhtml+xml";
-}
-
-// The body as UTF-8, the way a browser picks the encoding: a byte order mark first, then the
-// charset of the Content-Type, then a <meta> charset in the page, and UTF-8 otherwise.
-std::string toUtf8(const QByteArray& body, const QByteArray& charset) {
-    if (const auto bom = QStringConverter::encodingForData(body)) {
-        QStringDecoder decoder(*bom);
-        return fromQt(decoder.decode(body));
-    }
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid()) {
-            return fromQt(decoder.decode(body));
-        }
-        // Without a converter for the named charset, Latin-1 is the closest for the single-byte
-        // western sets and UTF-8 for everything else.
-        const QByteArray name = charset.toLower();
-        if (name == "windows-1252" || name == "cp1252" || name == "us-ascii" || name.startsWith("iso-8859-")) {
-            QStringDecoder latin1(QStringConverter::Latin1);
-            return fromQt(latin1.decode(body));
-        }
-    }
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringConverter::Utf8);
-    }
-    return fromQt(decoder.decode(body));
 }
 
 } // namespace
