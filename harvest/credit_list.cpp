@@ -7,11 +7,6 @@
 
 namespace awardsync {
 
-const std::array<const char*, 17> AwardIds = {
-    "DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80", "DXCC-40",   "DXCC-30",  "DXCC-20",
-    "DXCC-17", "DXCC-15", "DXCC-12", "DXCC-10",   "DXCC-6",   "DXCC-2",  "DXCC-CHAL", "DXCC-SAT",
-};
-
 namespace {
 
 constexpr std::string_view CreditListPath = "/lotwuser/accountcredits?awg_id=DXCC&ac_acct=1&ac_view=allc&aw_id=";

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "core/string_list.h"
+#include "harvest/award_ids.h"
 #include "service/html_document.h"
 
-#include <array>
 #include <string>
 #include <string_view>
 
 namespace awardsync {
-
-// The DXCC award categories, in the order a run visits them and logs them.
-extern const std::array<const char*, 17> AwardIds;
 
 // The address of the credit-list page of the award category at `index` (0 to 16) for `account`.
 // `endpoint` is the service's scheme and host without a trailing slash. Raises Error for an

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/text.h"
+#include "service/page_encoding.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -11,10 +12,10 @@
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
-#include <QStringConverter>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <deque>
 #include <utility>
 
 namespace awardsync {
@@ -24,6 +25,9 @@ namespace {
 constexpr unsigned ReadyStateUninitialized = 0;
 constexpr unsigned ReadyStateLoading = 1;
 constexpr unsigned ReadyStateInteractive = 3;
+
+// How much of a body the network layer holds before it is read into the page.
+constexpr qint64 ReadBufferSize = 1024 * 1024;
 
 // "60 s" or "250 ms": the limits are whole seconds in the program and shorter in tests.
 std::string describeDuration(std::chrono::milliseconds duration) {
@@ -46,69 +50,17 @@ std::string reasonText(const QString& text) {
 }
 
 // Qt reports an HTTP error status as a reply error too, but such a reply still carries a whole
-// page, which the callers judge by its text like any other page.
+// page, which the callers judge by its text like any other page. The same errors under a status
+// below 400 come from the body itself (one that could not be decompressed) and are failures.
 bool isHttpStatusError(const QNetworkReply& reply) {
-    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid() || status.toInt() < 400) {
         return false;
     }
     const int code = reply.error();
     return (code >= QNetworkReply::ContentAccessDenied && code <= QNetworkReply::UnknownContentError) ||
            code == QNetworkReply::ProtocolInvalidOperationError ||
            (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
-}
-
-struct ContentType {
-    QByteArray mimeType; // lower case, empty when the server sent none
-    QByteArray charset;
-};
-
-ContentType parseContentType(const QByteArray& header) {
-    ContentType result;
-    const QList<QByteArray> parts = header.split(';');
-    result.mimeType = parts.value(0).trimmed().toLower();
-    for (qsizetype i = 1; i < parts.size(); ++i) {
-        const QByteArray parameter = parts[i].trimmed();
-        const qsizetype equals = parameter.indexOf('=');
-        if (equals > 0 && parameter.left(equals).trimmed().toLower() == "charset") {
-            QByteArray value = parameter.mid(equals + 1).trimmed();
-            if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"')) {
-                value = value.mid(1, value.size() - 2);
-            }
-            result.charset = value;
-        }
-    }
-    return result;
-}
-
-bool isHtml(const ContentType& type) {
-    return type.mimeType.isEmpty() || type.mimeType == "text/html" || type.mimeType == "application/xhtml+xml";
-}
-
-// The body as UTF-8, the way a browser picks the encoding: a byte order mark first, then the
-// charset of the Content-Type, then a <meta> charset in the page, and UTF-8 otherwise.
-std::string toUtf8(const QByteArray& body, const QByteArray& charset) {
-    if (const auto bom = QStringConverter::encodingForData(body)) {
-        QStringDecoder decoder(*bom);
-        return fromQt(decoder.decode(body));
-    }
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid()) {
-            return fromQt(decoder.decode(body));
-        }
-        // Without a converter for the named charset, Latin-1 is the closest for the single-byte
-        // western sets and UTF-8 for everything else.
-        const QByteArray name = charset.toLower();
-        if (name == "windows-1252" || name == "cp1252" || name == "us-ascii" || name.startsWith("iso-8859-")) {
-            QStringDecoder latin1(QStringConverter::Latin1);
-            return fromQt(latin1.decode(body));
-        }
-    }
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(body);
-    if (!decoder.isValid()) {
-        decoder = QStringDecoder(QStringConverter::Utf8);
-    }
-    return fromQt(decoder.decode(body));
 }
 
 } // namespace
@@ -127,11 +79,55 @@ struct PageLoader::State {
 
     unsigned readyState = ReadyStateUninitialized;
     std::string url; // as requested, for the messages
-    QByteArray body;
+    // The body in the pieces it came in: one growing buffer would be copied as it grows, which
+    // doubles the cost of a page near the size limit.
+    std::deque<QByteArray> body;
+    qint64 bodySize = 0;
     AbortReason abortReason = AbortReason::None;
     std::optional<std::string> failure;
     std::optional<HtmlDocument> document;
     bool html = true;
+
+    // Keeps what the reply holds. Returns false once the body is over the size limit (one byte over
+    // is enough to know) or no memory is left for it.
+    bool appendBody(QNetworkReply& from) noexcept {
+        try {
+            // Read into pieces of exactly the size read (QIODevice::read(n) hands back buffers with
+            // room to spare), at most the read buffer's size at a time.
+            qint64 wanted = 0;
+            while (bodySize <= maxBodySize &&
+                   (wanted = std::min({from.bytesAvailable(), maxBodySize + 1 - bodySize, ReadBufferSize})) > 0) {
+                QByteArray piece(wanted, Qt::Uninitialized);
+                const qint64 got = from.read(piece.data(), wanted);
+                if (got <= 0) {
+                    break;
+                }
+                piece.truncate(got);
+                bodySize += got;
+                body.push_back(std::move(piece));
+            }
+            return bodySize <= maxBodySize;
+        } catch (...) {
+            return false;
+        }
+    }
+
+    // The whole body in one piece; the pieces are released as they are copied.
+    QByteArray takeBody() {
+        QByteArray whole;
+        whole.reserve(bodySize);
+        while (!body.empty()) {
+            whole += body.front();
+            body.pop_front();
+        }
+        bodySize = 0;
+        return whole;
+    }
+
+    void dropBody() {
+        body = {};
+        bodySize = 0;
+    }
 };
 
 PageLoader::PageLoader(std::function<void()> pump, QObject* parent)
@@ -203,7 +199,7 @@ void PageLoader::start(const std::string& url, const std::string* postData, cons
     }
     s.totalTimer.stop();
     s.url = url;
-    s.body.clear();
+    s.dropBody();
     s.document.reset();
     s.html = true;
     s.abortReason = State::AbortReason::None;
@@ -224,6 +220,10 @@ void PageLoader::start(const std::string& url, const std::string* postData, cons
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setTransferTimeout(static_cast<int>(s.idleTimeout.count()));
+    // Qt inflates a compressed body in whole batches ahead of any read, so a small compressed
+    // stream can cost many times the size limit before the limit is seen. Asked for the body as it
+    // is, the network layer holds no more than the read buffer beyond what is read.
+    request.setRawHeader("Accept-Encoding", "identity");
 
     QNetworkReply* reply = nullptr;
     if (postData != nullptr) {
@@ -243,6 +243,9 @@ void PageLoader::start(const std::string& url, const std::string* postData, cons
         reply = s.manager->get(request);
     }
     s.reply = reply;
+    // Without a bound Qt reads the whole body ahead of the reads below, so a page far over the size
+    // limit would be held in full before it is refused.
+    reply->setReadBufferSize(ReadBufferSize);
 
     // Slots must never throw into Qt's event dispatch; each one records its outcome instead.
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] { onMetaData(reply); });
@@ -273,17 +276,9 @@ void PageLoader::onReadyRead(QNetworkReply* reply) noexcept {
     if (reply != s.reply) {
         return;
     }
-    try {
-        s.body += reply->read(s.maxBodySize + 1 - s.body.size());
-    } catch (...) {
-        // Out of memory for the body: treated as a page that is too large.
-        s.body.clear();
-        s.body.squeeze();
+    if (!s.appendBody(*reply)) {
         s.abortReason = State::AbortReason::TooLarge;
-    }
-    if (s.body.size() > s.maxBodySize || s.abortReason == State::AbortReason::TooLarge) {
-        s.abortReason = State::AbortReason::TooLarge;
-        s.body.clear();
+        s.dropBody();
         reply->abort();
     }
 }
@@ -298,8 +293,7 @@ void PageLoader::onFinished(QNetworkReply* reply) noexcept {
     reply->deleteLater();
     try {
         if (s.abortReason == State::AbortReason::None && reply->error() != QNetworkReply::OperationCanceledError) {
-            s.body += reply->read(s.maxBodySize + 1 - s.body.size());
-            if (s.body.size() > s.maxBodySize || reply->bytesAvailable() > 0) {
+            if (!s.appendBody(*reply) || reply->bytesAvailable() > 0) {
                 s.abortReason = State::AbortReason::TooLarge;
             }
         }
@@ -316,7 +310,8 @@ void PageLoader::onFinished(QNetworkReply* reply) noexcept {
             const ContentType type = parseContentType(reply->rawHeader("Content-Type"));
             s.html = isHtml(type);
             if (s.html) {
-                s.document.emplace(toUtf8(s.body, type.charset), fromQt(reply->url().toString(QUrl::FullyEncoded)));
+                s.document.emplace(toUtf8(s.takeBody(), type.charset),
+                                   fromQt(reply->url().toString(QUrl::FullyEncoded)));
             }
         }
     } catch (const std::exception& error) {
@@ -326,8 +321,7 @@ void PageLoader::onFinished(QNetworkReply* reply) noexcept {
         s.document.reset();
         s.failure = "Could not load " + s.url;
     }
-    s.body.clear();
-    s.body.squeeze();
+    s.dropBody();
     s.readyState = ReadyStateComplete;
 }
 

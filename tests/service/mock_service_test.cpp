@@ -1,6 +1,7 @@
 // The mock service is the stand-in for the award service in every end-to-end test, the bench
 // programs and the demo; these tests pin down the behaviour those rely on.
 #include "core/error.h"
+#include "harvest/award_ids.h"
 #include "service/login.h"
 #include "service/page_loader.h"
 #include "tests/support/mock_service.h"
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+using awardsync::AwardIds;
 using awardsync::Error;
 using awardsync::loginToService;
 using awardsync::PageLoader;
@@ -19,10 +21,6 @@ using awardsync::testing::pumpForTests;
 using awardsync::testing::trustMockCertificate;
 
 namespace {
-
-const std::vector<std::string> AwardIds = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
-                                           "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
-                                           "DXCC-10", "DXCC-6",  "DXCC-2",  "DXCC-CHAL", "DXCC-SAT"};
 
 std::string creditListUrl(const MockService& mock, const std::string& award, int account = 1) {
     return mock.endpoint() + "/lotwuser/accountcredits?awg_id=DXCC&ac_acct=" + std::to_string(account) +
@@ -88,7 +86,7 @@ TEST(MockService, GeneratedAccountsSpreadEveryQsoOverSeveralCategories) {
     loginToService(loader, mock.endpoint(), "TEST", "test");
 
     std::map<std::string, int> categoriesOf;
-    for (const std::string& award : AwardIds) {
+    for (const char* award : AwardIds) {
         for (const std::string& link : creditedLinks(loader, creditListUrl(mock, award, 3))) {
             ++categoriesOf[link];
         }

@@ -53,6 +53,7 @@ const char* const FaultScenario = R"({
     {"path": "/to-http", "kind": "redirect", "location": "http://127.0.0.1:9/lotwuser/default"},
     {"path": "/big", "kind": "oversized"},
     {"path": "/big-chunked", "kind": "oversized", "chunked": true, "bytes": 3000000},
+    {"path": "/huge-chunked", "kind": "oversized", "chunked": true},
     {"path": "/error", "kind": "status", "status": 500},
     {"path": "/text", "kind": "non_html"},
     {"path": "/binary", "kind": "non_html", "content_type": "application/octet-stream"},
@@ -103,6 +104,8 @@ TEST_F(PageLoaderTest, EachFaultEndsTheWaitWithOneClearError) {
         {"/slow", 60s, 400ms, 32 << 20, ": still loading after 400 ms", ""},
         {"/big", 60s, 60s, 32 << 20, ": the page is larger than 32 MiB", ""},
         {"/big-chunked", 60s, 60s, 1 << 20, ": the page is larger than 1 MiB", ""},
+        // 40 MiB of one repeated paragraph: the network layer must not take it in some other way.
+        {"/huge-chunked", 60s, 60s, 32 << 20, ": the page is larger than 32 MiB", ""},
         {"/half", 60s, 60s, 32 << 20, ": ", "closed"},
         {"/loop", 60s, 60s, 32 << 20, ": ", "redirect"},
         {"/to-http", 60s, 60s, 32 << 20, ": ", "insecure"},

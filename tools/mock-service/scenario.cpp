@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include "scenario_generator.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -9,10 +11,6 @@
 #include <stdexcept>
 
 namespace mock {
-
-const std::vector<std::string> kAwardIds = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
-                                            "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
-                                            "DXCC-10", "DXCC-6",  "DXCC-2",  "DXCC-CHAL", "DXCC-SAT"};
 
 std::string Qso::field(const std::string& name) const {
     for (const DetailRow& row : rows) {
@@ -83,185 +81,20 @@ std::vector<std::string> idList(const QJsonValue& value, const std::string& wher
     return ids;
 }
 
-std::string replacePlaceholder(std::string pattern, const std::string& id) {
-    const std::size_t at = pattern.find("%s");
-    if (at != std::string::npos) {
-        pattern.replace(at, 2, id);
-    }
-    return pattern;
-}
-
-// splitmix64: the same sequence on every machine, so generated scenarios are reproducible.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next() {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    int below(int bound) { return static_cast<int>(next() % static_cast<std::uint64_t>(bound)); }
-    bool chance(double share) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < share; }
-
-private:
-    std::uint64_t state_;
-};
-
-struct Entity {
-    int number;
-    const char* name;
-    const char* prefix;
-};
-
-const Entity kEntities[] = {
-    {1, "CANADA", "VE"},
-    {6, "ALASKA", "KL7"},
-    {15, "ASIATIC RUSSIA", "UA9"},
-    {27, "BELARUS", "EU"},
-    {50, "MEXICO", "XE"},
-    {54, "EUROPEAN RUSSIA", "UA"},
-    {70, "CUBA", "CO"},
-    {100, "ARGENTINA", "LU"},
-    {108, "BRAZIL", "PY"},
-    {110, "HAWAII", "KH6"},
-    {112, "CHILE", "CE"},
-    {137, "REPUBLIC OF KOREA", "HL"},
-    {150, "AUSTRALIA", "VK"},
-    {170, "NEW ZEALAND", "ZL"},
-    {202, "PUERTO RICO", "KP4"},
-    {206, "AUSTRIA", "OE"},
-    {209, "BELGIUM", "ON"},
-    {212, "BULGARIA", "LZ"},
-    {221, "DENMARK", "OZ"},
-    {223, "ENGLAND", "G"},
-    {224, "FINLAND", "OH"},
-    {227, "FRANCE", "F"},
-    {230, "FEDERAL REPUBLIC OF GERMANY", "DL"},
-    {236, "GREECE", "SV"},
-    {239, "HUNGARY", "HA"},
-    {245, "IRELAND", "EI"},
-    {248, "ITALY", "I"},
-    {263, "NETHERLANDS", "PA"},
-    {266, "NORWAY", "LA"},
-    {269, "POLAND", "SP"},
-    {272, "PORTUGAL", "CT"},
-    {275, "ROMANIA", "YO"},
-    {279, "SCOTLAND", "GM"},
-    {281, "SPAIN", "EA"},
-    {284, "SWEDEN", "SM"},
-    {287, "SWITZERLAND", "HB"},
-    {288, "UKRAINE", "UR"},
-    {291, "UNITED STATES OF AMERICA", "K"},
-    {294, "WALES", "GW"},
-    {318, "CHINA", "BY"},
-    {324, "INDIA", "VU"},
-    {327, "INDONESIA", "YB"},
-    {336, "ISRAEL", "4X"},
-    {339, "JAPAN", "JA"},
-    {375, "PHILIPPINES", "DU"},
-    {381, "SINGAPORE", "9V"},
-    {386, "TAIWAN", "BV"},
-    {390, "TURKEY", "TA"},
-    {462, "REPUBLIC OF SOUTH AFRICA", "ZS"},
-    {503, "CZECH REPUBLIC", "OK"},
-};
-
-struct Band {
-    const char* name;
-    const char* award;
-    bool challenge;
-};
-
-const Band kBands[] = {{"160M", "DXCC-160", true}, {"80M", "DXCC-80", true}, {"40M", "DXCC-40", true},
-                       {"30M", "DXCC-30", true},   {"20M", "DXCC-20", true}, {"17M", "DXCC-17", true},
-                       {"15M", "DXCC-15", true},   {"12M", "DXCC-12", true}, {"10M", "DXCC-10", true},
-                       {"6M", "DXCC-6", true},     {"2M", "DXCC-2", false}};
-
-struct Mode {
-    const char* text;
-    const char* award;
-};
-
-const Mode kModes[] = {{"CW (CW)", "DXCC-CW"},
-                       {"PHONE (SSB)", "DXCC-PH"},
-                       {"PHONE (FM)", "DXCC-PH"},
-                       {"DATA (FT8)", "DXCC-RTTY"},
-                       {"DATA (RTTY)", "DXCC-RTTY"}};
-
-std::string twoDigits(int value) {
-    return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
-}
-
-// Credited QSOs spread over the categories the way a real account looks: every QSO counts for
-// its band and its mode, the first one of each entity for the mixed award, the first one of each
-// entity and band for the challenge, and a few satellite QSOs for the satellite award.
-void generate(const QJsonObject& spec, const std::string& detailPath, Scenario& scenario) {
+GeneratedAccount readGenerate(const QJsonObject& settings) {
     const std::string where = "generate";
-    allowOnly(spec, {"account", "count", "seed", "first_id", "paper_share", "sat_share"}, where);
-    const std::string account =
-        text(spec.value("account").isUndefined() ? QJsonValue(1) : spec.value("account"), where);
-    const int count = spec.value("count").toInt(0);
-    if (count < 0) {
+    allowOnly(settings, {"account", "count", "seed", "first_id", "paper_share", "sat_share"}, where);
+    GeneratedAccount account;
+    account.account = text(settings.value("account").isUndefined() ? QJsonValue(1) : settings.value("account"), where);
+    account.count = settings.value("count").toInt(0);
+    if (account.count < 0) {
         bad(where, "count must not be negative");
     }
-    Random random(static_cast<std::uint64_t>(spec.value("seed").toDouble(1)));
-    const long long firstId = static_cast<long long>(spec.value("first_id").toDouble(1));
-    const double paperShare = spec.value("paper_share").toDouble(0.15);
-    const double satShare = spec.value("sat_share").toDouble(0.03);
-
-    auto& categories = scenario.accounts[account];
-    std::set<int> entitiesSeen;
-    std::set<std::pair<int, std::string>> entityBandsSeen;
-    constexpr int kEntityCount = sizeof kEntities / sizeof kEntities[0];
-    constexpr int kBandCount = sizeof kBands / sizeof kBands[0];
-    constexpr int kModeCount = sizeof kModes / sizeof kModes[0];
-    for (int i = 0; i < count; ++i) {
-        const std::string id = std::to_string(firstId + i);
-        const Entity& entity = kEntities[random.below(kEntityCount)];
-        const bool satellite = random.chance(satShare);
-        const Band& band = satellite ? kBands[kBandCount - 1] : kBands[random.below(kBandCount)];
-        const Mode& mode = kModes[random.below(kModeCount)];
-
-        std::string call = std::string(entity.prefix);
-        if (call.back() < '0' || call.back() > '9') {
-            call += static_cast<char>('0' + random.below(10));
-        }
-        const int suffixLength = 2 + random.below(2);
-        for (int k = 0; k < suffixLength; ++k) {
-            call += static_cast<char>('A' + random.below(26));
-        }
-        const std::string date = std::to_string(2005 + random.below(19)) + "-" + twoDigits(1 + random.below(12)) + "-" +
-                                 twoDigits(1 + random.below(28)) + " " + twoDigits(random.below(24)) + ":" +
-                                 twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
-
-        Qso qso;
-        qso.id = id;
-        qso.path = replacePlaceholder(detailPath, id);
-        qso.linkText = call;
-        qso.rows = {{false, "Worked", call, {}},
-                    {false, "Date/Time", date, {}},
-                    {false, "Mode", mode.text, {}},
-                    {false, "DXCC", std::string(entity.name) + " (" + std::to_string(entity.number) + ")", {}},
-                    {false, "Band", band.name, {}}};
-        if (satellite) {
-            qso.rows.push_back({false, "Propagation Mode", "SAT", {}});
-        }
-        qso.rows.push_back({false, "QSL", random.chance(paperShare) ? "" : "Yes", {}});
-        scenario.qsos[id] = std::move(qso);
-
-        categories[band.award].credited.push_back(id);
-        categories[mode.award].credited.push_back(id);
-        if (entitiesSeen.insert(entity.number).second) {
-            categories["DXCC-M"].credited.push_back(id);
-        }
-        if (band.challenge && entityBandsSeen.insert({entity.number, band.name}).second) {
-            categories["DXCC-CHAL"].credited.push_back(id);
-        }
-        if (satellite) {
-            categories["DXCC-SAT"].credited.push_back(id);
-        }
-    }
+    account.seed = static_cast<std::uint64_t>(settings.value("seed").toDouble(1));
+    account.firstId = static_cast<long long>(settings.value("first_id").toDouble(1));
+    account.paperShare = settings.value("paper_share").toDouble(0.15);
+    account.satShare = settings.value("sat_share").toDouble(0.03);
+    return account;
 }
 
 void readQso(const std::string& id, const QJsonObject& object, const std::string& detailPath, Scenario& scenario) {
@@ -430,11 +263,11 @@ void loadScenario(const QByteArray& json, Scenario& scenario) {
     if (root.contains("generate")) {
         const QJsonValue value = root.value("generate");
         if (value.isArray()) {
-            for (const QJsonValue& spec : value.toArray()) {
-                generate(objectAt(spec, "generate"), detailPath, scenario);
+            for (const QJsonValue& settings : value.toArray()) {
+                generateAccount(readGenerate(objectAt(settings, "generate")), detailPath, scenario);
             }
         } else {
-            generate(objectAt(value, "generate"), detailPath, scenario);
+            generateAccount(readGenerate(objectAt(value, "generate")), detailPath, scenario);
         }
     }
 

@@ -10,9 +10,6 @@
 
 namespace mock {
 
-// The seventeen DXCC award categories, in the order the program walks them.
-extern const std::vector<std::string> kAwardIds;
-
 // One row after the "Worked Station" row of a detail page: a field (three cells: name, ":",
 // value) or, when `raw` is set, `html` inserted as it stands (rows of other shapes, nested tables).
 struct DetailRow {

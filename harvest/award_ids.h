@@ -1,0 +1,14 @@
+#pragma once
+
+// The DXCC award categories, in the order a run visits them and logs them. The program, the mock
+// service and the tests all read this one table; it needs nothing but the standard library.
+#include <array>
+
+namespace awardsync {
+
+inline constexpr std::array<const char*, 17> AwardIds = {
+    "DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80", "DXCC-40",   "DXCC-30",  "DXCC-20",
+    "DXCC-17", "DXCC-15", "DXCC-12", "DXCC-10",   "DXCC-6",   "DXCC-2",  "DXCC-CHAL", "DXCC-SAT",
+};
+
+} // namespace awardsync
