@@ -2,6 +2,8 @@
 // interface only, with a certificate made at start, serving the sign-in form, credit lists and QSO
 // detail pages from a scenario file, and faults on request. See README.md.
 #include "certificate.h"
+#include "core/atomic_save.h"
+#include "core/text.h"
 #include "pages.h"
 #include "request_log.h"
 #include "routing.h"
@@ -78,18 +80,6 @@ Options parseOptions(int argc, char** argv) {
     return options;
 }
 
-void writeFileAtomically(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
-        throw std::runtime_error("cannot write " + temporary);
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
-
 // Stops the server; when the server's workers do not finish in time (a client holding a
 // keep-alive connection open), the process ends anyway: the log is flushed line by line.
 class Stopper {
@@ -143,7 +133,7 @@ int run(int argc, char** argv) {
 
     const SelfSignedCertificate certificate = makeSelfSignedCertificate(options.certHosts);
     if (!options.certOut.empty()) {
-        writeFileAtomically(options.certOut, certificate.pem);
+        awardsync::saveAtomically(awardsync::toQt(options.certOut), QByteArray::fromStdString(certificate.pem));
     }
     RequestLog log(options.logFile);
 
