@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -150,9 +151,7 @@ void TMainForm::SaveSettings() {
     file.writeString(SettingsSection, "Call", fromQt(Edit1->text()));
     file.writeString(SettingsSection, "Password", fromQt(Edit2->text()));
     file.writeString(SettingsSection, "TextFile", fromQt(Edit3->text()));
-    bool valid = false;
-    const int account = SpinEdit1->cleanText().toInt(&valid, 10);
-    file.writeString(SettingsSection, "Account", std::to_string(valid ? account : 1));
+    file.writeString(SettingsSection, "Account", std::to_string(accountNumber()));
     file.writeString(SettingsSection, "SSB", CheckBox1->isChecked() ? "1" : "0");
     file.flush();
 }
@@ -219,13 +218,21 @@ void TMainForm::Image1Click() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (closeAfterRun_ && !runInProgress_) {
+        // The close asked for during the run, carried out now that it has returned.
+        closeAfterRun_ = false;
+        event->accept();
+        return;
+    }
     bool canClose = true;
     guarded([&] { canClose = FormCloseQuery(); });
-    if (canClose) {
-        event->accept();
-    } else {
-        event->ignore();
+    if (canClose && runInProgress_) {
+        // The window stays, visible and painted, while the run winds down and saves, so that what
+        // it logs and any error box it shows still have their window.
+        closeAfterRun_ = true;
+        canClose = false;
     }
+    event->setAccepted(canClose);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -237,8 +244,16 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
-        guarded([this] { Image1Click(); });
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (watched == Image1 && (press || event->type() == QEvent::MouseButtonRelease)) {
+        // A click on the logo: the left button pressed and released over it.
+        const auto* mouse = static_cast<const QMouseEvent*>(event);
+        const bool overLogo = mouse->button() == Qt::LeftButton && Image1->rect().contains(mouse->position().toPoint());
+        if (press) {
+            logoPressed_ = overLogo;
+        } else if (std::exchange(logoPressed_, false) && overLogo) {
+            guarded([this] { Image1Click(); });
+        }
         return true;
     }
     return QWidget::eventFilter(watched, event);

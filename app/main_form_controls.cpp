@@ -22,21 +22,35 @@ namespace {
 constexpr int ClientWidth = 662;
 constexpr int ClientHeight = 364;
 
-// The account field refuses typed characters other than digits, with a beep.
+// The account field's text as the account number: a field left without a number reads as 1.
+int accountFromText(const QString& text) {
+    bool valid = false;
+    const int account = text.toInt(&valid, 10);
+    return valid ? std::clamp(account, 1, 20) : 1;
+}
+
+// The account number changes only through the up and down buttons, the arrow keys and the wheel:
+// typed and pasted characters, Backspace among them, are refused with a beep. The Delete key can
+// still empty the field; when it loses the focus, it shows the number it reads as.
 class AccountSpinBox : public QSpinBox {
 public:
-    using QSpinBox::QSpinBox;
+    explicit AccountSpinBox(QWidget* parent) : QSpinBox(parent) {
+        setContextMenuPolicy(Qt::NoContextMenu);
+        lineEdit()->setAcceptDrops(false);
+    }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
         const QString text = event->text();
-        if (!text.isEmpty() && text.at(0).isPrint() && !text.at(0).isDigit()) {
+        if (event->matches(QKeySequence::Paste) || event->key() == Qt::Key_Backspace ||
+            (!text.isEmpty() && text.at(0).isPrint())) {
             QApplication::beep();
             event->accept();
             return;
         }
         QSpinBox::keyPressEvent(event);
     }
+    void fixup(QString& input) const override { input = QString::number(accountFromText(input)); }
 };
 
 QFont windowFont() {
@@ -154,11 +168,21 @@ void TMainForm::buildControls() {
     setTabOrder(BitBtn1, BitBtn4);
     setTabOrder(BitBtn4, CheckBox1);
 
-    connect(BitBtn1, &QPushButton::clicked, this, [this] { guarded([this] { BitBtn1Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this, [this] {
+        guarded([this] { BitBtn1Click(); });
+        // A close asked for during the run goes ahead once the run and any error box it left are done.
+        if (closeAfterRun_ && !runInProgress_) {
+            close();
+        }
+    });
     connect(BitBtn4, &QPushButton::clicked, this, [this] { guarded([this] { BitBtn4Click(); }); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(); }); });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - QPoint(ClientWidth / 2, ClientHeight / 2));
     }
+}
+
+int TMainForm::accountNumber() const {
+    return accountFromText(SpinEdit1->cleanText());
 }

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QSpinBox>
 
 using namespace awardsync;
 
@@ -106,7 +105,7 @@ void TMainForm::LoginToLotw() {
 }
 
 void TMainForm::GetCreditList(int index) {
-    const std::string url = creditListUrl(endpoint_, index, SpinEdit1->value());
+    const std::string url = creditListUrl(endpoint_, index, accountNumber());
     Ie->Navigate(url);
     Ie->WaitForPage();
     seams_.pause(CreditListPause);

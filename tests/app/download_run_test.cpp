@@ -399,21 +399,27 @@ TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
     EXPECT_TRUE(run.errors.empty());
 }
 
-TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenWritesTheSettings) {
+// The window stays until the run has saved, then goes without being asked again.
+TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenClosesAndWritesTheSettings) {
     WindowRun run(FullScenario);
     TMainForm& form = open(run, {.account = 12});
     // The user changes fields during the run; the settings written at the end carry them.
     form.Edit1->setText("Q1ABC");
-    bool closed = false;
+    std::vector<bool> closedAtOnce;
     whenLogShows(form, "    JA4DD", [&] {
         form.SpinEdit1->setValue(3);
         form.CheckBox1->setChecked(false);
-        closed = form.close();
+        closedAtOnce.push_back(form.close());
+        closedAtOnce.push_back(form.close()); // a second request is handled like the first
     });
+    bool visibleWhenDone = false;
+    QObject::connect(form.RichEdit1, &QPlainTextEdit::textChanged, &form,
+                     [&] { visibleWhenDone = logLines(form).back() == "Done" && form.isVisible(); });
 
     run.download();
 
-    EXPECT_TRUE(closed);
+    EXPECT_EQ(closedAtOnce, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(visibleWhenDone);
     EXPECT_FALSE(form.isVisible());
     // G6FF was in progress when the window closed; its option was already off.
     EXPECT_EQ(readBytes(run.recordsPath()), "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
@@ -421,8 +427,8 @@ TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenWritesTheSettings) {
                                             "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
                                             "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
     const QStringList log = logLines(form);
-    EXPECT_EQ(log.mid(log.indexOf("    JA4DD")),
-              lines({"    JA4DD", "Aborting operation...", "    G6FF", "", "Saving records...", "Done"}));
+    EXPECT_EQ(log.mid(log.indexOf("    JA4DD")), lines({"    JA4DD", "Aborting operation...", "Aborting operation...",
+                                                        "    G6FF", "", "Saving records...", "Done"}));
     EXPECT_FALSE(form.runInProgress());
 
     run.form.reset();

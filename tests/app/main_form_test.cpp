@@ -80,13 +80,29 @@ TEST(MainForm, ClosingWithoutARunLogsAndWritesAllFiveKeys) {
     EXPECT_TRUE(fixture.errors.empty());
 }
 
-TEST(MainForm, EmptiedAccountFieldIsStoredAsOne) {
-    WindowRun fixture;
-    fixture.writeSettings("[Settings]\nAccount=7\n");
-    fixture.open();
-    fixture.form->SpinEdit1->findChild<QLineEdit*>()->clear();
-    fixture.form.reset();
-    EXPECT_NE(fixture.settingsBytes().find("Account=1\n"), std::string::npos) << fixture.settingsBytes();
+// The field is emptied with the Delete key; the click on Download takes the focus from it, as the
+// user's click would, before the run reads it.
+TEST(MainForm, EmptiedAccountFieldReadsAsOneForTheRunAndTheSettings) {
+    WindowRun run("{}");
+    run.writeSettings("[Settings]\nCall=TEST\nPassword=test\nAccount=7\n" + run.serviceSection());
+    TMainForm& form = run.open();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.SpinEdit1->setFocus();
+    form.SpinEdit1->selectAll();
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Delete);
+    ASSERT_EQ(form.SpinEdit1->text(), "");
+
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+
+    EXPECT_FALSE(form.SpinEdit1->hasFocus());
+    const auto requests = run.mock->requests();
+    EXPECT_EQ(
+        std::count_if(requests.begin(), requests.end(),
+                      [](const auto& request) { return request.target.find("&ac_acct=1&") != std::string::npos; }),
+        17);
+    run.form.reset();
+    EXPECT_NE(run.settingsBytes().find("Account=1\n"), std::string::npos) << run.settingsBytes();
 }
 
 TEST(MainForm, UnwritableSettingsAreReportedAndTheWindowStillGoes) {
@@ -229,20 +245,28 @@ TEST(MainForm, ChooserKeepsOrAddsTheExtension) {
     }
 }
 
-TEST(MainForm, LogoClickShowsTheAboutBox) {
+TEST(MainForm, OnlyALeftClickOverTheLogoShowsTheAboutBox) {
     WindowRun fixture;
     TMainForm& form = fixture.open();
-    QTest::mouseClick(form.Image1, Qt::LeftButton);
+    const QPoint over(5, 5), beside(200, 5);
+    QTest::mouseClick(form.Image1, Qt::RightButton, {}, over);
+    QTest::mouseClick(form.Image1, Qt::MiddleButton, {}, over);
+    QTest::mousePress(form.Image1, Qt::LeftButton, {}, over);
+    QTest::mouseRelease(form.Image1, Qt::LeftButton, {}, beside);
+    EXPECT_TRUE(fixture.abouts.empty());
+    QTest::mouseClick(form.Image1, Qt::LeftButton, {}, over);
     ASSERT_EQ(fixture.abouts.size(), 1u);
     EXPECT_EQ(fixture.abouts[0].caption, "About Awardsync");
     EXPECT_TRUE(fixture.abouts[0].text.startsWith("Awardsync program is designed to mark QSOs in Logger32 \n"));
 }
 
-TEST(MainForm, AccountFieldRefusesLettersAndStaysInRange) {
+TEST(MainForm, AccountFieldRefusesEveryTypedCharacterAndStaysInRange) {
     WindowRun fixture;
     TMainForm& form = fixture.open();
     form.SpinEdit1->setFocus();
-    QTest::keyClick(form.SpinEdit1, Qt::Key_A);
+    QTest::keyClick(form.SpinEdit1, Qt::Key_End);
+    QTest::keyClicks(form.SpinEdit1, "5a ");
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Backspace);
     EXPECT_EQ(form.SpinEdit1->text(), "1");
     QTest::keyClick(form.SpinEdit1, Qt::Key_Down);
     EXPECT_EQ(form.SpinEdit1->value(), 1);
