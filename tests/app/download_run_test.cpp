@@ -64,14 +64,6 @@ ino_t inodeOf(const QString& path) {
     return ::stat(path.toLocal8Bit().constData(), &info) == 0 ? info.st_ino : 0;
 }
 
-QStringList lines(std::initializer_list<const char*> texts) {
-    QStringList result;
-    for (const char* text : texts) {
-        result.push_back(QString::fromUtf8(text));
-    }
-    return result;
-}
-
 QStringList categoryLines(int count) {
     QStringList result;
     for (int i = 0; i < count; ++i) {
@@ -143,15 +135,15 @@ const std::vector<std::string> FullDetailPaths = {
     "/lotwuser/qsodetail?qso=6", "/lotwuser/QSODETAIL?qso=7", "/lotwuser/qsodetail?qso=9"};
 
 QStringList fullRunLog(const WindowRun& run) {
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(3);
     log += "  Error:     Page download failed";
     log += categoryLines(17).mid(3);
-    log += lines({"", "7 credits found.", "", "", "Downloading QSO data...", "", "    W1AW", "    DL2BB"});
+    log += QStringList({"", "7 credits found.", "", "", "Downloading QSO data...", "", "    W1AW", "    DL2BB"});
     log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=3"));
-    log += lines({"    JA4DD", "    G6FF", "    K7UC"});
+    log += QStringList({"    JA4DD", "    G6FF", "    K7UC"});
     log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=9"));
-    log += lines({"", "Saving records...", "Done"});
+    log += QStringList({"", "Saving records...", "Done"});
     return log;
 }
 
@@ -255,9 +247,9 @@ TEST(CompletedRun, EveryQsoFailingReplacesTheRecordsWithAnEmptyFile) {
     run.download();
 
     EXPECT_EQ(readBytes(run.recordsPath()), "");
-    QStringList tail = lines({"2 credits found.", "", "", "Downloading QSO data...", ""});
+    QStringList tail = QStringList({"2 credits found.", "", "", "Downloading QSO data...", ""});
     tail += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=1"));
-    tail += lines({"  Error: Interface not supported", "", "Saving records...", "Done"});
+    tail += QStringList({"  Error: Interface not supported", "", "Saving records...", "Done"});
     EXPECT_EQ(logLines(form).mid(logLines(form).size() - tail.size()), tail);
     EXPECT_TRUE(run.errors.empty());
 }
@@ -298,7 +290,7 @@ TEST(RunWithoutSave, WrongPasswordLogsTwoLinesAndLeavesTheRecordsFile) {
 
     run.download();
 
-    EXPECT_EQ(logLines(form), lines({"Logging in to LotW...", "  Login failed: Username/password incorrect"}));
+    EXPECT_EQ(logLines(form), QStringList({"Logging in to LotW...", "  Login failed: Username/password incorrect"}));
     EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
     EXPECT_EQ(inodeOf(run.recordsPath()), inode);
     EXPECT_TRUE(form.BitBtn1->isEnabled());
@@ -317,9 +309,9 @@ TEST(RunWithoutSave, NoCreditFoundEndsAfterTheCountLine) {
 
     run.download();
 
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(17);
-    log += lines({"", "0 credits found.", "", ""});
+    log += QStringList({"", "0 credits found.", "", ""});
     EXPECT_EQ(logLines(form), log);
     EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
     EXPECT_EQ(inodeOf(run.recordsPath()), inode);
@@ -339,11 +331,11 @@ TEST(RunWithoutSave, AbortDuringTheCategoryPhaseStopsBeforeTheNextCategory) {
 
     run.download();
 
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(3);
     log += "  Error:     Page download failed";
     log += categoryLines(9).mid(3);
-    log += lines({"Aborting operation...", "", "5 credits found.", "", ""});
+    log += QStringList({"Aborting operation...", "", "5 credits found.", "", ""});
     EXPECT_EQ(logLines(form), log);
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 9, {}));
     EXPECT_EQ(run.pauses.size(), 9u);
@@ -368,8 +360,8 @@ TEST(StoppedRun, AbortDuringTheLastCategoryReadsOneQsoAndSavesIt) {
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0]}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("  DXCC-SAT")),
-              lines({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "", "Downloading QSO data...",
-                     "", "    W1AW", "", "Saving records...", "Done"}));
+              QStringList({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "",
+                           "Downloading QSO data...", "", "    W1AW", "", "Saving records...", "Done"}));
 }
 
 TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
@@ -389,8 +381,8 @@ TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0], FullDetailPaths[1]}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("Downloading QSO data...")),
-              lines({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB", "",
-                     "Saving records...", "Done"}));
+              QStringList({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB", "",
+                           "Saving records...", "Done"}));
     EXPECT_EQ(progressWhenAborted, 1);
     EXPECT_EQ(form.ProgressBar1->value(), 0);
     EXPECT_FALSE(form.Busy);
@@ -427,8 +419,9 @@ TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenClosesAndWritesTheSet
                                             "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
                                             "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
     const QStringList log = logLines(form);
-    EXPECT_EQ(log.mid(log.indexOf("    JA4DD")), lines({"    JA4DD", "Aborting operation...", "Aborting operation...",
-                                                        "    G6FF", "", "Saving records...", "Done"}));
+    EXPECT_EQ(log.mid(log.indexOf("    JA4DD")),
+              QStringList({"    JA4DD", "Aborting operation...", "Aborting operation...", "    G6FF", "",
+                           "Saving records...", "Done"}));
     EXPECT_FALSE(form.runInProgress());
 
     run.form.reset();

@@ -173,41 +173,11 @@ std::string faultJson(Fault fault, Target target) {
     return "";
 }
 
-std::string targetName(Target target) {
-    switch (target) {
-    case Target::Login:
-        return "Login";
-    case Target::CreditList:
-        return "CreditList";
-    case Target::Detail:
-        return "Detail";
-    }
-    return {};
-}
-
-std::string faultName(Fault fault) {
-    switch (fault) {
-    case Fault::ConnectionRefused:
-        return "ConnectionRefused";
-    case Fault::ClosedMidBody:
-        return "ClosedMidBody";
-    case Fault::Http500:
-        return "Http500";
-    case Fault::Stall:
-        return "Stall";
-    case Fault::CertificateForAnotherHost:
-        return "CertificateForAnotherHost";
-    case Fault::RedirectLoop:
-        return "RedirectLoop";
-    case Fault::NonHtmlBody:
-        return "NonHtmlBody";
-    case Fault::OversizedBody:
-        return "OversizedBody";
-    case Fault::MalformedHtml:
-        return "MalformedHtml";
-    }
-    return {};
-}
+// The test names' parts, in the order of the enums.
+const char* const TargetNames[] = {"Login", "CreditList", "Detail"};
+const char* const FaultNames[] = {
+    "ConnectionRefused", "ClosedMidBody", "Http500",       "Stall",        "CertificateForAnotherHost",
+    "RedirectLoop",      "NonHtmlBody",   "OversizedBody", "MalformedHtml"};
 
 const std::string Refused = "Could not load {url}: Connection refused";
 const std::string Closed = "Could not load {url}: Connection closed";
@@ -292,11 +262,11 @@ std::string scenarioFor(const Row& row) {
 }
 
 // One run of the window against the mock service behind the relay.
-class MatrixRun {
+class MatrixRun : public WindowRun {
 public:
-    explicit MatrixRun(const Row& row) : row_(row), run_(scenarioFor(row)) {
-        relay_ = std::make_unique<Relay>(static_cast<quint16>(run_.mock->port()));
-        std::string certificates = readBytes(QString::fromStdString(run_.mock->certFile()));
+    explicit MatrixRun(const Row& row) : WindowRun(scenarioFor(row)), row_(row) {
+        relay_ = std::make_unique<Relay>(static_cast<quint16>(mock->port()));
+        std::string certificates = readBytes(QString::fromStdString(mock->certFile()));
         if (row.fault == Fault::CertificateForAnotherHost) {
             MockOptions options;
             options.certHost = "other.example";
@@ -304,25 +274,23 @@ public:
             // Trusted, but made out for another host than the one the program connects to.
             certificates += readBytes(QString::fromStdString(otherHost_->certFile()));
         }
-        const QString caFile = run_.dir.filePath("ca.pem");
+        const QString caFile = dir.filePath("ca.pem");
         writeBytes(caFile, certificates);
-        run_.writeSettings("[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\nAccount=1\r\nSSB=1\r\n"
-                           "[Service]\r\nEndpoint=" +
-                           relay_->endpoint() + "\r\nCAFile=" + caFile.toStdString() + "\r\n");
-        writeBytes(run_.recordsPath(), OldRecords);
-        run_.onAbout = [this] { onAbout(); };
-        TMainForm& form = run_.open();
-        form.Ie->setIdleTimeout(row.fault == Fault::Stall ? 2s : 60s);
-        form.Ie->setMaxBodySize(1024 * 1024);
-        QObject::connect(form.RichEdit1, &QPlainTextEdit::textChanged, &form, [this] { onLogChanged(); });
+        writeSettings("[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\nAccount=1\r\nSSB=1\r\n"
+                      "[Service]\r\nEndpoint=" +
+                      relay_->endpoint() + "\r\nCAFile=" + caFile.toStdString() + "\r\n");
+        writeBytes(recordsPath(), OldRecords);
+        onAbout = [this] { aboutShown(); };
+        open();
+        form->Ie->setIdleTimeout(row.fault == Fault::Stall ? 2s : 60s);
+        form->Ie->setMaxBodySize(1024 * 1024);
+        QObject::connect(form->RichEdit1, &QPlainTextEdit::textChanged, form.get(), [this] { onLogChanged(); });
     }
 
     ~MatrixRun() {
-        run_.form.reset(); // before the relay and the services it talks to
+        form.reset(); // before the relay and the services it talks to
     }
 
-    TMainForm& form() { return *run_.form; }
-    const WindowRun& run() const { return run_; }
     bool clickHandledWhilePending() const { return clickHandledWhilePending_; }
 
     // The address of the faulty page as the program asks for it.
@@ -332,7 +300,7 @@ private:
     // Puts the fault in place just before the faulty page is requested, and takes it away again
     // once the program has logged it.
     void onLogChanged() {
-        const QStringList lines = logLines(form());
+        const QStringList lines = logLines(*form);
         if (!armed_ && lines.contains(QString::fromStdString(lineBeforeFaultyPage(row_.target)))) {
             armed_ = true;
             arm();
@@ -367,20 +335,19 @@ private:
         for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
             // The event queue takes the event over.
-            QCoreApplication::postEvent(form().Image1,
-                                        std::make_unique<QMouseEvent>(type, where, form().Image1->mapToGlobal(where),
+            QCoreApplication::postEvent(form->Image1,
+                                        std::make_unique<QMouseEvent>(type, where, form->Image1->mapToGlobal(where),
                                                                       Qt::LeftButton, held, Qt::NoModifier)
                                             .release());
         }
     }
 
-    void onAbout() {
-        clickHandledWhilePending_ = form().Ie->ReadyState() < awardsync::PageLoader::ReadyStateComplete;
+    void aboutShown() {
+        clickHandledWhilePending_ = form->Ie->ReadyState() < awardsync::PageLoader::ReadyStateComplete;
         relay_->release();
     }
 
     Row row_;
-    WindowRun run_;
     std::unique_ptr<MockService> otherHost_;
     std::unique_ptr<Relay> relay_;
     bool armed_ = false;
@@ -462,7 +429,7 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {};
 TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
     const Row& row = GetParam();
     MatrixRun run(row);
-    TMainForm& form = run.form();
+    TMainForm& form = *run.form;
     ASSERT_TRUE(form.BitBtn1->isEnabled());
     form.BitBtn1->click();
 
@@ -478,18 +445,18 @@ TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
 
     // The pages that were asked for: nothing after a failed login, every later category after a
     // failed credit list, every other QSO after a failed detail page.
-    EXPECT_EQ(servedPages(*run.run().mock), expectedPages(row));
+    EXPECT_EQ(servedPages(*run.mock), expectedPages(row));
 
     // A click that came while the faulty page was pending was handled at once.
-    EXPECT_EQ(run.run().abouts.size(), 1u);
+    EXPECT_EQ(run.abouts.size(), 1u);
     EXPECT_TRUE(run.clickHandledWhilePending());
 
     // The records file is the old one or a complete new one, with nothing left beside it.
-    EXPECT_EQ(readBytes(run.run().recordsPath()), expectedRecords(row));
-    EXPECT_EQ(QDir(run.run().folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+    EXPECT_EQ(readBytes(run.recordsPath()), expectedRecords(row));
+    EXPECT_EQ(QDir(run.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"awardsync.ini", "awardsync.txt"}));
 
-    EXPECT_TRUE(run.run().errors.empty()) << run.run().errors.front().text.toStdString();
+    EXPECT_TRUE(run.errors.empty()) << run.errors.front().text.toStdString();
     EXPECT_FALSE(form.Busy);
     EXPECT_FALSE(form.runInProgress());
     EXPECT_EQ(form.ProgressBar1->value(), 0);
@@ -500,7 +467,8 @@ TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Matrix),
                          [](const ::testing::TestParamInfo<Row>& info) {
-                             return targetName(info.param.target) + "_" + faultName(info.param.fault);
+                             return std::string(TargetNames[static_cast<int>(info.param.target)]) + "_" +
+                                    FaultNames[static_cast<int>(info.param.fault)];
                          });
 
 // The same run without any fault, so that the matrix's expectations rest on a run that works.
