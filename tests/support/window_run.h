@@ -29,7 +29,7 @@ QStringList logLines(const TMainForm& form);
 void whenLogShows(TMainForm& form, const QString& line, std::function<void()> action);
 
 // The window, offscreen, with its executable in a private folder (so that its settings file and
-// default records file are the test's own), and with a scenario the mock service it talks to.
+// default records file are the test's own) and, given a scenario, the mock service it talks to.
 // Error boxes, About boxes and chooser calls are collected instead of shown; the pause after each
 // credit list is recorded (with how many requests the service had seen then) instead of waited for.
 class WindowRun {
