@@ -18,6 +18,7 @@
 namespace {
 
 using awardsync::AwardIds;
+using awardsync::testing::isIdle;
 using awardsync::testing::logLines;
 using awardsync::testing::MockRequest;
 using awardsync::testing::readBytes;
@@ -180,10 +181,7 @@ TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
         EXPECT_EQ(readBytes(run.recordsPath()), c.records);
         EXPECT_EQ(logLines(form), fullRunLog(run));
         EXPECT_TRUE(run.errors.empty());
-        EXPECT_FALSE(form.Busy);
-        EXPECT_FALSE(form.runInProgress());
-        EXPECT_TRUE(form.BitBtn1->isEnabled());
-        EXPECT_FALSE(form.BitBtn4->isEnabled());
+        EXPECT_TRUE(isIdle(form));
         EXPECT_EQ(form.ProgressBar1->maximum(), 7);
         EXPECT_EQ(highestProgress, 7);
         EXPECT_EQ(form.ProgressBar1->value(), 0);
@@ -293,9 +291,7 @@ TEST(RunWithoutSave, WrongPasswordLogsTwoLinesAndLeavesTheRecordsFile) {
     EXPECT_EQ(logLines(form), QStringList({"Logging in to LotW...", "  Login failed: Username/password incorrect"}));
     EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
     EXPECT_EQ(inodeOf(run.recordsPath()), inode);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
-    EXPECT_FALSE(form.Busy);
+    EXPECT_TRUE(isIdle(form));
     EXPECT_EQ(targetsOf(run.mock->requests()), (std::vector<std::string>{"POST /lotwuser/default"}));
     EXPECT_TRUE(run.pauses.empty());
     EXPECT_TRUE(run.errors.empty());
@@ -316,8 +312,7 @@ TEST(RunWithoutSave, NoCreditFoundEndsAfterTheCountLine) {
     EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
     EXPECT_EQ(inodeOf(run.recordsPath()), inode);
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(1, 17, {}));
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
     EXPECT_EQ(form.ProgressBar1->value(), 0);
 }
 
@@ -341,9 +336,7 @@ TEST(RunWithoutSave, AbortDuringTheCategoryPhaseStopsBeforeTheNextCategory) {
     EXPECT_EQ(run.pauses.size(), 9u);
     EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
     EXPECT_EQ(inodeOf(run.recordsPath()), inode);
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
 }
 
 // ---- Runs stopped in the QSO phase: what was read is saved ----
@@ -385,9 +378,7 @@ TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
                            "Saving records...", "Done"}));
     EXPECT_EQ(progressWhenAborted, 1);
     EXPECT_EQ(form.ProgressBar1->value(), 0);
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
     EXPECT_TRUE(run.errors.empty());
 }
 
@@ -445,11 +436,8 @@ TEST(FailedSave, ShowsTheErrorAndLeavesTheProgressBar) {
 
     ASSERT_EQ(run.errors.size(), 1u);
     EXPECT_EQ(run.errors[0].text, "Cannot create file \"" + missing + "\". No such file or directory.");
-    EXPECT_FALSE(form.Busy);
-    EXPECT_FALSE(form.runInProgress());
+    EXPECT_TRUE(isIdle(form));
     EXPECT_EQ(form.ProgressBar1->value(), 7) << "left at its last position";
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
     EXPECT_EQ(logLines(form).back(), "Saving records...");
     EXPECT_FALSE(logLines(form).contains("Done"));
     EXPECT_FALSE(QFileInfo::exists(run.folder + "/missing"));

@@ -16,6 +16,7 @@
 
 namespace {
 
+using awardsync::testing::isIdle;
 using awardsync::testing::logLines;
 using awardsync::testing::Relay;
 using awardsync::testing::WindowRun;
@@ -208,10 +209,7 @@ TEST(MainForm, EnablingRuleAcrossRunningAndStopping) {
     EXPECT_FALSE(nestedRunStarted);
 
     form.PumpMessages();
-    EXPECT_FALSE(form.runInProgress());
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
     const QStringList lines = logLines(form);
     ASSERT_GE(lines.size(), 3) << form.RichEdit1->toPlainText().toStdString();
     EXPECT_EQ(lines[0], "Logging in to LotW...");

@@ -15,6 +15,15 @@ QStringList logLines(const TMainForm& form) {
     return form.RichEdit1->toPlainText().split(QLatin1Char('\n'));
 }
 
+::testing::AssertionResult isIdle(const TMainForm& form) {
+    if (!form.Busy && !form.runInProgress() && form.BitBtn1->isEnabled() && !form.BitBtn4->isEnabled()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "Busy " << form.Busy << ", run in progress " << form.runInProgress()
+                                         << ", Download enabled " << form.BitBtn1->isEnabled() << ", Abort enabled "
+                                         << form.BitBtn4->isEnabled();
+}
+
 void whenLogShows(TMainForm& form, const QString& line, std::function<void()> action) {
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection =

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -23,6 +24,9 @@ namespace awardsync::testing {
 
 // The log pane, one entry per line.
 QStringList logLines(const TMainForm& form);
+
+// Idle after a run: it has returned, Busy is false, Download is enabled and Abort disabled.
+::testing::AssertionResult isIdle(const TMainForm& form);
 
 // Runs `action` once from inside the window's next wait, after the log pane's last line has
 // become `line`. Queued rather than called at once, as a click by the user would be.
