@@ -93,6 +93,7 @@ TEST(MainForm, EmptiedAccountFieldReadsAsOneForTheRunAndTheSettings) {
     form.SpinEdit1->selectAll();
     QTest::keyClick(form.SpinEdit1, Qt::Key_Delete);
     ASSERT_EQ(form.SpinEdit1->text(), "");
+    ASSERT_TRUE(form.SpinEdit1->hasFocus());
 
     QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
 
