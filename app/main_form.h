@@ -100,6 +100,8 @@ protected:
 
 private:
     void buildControls();
+    // The account field, read the same way for the run and the settings file.
+    int accountNumber() const;
     void showErrorBox(const std::string& message);
     // Runs an event handler; an error that escapes it is shown in an error box and goes no further.
     void guarded(const std::function<void()>& handler);
@@ -109,4 +111,6 @@ private:
     std::string endpoint_;
     bool runInProgress_ = false;
     bool shown_ = false;
+    bool closeAfterRun_ = false; // a close request came during a run
+    bool logoPressed_ = false;
 };

@@ -1,76 +1,25 @@
-#include "app/main_form.h"
 #include "service/page_loader.h"
-#include "tests/support/files.h"
+#include "tests/support/relay.h"
+#include "tests/support/window_run.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
-struct Shown {
-    QString caption;
-    QString text;
-};
-
-// A window whose executable lives in a folder of its own, so that its settings file and default
-// records path are private to the test; error boxes and the About box are collected, not shown.
-class FormFixture {
-public:
-    explicit FormFixture(const std::string& settings = {}, bool writeSettings = false) {
-        folder = dir.filePath("program");
-        QDir().mkpath(folder);
-        executable = folder + "/awardsync";
-        if (writeSettings) {
-            QFile file(folder + "/awardsync.ini");
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(settings.data(), static_cast<qint64>(settings.size()));
-        }
-    }
-
-    TMainForm& open() {
-        TMainForm::Seams seams;
-        seams.executablePath = executable;
-        seams.showError = [this](const QString& caption, const QString& text) { errors.push_back({caption, text}); };
-        seams.showAbout = [this](const QString& caption, const QString& text) { abouts.push_back({caption, text}); };
-        seams.chooseFile = [this](const QString& initial, const QString& filter) {
-            chooserCalls.push_back({initial, filter});
-            return chosen;
-        };
-        form = std::make_unique<TMainForm>(seams);
-        return *form;
-    }
-
-    std::string settingsBytes() const { return awardsync::testing::readBytes(folder + "/awardsync.ini"); }
-
-    QTemporaryDir dir;
-    QString folder;
-    QString executable;
-    std::unique_ptr<TMainForm> form;
-    std::vector<Shown> errors;
-    std::vector<Shown> abouts;
-    std::vector<Shown> chooserCalls;
-    std::optional<QString> chosen;
-};
-
-QStringList logLines(const TMainForm& form) {
-    return form.RichEdit1->toPlainText().split(QLatin1Char('\n'));
-}
+using awardsync::testing::isIdle;
+using awardsync::testing::logLines;
+using awardsync::testing::Relay;
+using awardsync::testing::WindowRun;
 
 TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
     struct Case {
@@ -98,8 +47,11 @@ TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
          "<default>", 1, true},
     };
     for (const Case& c : cases) {
-        FormFixture fixture(c.file.value_or(""), c.file.has_value());
-        TMainForm& form = fixture.open();
+        WindowRun fixture;
+        if (c.file) {
+            fixture.writeSettings(*c.file);
+        }
+        TMainForm& form = fixture.open(false);
         const QString records = QString(c.records) == "<default>" ? fixture.folder + "/awardsync.txt" : c.records;
         EXPECT_EQ(form.Edit1->text(), c.user) << c.what;
         EXPECT_EQ(form.Edit2->text(), "") << c.what;
@@ -111,10 +63,10 @@ TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
 }
 
 TEST(MainForm, ClosingWithoutARunLogsAndWritesAllFiveKeys) {
-    FormFixture fixture("; mine\n[Settings]\nCall=old\nUnknown=kept\n[Service]\nEndpoint=https://127.0.0.1:1/\n", true);
+    WindowRun fixture;
+    fixture.writeSettings("; mine\n[Settings]\nCall=old\nUnknown=kept\n[Service]\nEndpoint=https://127.0.0.1:1/\n");
     TMainForm& form = fixture.open();
     EXPECT_EQ(form.serviceEndpoint(), "https://127.0.0.1:1");
-    form.show();
     form.Edit1->setText("Q1ABC");
     form.Edit2->setText("pa ss");
     form.Edit3->setText("/tmp/credits.txt");
@@ -129,16 +81,34 @@ TEST(MainForm, ClosingWithoutARunLogsAndWritesAllFiveKeys) {
     EXPECT_TRUE(fixture.errors.empty());
 }
 
-TEST(MainForm, EmptiedAccountFieldIsStoredAsOne) {
-    FormFixture fixture("[Settings]\nAccount=7\n", true);
-    TMainForm& form = fixture.open();
-    form.SpinEdit1->findChild<QLineEdit*>()->clear();
-    fixture.form.reset();
-    EXPECT_NE(fixture.settingsBytes().find("Account=1\n"), std::string::npos) << fixture.settingsBytes();
+// The field is emptied with the Delete key; the click on Download takes the focus from it, as the
+// user's click would, before the run reads it.
+TEST(MainForm, EmptiedAccountFieldReadsAsOneForTheRunAndTheSettings) {
+    WindowRun run("{}");
+    run.writeSettings("[Settings]\nCall=TEST\nPassword=test\nAccount=7\n" + run.serviceSection());
+    TMainForm& form = run.open();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.SpinEdit1->setFocus();
+    form.SpinEdit1->selectAll();
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Delete);
+    ASSERT_EQ(form.SpinEdit1->text(), "");
+    ASSERT_TRUE(form.SpinEdit1->hasFocus());
+
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+
+    EXPECT_FALSE(form.SpinEdit1->hasFocus());
+    const auto requests = run.mock->requests();
+    EXPECT_EQ(
+        std::count_if(requests.begin(), requests.end(),
+                      [](const auto& request) { return request.target.find("&ac_acct=1&") != std::string::npos; }),
+        17);
+    run.form.reset();
+    EXPECT_NE(run.settingsBytes().find("Account=1\n"), std::string::npos) << run.settingsBytes();
 }
 
 TEST(MainForm, UnwritableSettingsAreReportedAndTheWindowStillGoes) {
-    FormFixture fixture;
+    WindowRun fixture;
     TMainForm& form = fixture.open();
     form.Edit1->setText("Q1ABC");
     ASSERT_EQ(::chmod(fixture.folder.toLocal8Bit().constData(), 0555), 0);
@@ -151,16 +121,16 @@ TEST(MainForm, UnwritableSettingsAreReportedAndTheWindowStillGoes) {
 }
 
 TEST(MainForm, AnErrorWhileLoadingIsShownAndTheWindowStillOpens) {
-    FormFixture fixture("[Service]\nCAFile=/nonexistent/ca.pem\n", true);
+    WindowRun fixture;
+    fixture.writeSettings("[Service]\nCAFile=/nonexistent/ca.pem\n");
     TMainForm& form = fixture.open();
     ASSERT_EQ(fixture.errors.size(), 1u);
     EXPECT_TRUE(fixture.errors[0].text.contains("/nonexistent/ca.pem")) << fixture.errors[0].text.toStdString();
-    form.show();
     EXPECT_TRUE(form.isVisible());
 }
 
 TEST(MainForm, AddLogBreaksLinesAtCarriageReturns) {
-    FormFixture fixture;
+    WindowRun fixture;
     TMainForm& form = fixture.open();
     form.AddLog("first");
     form.AddLog("\rDownloading credit lists");
@@ -171,8 +141,8 @@ TEST(MainForm, AddLogBreaksLinesAtCarriageReturns) {
 }
 
 TEST(MainForm, LogPaneKeepsTheNewest20000Lines) {
-    FormFixture fixture;
-    TMainForm& form = fixture.open();
+    WindowRun fixture;
+    TMainForm& form = fixture.open(false); // a hidden pane does not repaint every line
     for (int i = 0; i < 20005; ++i) {
         form.AddLog("line " + std::to_string(i));
     }
@@ -182,7 +152,7 @@ TEST(MainForm, LogPaneKeepsTheNewest20000Lines) {
 }
 
 TEST(MainForm, DownloadFollowsBothTextFieldsWhenIdle) {
-    FormFixture fixture;
+    WindowRun fixture;
     TMainForm& form = fixture.open();
     struct Case {
         const char* user;
@@ -200,41 +170,12 @@ TEST(MainForm, DownloadFollowsBothTextFieldsWhenIdle) {
     }
 }
 
-// Accepts connections and never answers, so that a page wait lasts until the test lets it go.
-class SilentServer {
-public:
-    SilentServer() {
-        EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = server.nextPendingConnection()) {
-                sockets.push_back(socket);
-            }
-            if (onFirstConnection) {
-                std::exchange(onFirstConnection, nullptr)();
-            }
-        });
-    }
-    void release() {
-        for (QTcpSocket* socket : sockets) {
-            socket->abort();
-        }
-        server.close();
-    }
-    QString endpoint() const { return QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()); }
-
-    QTcpServer server;
-    std::vector<QTcpSocket*> sockets;
-    // Runs inside the page wait, once the program has connected.
-    std::function<void()> onFirstConnection;
-};
-
 TEST(MainForm, EnablingRuleAcrossRunningAndStopping) {
-    SilentServer service;
-    FormFixture fixture(
-        "[Settings]\nCall=Q1ABC\nPassword=pw\n[Service]\nEndpoint=" + service.endpoint().toStdString() + "\n", true);
+    WindowRun fixture("{}");
+    // The service's first answer is held, so that the login's page wait lasts until the test lets it go.
+    Relay service(static_cast<quint16>(fixture.mock->port()));
+    fixture.writeSettings("[Settings]\nCall=TEST\nPassword=test\n" + fixture.serviceSection(service.endpoint()));
     TMainForm& form = fixture.open();
-    form.show();
-    form.PumpMessages();
     ASSERT_TRUE(form.BitBtn1->isEnabled());
 
     struct Seen {
@@ -243,20 +184,20 @@ TEST(MainForm, EnablingRuleAcrossRunningAndStopping) {
     };
     std::vector<Seen> running, runningWithoutUser, stopping;
     bool nestedRunStarted = true;
-    service.onFirstConnection = [&] {
+    service.hold([&] {
         form.PumpMessages();
         running.push_back({form.BitBtn1->isEnabled(), form.BitBtn4->isEnabled()});
         form.Edit1->clear();
         form.PumpMessages();
         runningWithoutUser.push_back({form.BitBtn1->isEnabled(), form.BitBtn4->isEnabled()});
-        form.Edit1->setText("Q1ABC");
+        form.Edit1->setText("TEST");
         form.BitBtn4->click();
         form.PumpMessages();
         stopping.push_back({form.BitBtn1->isEnabled(), form.BitBtn4->isEnabled()});
         form.BitBtn1Click(); // must not start a second run inside the first one's wait
         nestedRunStarted = !form.RichEdit1->toPlainText().contains("Aborting operation...");
-        service.release();
-    };
+        service.refuse();
+    });
     form.BitBtn1->click();
 
     ASSERT_EQ(running.size(), 1u);
@@ -269,10 +210,7 @@ TEST(MainForm, EnablingRuleAcrossRunningAndStopping) {
     EXPECT_FALSE(nestedRunStarted);
 
     form.PumpMessages();
-    EXPECT_FALSE(form.runInProgress());
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
     const QStringList lines = logLines(form);
     ASSERT_GE(lines.size(), 3) << form.RichEdit1->toPlainText().toStdString();
     EXPECT_EQ(lines[0], "Logging in to LotW...");
@@ -295,8 +233,8 @@ TEST(MainForm, ChooserKeepsOrAddsTheExtension) {
         {"/a.txt", QString("/home/q1abc/credits."), "/home/q1abc/credits."},
     };
     for (const Case& c : cases) {
-        FormFixture fixture;
-        TMainForm& form = fixture.open();
+        WindowRun fixture;
+        TMainForm& form = fixture.open(false);
         fixture.chosen = c.chosen;
         form.Edit3->setText(c.before);
         form.SpeedButton1->click();
@@ -306,22 +244,28 @@ TEST(MainForm, ChooserKeepsOrAddsTheExtension) {
     }
 }
 
-TEST(MainForm, LogoClickShowsTheAboutBox) {
-    FormFixture fixture;
+TEST(MainForm, OnlyALeftClickOverTheLogoShowsTheAboutBox) {
+    WindowRun fixture;
     TMainForm& form = fixture.open();
-    form.show();
-    QTest::mouseClick(form.Image1, Qt::LeftButton);
+    const QPoint over(5, 5), beside(200, 5);
+    QTest::mouseClick(form.Image1, Qt::RightButton, {}, over);
+    QTest::mouseClick(form.Image1, Qt::MiddleButton, {}, over);
+    QTest::mousePress(form.Image1, Qt::LeftButton, {}, over);
+    QTest::mouseRelease(form.Image1, Qt::LeftButton, {}, beside);
+    EXPECT_TRUE(fixture.abouts.empty());
+    QTest::mouseClick(form.Image1, Qt::LeftButton, {}, over);
     ASSERT_EQ(fixture.abouts.size(), 1u);
     EXPECT_EQ(fixture.abouts[0].caption, "About Awardsync");
     EXPECT_TRUE(fixture.abouts[0].text.startsWith("Awardsync program is designed to mark QSOs in Logger32 \n"));
 }
 
-TEST(MainForm, AccountFieldRefusesLettersAndStaysInRange) {
-    FormFixture fixture;
+TEST(MainForm, AccountFieldRefusesEveryTypedCharacterAndStaysInRange) {
+    WindowRun fixture;
     TMainForm& form = fixture.open();
-    form.show();
     form.SpinEdit1->setFocus();
-    QTest::keyClick(form.SpinEdit1, Qt::Key_A);
+    QTest::keyClick(form.SpinEdit1, Qt::Key_End);
+    QTest::keyClicks(form.SpinEdit1, "5a ");
+    QTest::keyClick(form.SpinEdit1, Qt::Key_Backspace);
     EXPECT_EQ(form.SpinEdit1->text(), "1");
     QTest::keyClick(form.SpinEdit1, Qt::Key_Down);
     EXPECT_EQ(form.SpinEdit1->value(), 1);
@@ -332,7 +276,7 @@ TEST(MainForm, AccountFieldRefusesLettersAndStaysInRange) {
 }
 
 TEST(MainForm, ControlsHaveTheirPlacesCaptionsAndTabOrder) {
-    FormFixture fixture;
+    WindowRun fixture;
     TMainForm& form = fixture.open();
     EXPECT_EQ(form.size(), QSize(662, 364));
     EXPECT_EQ(form.windowTitle(), "Awardsync");
@@ -368,7 +312,5 @@ TEST(MainForm, ControlsHaveTheirPlacesCaptionsAndTabOrder) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return awardsync::testing::runWindowTests(argc, argv);
 }

@@ -3,12 +3,10 @@
 // page among good ones), then everything the program logged, asked for and wrote is searched
 // for it, in plain and in every encoding it could take on the way.
 
-#include "app/main_form.h"
 #include "service/url_encode.h"
 #include "tests/support/files.h"
-#include "tests/support/mock_service.h"
+#include "tests/support/window_run.h"
 
-#include <QApplication>
 #include <QByteArray>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -27,9 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using awardsync::testing::MockRequest;
-using awardsync::testing::MockService;
 using awardsync::testing::readBytes;
-using awardsync::testing::writeBytes;
+using awardsync::testing::WindowRun;
 
 const std::string Password = "Zq7-leak-check-Passw0rd";
 
@@ -80,47 +77,34 @@ const char* const Scenario = R"json({
 })json";
 
 TEST(PasswordCheck, ThePasswordStaysInTheSettingsFileAndTheLoginPost) {
-    MockService mock(Scenario);
-    const fs::path program = privateRoot / "program";
-    fs::create_directories(program);
-    const fs::path settings = program / "awardsync.ini";
-    writeBytes(QString::fromStdString(settings.string()), "[Settings]\nCall=Q1ABC\nPassword=" + Password +
-                                                              "\n[Service]\nEndpoint=" + mock.endpoint() +
-                                                              "\nCAFile=" + mock.certFile() + "\n");
-
-    std::vector<std::string> errorBoxes;
-    TMainForm::Seams seams;
-    seams.executablePath = QString::fromStdString((program / "awardsync").string());
-    seams.showError = [&](const QString& caption, const QString& text) {
-        errorBoxes.push_back(caption.toStdString() + ": " + text.toStdString());
-    };
-    seams.pause = [](std::chrono::milliseconds) {};
-    auto form = std::make_unique<TMainForm>(seams);
-    form->show();
-    EXPECT_EQ(leakIn(form->Edit2->displayText().toStdString()), "") << "the password field shows it";
+    WindowRun run(Scenario);
+    run.writeSettings("[Settings]\nCall=Q1ABC\nPassword=" + Password + "\n" + run.serviceSection());
+    TMainForm& form = run.open();
+    const fs::path settings = run.settingsPath().toStdString();
+    EXPECT_EQ(leakIn(form.Edit2->displayText().toStdString()), "") << "the password field shows it";
 
     // First run: the service answers the login with an error page.
-    form->BitBtn1->click();
-    const std::string failedLogin = form->RichEdit1->toPlainText().toStdString();
+    run.download();
+    const std::string failedLogin = form.RichEdit1->toPlainText().toStdString();
     EXPECT_NE(failedLogin.find("  Login failed: Page download failed"), std::string::npos) << failedLogin;
     EXPECT_EQ(leakIn(failedLogin), "") << failedLogin;
 
     // Second run: signed in, one QSO page fails (its error line names the page's address).
-    form->PumpMessages();
-    ASSERT_TRUE(form->BitBtn1->isEnabled());
-    form->BitBtn1->click();
-    const std::string harvest = form->RichEdit1->toPlainText().toStdString();
+    ASSERT_TRUE(form.BitBtn1->isEnabled());
+    run.download();
+    const std::string harvest = form.RichEdit1->toPlainText().toStdString();
     EXPECT_NE(harvest.find("  Error:    Page download failed. URL: "), std::string::npos) << harvest;
     EXPECT_NE(harvest.find("Done"), std::string::npos) << harvest;
     EXPECT_EQ(leakIn(harvest), "") << harvest;
-    form.reset(); // writes the settings file
+    run.form.reset(); // writes the settings file
 
-    for (const std::string& text : errorBoxes) {
+    for (const WindowRun::Shown& box : run.errors) {
+        const std::string text = box.caption.toStdString() + ": " + box.text.toStdString();
         EXPECT_EQ(leakIn(text), "") << text;
     }
 
     // What went over the wire: only the login posts carry it, and only as their password field.
-    const std::vector<MockRequest> requests = mock.requests();
+    const std::vector<MockRequest> requests = run.mock->requests();
     int loginPosts = 0;
     for (const MockRequest& request : requests) {
         SCOPED_TRACE(request.method + " " + request.target);
@@ -144,7 +128,7 @@ TEST(PasswordCheck, ThePasswordStaysInTheSettingsFileAndTheLoginPost) {
 
     // Every file written anywhere in the private root, the mock service's own folder aside (its
     // scenario must hold the password to check it): only the settings file has it, in plain text.
-    const fs::path mockFolder = fs::weakly_canonical(mock.folder());
+    const fs::path mockFolder = fs::weakly_canonical(run.mock->folder());
     std::vector<fs::path> searched;
     for (auto it = fs::recursive_directory_iterator(privateRoot); it != fs::recursive_directory_iterator(); ++it) {
         const fs::path path = fs::weakly_canonical(it->path());
@@ -159,7 +143,7 @@ TEST(PasswordCheck, ThePasswordStaysInTheSettingsFileAndTheLoginPost) {
         searched.push_back(path);
         EXPECT_EQ(leakIn(readFile(path)), "") << path;
     }
-    const fs::path records = fs::weakly_canonical(program / "awardsync.txt");
+    const fs::path records = fs::weakly_canonical(run.recordsPath().toStdString());
     EXPECT_NE(std::find(searched.begin(), searched.end(), records), searched.end()) << "no records file was written";
     EXPECT_EQ(readFile(records), "Q2AA|001|2009/07/14|18:05:00|CW|20M|LoTW|\r\n");
     EXPECT_NE(readFile(settings).find("\nPassword=" + Password + "\n"), std::string::npos) << readFile(settings);
@@ -190,11 +174,7 @@ int main(int argc, char** argv) {
         ::setenv(variable, path.c_str(), 1);
     }
     int result = 0;
-    {
-        QApplication app(argc, argv);
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
+    { result = awardsync::testing::runWindowTests(argc, argv); }
     std::error_code ignored;
     fs::remove_all(privateRoot, ignored);
     return result;

@@ -1,39 +1,34 @@
 // The download run end to end: the real window, offscreen, against the mock service. Each test
 // drives a whole run through the Download button and judges what the user and the service see:
 // the log pane, the records file, the buttons, the progress bar and the service's request log.
-#include "app/main_form.h"
+#include "harvest/credit_list.h"
 #include "tests/support/files.h"
-#include "tests/support/mock_service.h"
+#include "tests/support/window_run.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTextBlock>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
+using awardsync::AwardIds;
+using awardsync::testing::isIdle;
+using awardsync::testing::logLines;
 using awardsync::testing::MockRequest;
-using awardsync::testing::MockService;
 using awardsync::testing::readBytes;
+using awardsync::testing::whenLogShows;
+using awardsync::testing::WindowRun;
 using awardsync::testing::writeBytes;
 
-const std::vector<std::string> CategoryIds = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
-                                              "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
-                                              "DXCC-10", "DXCC-6",  "DXCC-2",  "DXCC-CHAL", "DXCC-SAT"};
-
-std::string creditListTarget(int account, const std::string& category) {
+std::string creditListTarget(int account, int category) {
     return "/lotwuser/accountcredits?awg_id=DXCC&ac_acct=" + std::to_string(account) +
-           "&ac_view=allc&aw_id=" + category + "&ac_order=1";
+           "&ac_view=allc&aw_id=" + AwardIds[static_cast<std::size_t>(category)] + "&ac_order=1";
 }
 
 bool isCreditList(const MockRequest& request) {
@@ -53,11 +48,11 @@ std::vector<std::string> targetsOf(const std::vector<MockRequest>& requests, std
 }
 
 // What a run fetches from the service, in order: the sign-in post, the page it leads to, the
-// seventeen credit lists of `account`, then the given detail pages.
+// first `categories` credit lists of `account`, then the given detail pages.
 std::vector<std::string> expectedTargets(int account, int categories, const std::vector<std::string>& details) {
     std::vector<std::string> targets = {"POST /lotwuser/default", "GET /lotwuser/home"};
     for (int i = 0; i < categories; ++i) {
-        targets.push_back("GET " + creditListTarget(account, CategoryIds[static_cast<std::size_t>(i)]));
+        targets.push_back("GET " + creditListTarget(account, i));
     }
     for (const std::string& detail : details) {
         targets.push_back("GET " + detail);
@@ -70,22 +65,10 @@ ino_t inodeOf(const QString& path) {
     return ::stat(path.toLocal8Bit().constData(), &info) == 0 ? info.st_ino : 0;
 }
 
-QStringList logLines(const TMainForm& form) {
-    return form.RichEdit1->toPlainText().split(QLatin1Char('\n'));
-}
-
-QStringList lines(std::initializer_list<const char*> texts) {
-    QStringList result;
-    for (const char* text : texts) {
-        result.push_back(QString::fromUtf8(text));
-    }
-    return result;
-}
-
 QStringList categoryLines(int count) {
     QStringList result;
     for (int i = 0; i < count; ++i) {
-        result.push_back(QString::fromStdString("  " + CategoryIds[static_cast<std::size_t>(i)]));
+        result.push_back(QStringLiteral("  ") + AwardIds[static_cast<std::size_t>(i)]);
     }
     return result;
 }
@@ -100,78 +83,13 @@ struct RunSettings {
     bool ssb = true;
 };
 
-// One window whose executable lives in a private folder, with its settings file pointing at the
-// mock service. Error boxes are collected; the pause after each credit list is recorded (with how
-// many requests the service had seen at that moment) instead of waited for, unless asked.
-class RunFixture {
-public:
-    explicit RunFixture(const std::string& scenario) : mock(scenario) {
-        folder = dir.filePath("program");
-        QDir().mkpath(folder);
-        executable = folder + "/awardsync";
-        recordsPath = folder + "/credits.txt";
-    }
-
-    TMainForm& open(const RunSettings& settings = {}, bool realPause = false) {
-        const std::string ini = "[Settings]\nCall=" + settings.user + "\nPassword=" + settings.password +
-                                "\nTextFile=" + recordsPath.toStdString() +
-                                "\nAccount=" + std::to_string(settings.account) +
-                                "\nSSB=" + (settings.ssb ? "1" : "0") + "\n[Service]\nEndpoint=" + mock.endpoint() +
-                                "\nCAFile=" + mock.certFile() + "\n";
-        writeBytes(settingsPath(), ini);
-        TMainForm::Seams seams;
-        seams.executablePath = executable;
-        seams.showError = [this](const QString&, const QString& text) { errors.push_back(text); };
-        seams.showAbout = [](const QString&, const QString&) {};
-        seams.chooseFile = [](const QString&, const QString&) { return std::optional<QString>(); };
-        if (!realPause) {
-            seams.pause = [this](std::chrono::milliseconds duration) {
-                pauses.push_back({duration, mock.requests().size()});
-            };
-        }
-        form = std::make_unique<TMainForm>(seams);
-        form->show();
-        form->PumpMessages();
-        return *form;
-    }
-
-    QString settingsPath() const { return folder + "/awardsync.ini"; }
-
-    // Presses Download; the whole run happens inside the click.
-    void download() {
-        EXPECT_TRUE(form->BitBtn1->isEnabled()) << "Download must be enabled before a run";
-        form->BitBtn1->click();
-        form->PumpMessages();
-    }
-
-    std::string detailUrl(const std::string& path) const { return mock.endpoint() + path; }
-
-    struct Pause {
-        std::chrono::milliseconds duration;
-        std::size_t requestsSeen;
-    };
-
-    MockService mock;
-    QTemporaryDir dir;
-    QString folder;
-    QString executable;
-    QString recordsPath;
-    std::unique_ptr<TMainForm> form;
-    std::vector<QString> errors;
-    std::vector<Pause> pauses;
-};
-
-// Runs `action` once from inside the run's next page wait, after the log pane's last line has
-// become `line`. Queued rather than called at once, as a click by the user would be.
-void whenLogShows(TMainForm& form, const QString& line, std::function<void()> action) {
-    auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection =
-        QObject::connect(form.RichEdit1, &QPlainTextEdit::textChanged, &form, [&form, line, action, connection] {
-            if (form.RichEdit1->document()->lastBlock().text() == line) {
-                QObject::disconnect(*connection);
-                QMetaObject::invokeMethod(&form, action, Qt::QueuedConnection);
-            }
-        });
+// Opens the window with these settings and the default records file, against the run's mock.
+TMainForm& open(WindowRun& run, const RunSettings& settings = {}, bool realPause = false) {
+    run.writeSettings("[Settings]\nCall=" + settings.user + "\nPassword=" + settings.password + "\nTextFile=" +
+                      run.recordsPath().toStdString() + "\nAccount=" + std::to_string(settings.account) +
+                      "\nSSB=" + (settings.ssb ? "1" : "0") + "\n" + run.serviceSection());
+    run.realPause = realPause;
+    return run.open();
 }
 
 // A scenario for account 12 with every shape the run must cope with: a QSO credited in several
@@ -217,18 +135,16 @@ const std::vector<std::string> FullDetailPaths = {
     "/lotwuser/qsodetail?qso=1", "/lotwuser/qsodetail?qso=2", "/lotwuser/qsodetail?qso=3", "/lotwuser/qsodetail?qso=4",
     "/lotwuser/qsodetail?qso=6", "/lotwuser/QSODETAIL?qso=7", "/lotwuser/qsodetail?qso=9"};
 
-QStringList fullRunLog(const RunFixture& run) {
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+QStringList fullRunLog(const WindowRun& run) {
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(3);
     log += "  Error:     Page download failed";
     log += categoryLines(17).mid(3);
-    log += lines({"", "7 credits found.", "", "", "Downloading QSO data...", "", "    W1AW", "    DL2BB"});
-    log +=
-        QString::fromStdString("  Error:    Page download failed. URL: " + run.detailUrl("/lotwuser/qsodetail?qso=3"));
-    log += lines({"    JA4DD", "    G6FF", "    K7UC"});
-    log +=
-        QString::fromStdString("  Error:    Page download failed. URL: " + run.detailUrl("/lotwuser/qsodetail?qso=9"));
-    log += lines({"", "Saving records...", "Done"});
+    log += QStringList({"", "7 credits found.", "", "", "Downloading QSO data...", "", "    W1AW", "    DL2BB"});
+    log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=3"));
+    log += QStringList({"    JA4DD", "    G6FF", "    K7UC"});
+    log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=9"));
+    log += QStringList({"", "Saving records...", "Done"});
     return log;
 }
 
@@ -253,22 +169,19 @@ TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.ssb ? "PHONE as SSB" : "PHONE kept");
-        RunFixture run(FullScenario);
-        TMainForm& form = run.open({.account = 12, .ssb = c.ssb});
-        writeBytes(run.recordsPath, OldRecords);
+        WindowRun run(FullScenario);
+        TMainForm& form = open(run, {.account = 12, .ssb = c.ssb});
+        writeBytes(run.recordsPath(), OldRecords);
         int highestProgress = 0;
         QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged,
                          [&](int value) { highestProgress = std::max(highestProgress, value); });
 
         run.download();
 
-        EXPECT_EQ(readBytes(run.recordsPath), c.records);
+        EXPECT_EQ(readBytes(run.recordsPath()), c.records);
         EXPECT_EQ(logLines(form), fullRunLog(run));
         EXPECT_TRUE(run.errors.empty());
-        EXPECT_FALSE(form.Busy);
-        EXPECT_FALSE(form.runInProgress());
-        EXPECT_TRUE(form.BitBtn1->isEnabled());
-        EXPECT_FALSE(form.BitBtn4->isEnabled());
+        EXPECT_TRUE(isIdle(form));
         EXPECT_EQ(form.ProgressBar1->maximum(), 7);
         EXPECT_EQ(highestProgress, 7);
         EXPECT_EQ(form.ProgressBar1->value(), 0);
@@ -276,12 +189,12 @@ TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
 }
 
 TEST(CompletedRun, FetchesListsInTableOrderAndEachDetailPageOnceInSortedOrder) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
 
     run.download();
 
-    const std::vector<MockRequest> requests = run.mock.requests();
+    const std::vector<MockRequest> requests = run.mock->requests();
     EXPECT_EQ(targetsOf(requests), expectedTargets(12, 17, FullDetailPaths));
     ASSERT_FALSE(requests.empty());
     ASSERT_TRUE(isLoginPost(requests[0]));
@@ -300,66 +213,64 @@ TEST(CompletedRun, FetchesListsInTableOrderAndEachDetailPageOnceInSortedOrder) {
 }
 
 TEST(CompletedRun, KeepsTheRealPauseBetweenCreditListPages) {
-    RunFixture run(R"json({"accounts": {"1": {"DXCC-SAT": [1]}},
+    WindowRun run(R"json({"accounts": {"1": {"DXCC-SAT": [1]}},
                       "qsos": {"1": {"call": "Q1SAT", "datetime": "2020-01-01 12:00:00", "mode": "DATA (FT4)",
                                      "dxcc": "EXAMPLE ISLAND (1)", "band": "2M", "qsl": "Yes"}}})json");
-    TMainForm& form = run.open({.user = "TEST", .password = "test"}, true);
+    TMainForm& form = open(run, {.user = "TEST", .password = "test"}, true);
 
     run.download();
 
-    EXPECT_EQ(readBytes(run.recordsPath), "Q1SAT|001|2020/01/01|12:00:00|DATA|2M|LoTW|\r\n");
+    EXPECT_EQ(readBytes(run.recordsPath()), "Q1SAT|001|2020/01/01|12:00:00|DATA|2M|LoTW|\r\n");
     std::vector<double> listTimes;
-    for (const MockRequest& request : run.mock.requests()) {
+    for (const MockRequest& request : run.mock->requests()) {
         if (isCreditList(request)) {
             listTimes.push_back(request.timeMs);
         }
     }
     ASSERT_EQ(listTimes.size(), 17u);
     for (std::size_t i = 1; i < listTimes.size(); ++i) {
-        EXPECT_GE(listTimes[i] - listTimes[i - 1], 1000.0)
-            << "between " << CategoryIds[i - 1] << " and " << CategoryIds[i];
+        EXPECT_GE(listTimes[i] - listTimes[i - 1], 1000.0) << "between " << AwardIds[i - 1] << " and " << AwardIds[i];
     }
     EXPECT_EQ(logLines(form).back(), "Done");
 }
 
 TEST(CompletedRun, EveryQsoFailingReplacesTheRecordsWithAnEmptyFile) {
-    RunFixture run(R"json({"qsos": {"1": {"html": "<html><body>Please sign in</body></html>", "link_text": "Q1A"},
+    WindowRun run(R"json({"qsos": {"1": {"html": "<html><body>Please sign in</body></html>", "link_text": "Q1A"},
                                 "2": {"call": "Q2B"}},
                       "accounts": {"1": {"DXCC-M": [1, 2]}},
                       "faults": [{"path": "/lotwuser/qsodetail?qso=2", "kind": "non_html"}]})json");
-    TMainForm& form = run.open({.user = "TEST", .password = "test"});
-    writeBytes(run.recordsPath, OldRecords);
+    TMainForm& form = open(run, {.user = "TEST", .password = "test"});
+    writeBytes(run.recordsPath(), OldRecords);
 
     run.download();
 
-    EXPECT_EQ(readBytes(run.recordsPath), "");
-    QStringList tail = lines({"2 credits found.", "", "", "Downloading QSO data...", ""});
-    tail +=
-        QString::fromStdString("  Error:    Page download failed. URL: " + run.detailUrl("/lotwuser/qsodetail?qso=1"));
-    tail += lines({"  Error: Interface not supported", "", "Saving records...", "Done"});
+    EXPECT_EQ(readBytes(run.recordsPath()), "");
+    QStringList tail = QStringList({"2 credits found.", "", "", "Downloading QSO data...", ""});
+    tail += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=1"));
+    tail += QStringList({"  Error: Interface not supported", "", "Saving records...", "Done"});
     EXPECT_EQ(logLines(form).mid(logLines(form).size() - tail.size()), tail);
     EXPECT_TRUE(run.errors.empty());
 }
 
 TEST(CompletedRun, SecondRunAfterSwitchingTheAccountHoldsOnlyThatAccount) {
-    RunFixture run(R"json({"qsos": {"1": {"call": "Q1ONE", "datetime": "2001-01-01 01:01:01", "mode": "CW (CW)",
+    WindowRun run(R"json({"qsos": {"1": {"call": "Q1ONE", "datetime": "2001-01-01 01:01:01", "mode": "CW (CW)",
                                       "dxcc": "EXAMPLE ISLAND (1)", "band": "20M", "qsl": "Yes"},
                                 "2": {"call": "Q2ONE", "datetime": "2002-02-02 02:02:02", "mode": "CW (CW)",
                                       "dxcc": "EXAMPLE ISLAND (1)", "band": "40M", "qsl": "Yes"},
                                 "3": {"call": "Q3TWO", "datetime": "2003-03-03 03:03:03", "mode": "PHONE (LSB)",
                                       "dxcc": "EXAMPLE ISLAND (1)", "band": "80M", "qsl": ""}},
                       "accounts": {"1": {"DXCC-M": [1, 2], "DXCC-CW": [1]}, "2": {"DXCC-PH": [3]}}})json");
-    TMainForm& form = run.open({.user = "TEST", .password = "test", .account = 1});
+    TMainForm& form = open(run, {.user = "TEST", .password = "test", .account = 1});
     run.download();
-    ASSERT_EQ(readBytes(run.recordsPath), "Q1ONE|001|2001/01/01|01:01:01|CW|20M|LoTW|\r\n"
-                                          "Q2ONE|001|2002/02/02|02:02:02|CW|40M|LoTW|\r\n");
-    const std::size_t firstRunRequests = run.mock.requests().size();
+    ASSERT_EQ(readBytes(run.recordsPath()), "Q1ONE|001|2001/01/01|01:01:01|CW|20M|LoTW|\r\n"
+                                            "Q2ONE|001|2002/02/02|02:02:02|CW|40M|LoTW|\r\n");
+    const std::size_t firstRunRequests = run.mock->requests().size();
 
     form.SpinEdit1->setValue(2);
     run.download();
 
-    EXPECT_EQ(readBytes(run.recordsPath), "Q3TWO|001|2003/03/03|03:03:03|SSB|80M|QSL|\r\n");
-    EXPECT_EQ(targetsOf(run.mock.requests(), firstRunRequests), expectedTargets(2, 17, {"/lotwuser/qsodetail?qso=3"}));
+    EXPECT_EQ(readBytes(run.recordsPath()), "Q3TWO|001|2003/03/03|03:03:03|SSB|80M|QSL|\r\n");
+    EXPECT_EQ(targetsOf(run.mock->requests(), firstRunRequests), expectedTargets(2, 17, {"/lotwuser/qsodetail?qso=3"}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.front(), "Logging in to LotW...") << "the pane starts empty for every run";
     EXPECT_TRUE(log.contains("1 credits found."));
@@ -370,91 +281,86 @@ TEST(CompletedRun, SecondRunAfterSwitchingTheAccountHoldsOnlyThatAccount) {
 // ---- Runs that end without saving ----
 
 TEST(RunWithoutSave, WrongPasswordLogsTwoLinesAndLeavesTheRecordsFile) {
-    RunFixture run(R"json({"login": {"user": "Q1ABC", "password": "secret"}})json");
-    TMainForm& form = run.open({.user = "Q1ABC", .password = "wrong"});
-    writeBytes(run.recordsPath, OldRecords);
-    const ino_t inode = inodeOf(run.recordsPath);
+    WindowRun run(R"json({"login": {"user": "Q1ABC", "password": "secret"}})json");
+    TMainForm& form = open(run, {.user = "Q1ABC", .password = "wrong"});
+    writeBytes(run.recordsPath(), OldRecords);
+    const ino_t inode = inodeOf(run.recordsPath());
 
     run.download();
 
-    EXPECT_EQ(logLines(form), lines({"Logging in to LotW...", "  Login failed: Username/password incorrect"}));
-    EXPECT_EQ(readBytes(run.recordsPath), OldRecords);
-    EXPECT_EQ(inodeOf(run.recordsPath), inode);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
-    EXPECT_FALSE(form.Busy);
-    EXPECT_EQ(targetsOf(run.mock.requests()), (std::vector<std::string>{"POST /lotwuser/default"}));
+    EXPECT_EQ(logLines(form), QStringList({"Logging in to LotW...", "  Login failed: Username/password incorrect"}));
+    EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
+    EXPECT_EQ(inodeOf(run.recordsPath()), inode);
+    EXPECT_TRUE(isIdle(form));
+    EXPECT_EQ(targetsOf(run.mock->requests()), (std::vector<std::string>{"POST /lotwuser/default"}));
     EXPECT_TRUE(run.pauses.empty());
     EXPECT_TRUE(run.errors.empty());
 }
 
 TEST(RunWithoutSave, NoCreditFoundEndsAfterTheCountLine) {
-    RunFixture run(R"json({"accounts": {"1": {"DXCC-CW": {"plain_links": [1]}}}, "qsos": {"1": {"call": "Q1A"}}})json");
-    TMainForm& form = run.open({.user = "TEST", .password = "test"});
-    writeBytes(run.recordsPath, OldRecords);
-    const ino_t inode = inodeOf(run.recordsPath);
+    WindowRun run(R"json({"accounts": {"1": {"DXCC-CW": {"plain_links": [1]}}}, "qsos": {"1": {"call": "Q1A"}}})json");
+    TMainForm& form = open(run, {.user = "TEST", .password = "test"});
+    writeBytes(run.recordsPath(), OldRecords);
+    const ino_t inode = inodeOf(run.recordsPath());
 
     run.download();
 
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(17);
-    log += lines({"", "0 credits found.", "", ""});
+    log += QStringList({"", "0 credits found.", "", ""});
     EXPECT_EQ(logLines(form), log);
-    EXPECT_EQ(readBytes(run.recordsPath), OldRecords);
-    EXPECT_EQ(inodeOf(run.recordsPath), inode);
-    EXPECT_EQ(targetsOf(run.mock.requests()), expectedTargets(1, 17, {}));
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
+    EXPECT_EQ(inodeOf(run.recordsPath()), inode);
+    EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(1, 17, {}));
+    EXPECT_TRUE(isIdle(form));
     EXPECT_EQ(form.ProgressBar1->value(), 0);
 }
 
 TEST(RunWithoutSave, AbortDuringTheCategoryPhaseStopsBeforeTheNextCategory) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
-    writeBytes(run.recordsPath, OldRecords);
-    const ino_t inode = inodeOf(run.recordsPath);
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
+    writeBytes(run.recordsPath(), OldRecords);
+    const ino_t inode = inodeOf(run.recordsPath());
     // Category 8 (DXCC-20) completes: its three addresses count, categories 9 to 16 are never asked for.
     whenLogShows(form, "  DXCC-20", [&form] { form.BitBtn4->click(); });
 
     run.download();
 
-    QStringList log = lines({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
+    QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(3);
     log += "  Error:     Page download failed";
     log += categoryLines(9).mid(3);
-    log += lines({"Aborting operation...", "", "5 credits found.", "", ""});
+    log += QStringList({"Aborting operation...", "", "5 credits found.", "", ""});
     EXPECT_EQ(logLines(form), log);
-    EXPECT_EQ(targetsOf(run.mock.requests()), expectedTargets(12, 9, {}));
+    EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 9, {}));
     EXPECT_EQ(run.pauses.size(), 9u);
-    EXPECT_EQ(readBytes(run.recordsPath), OldRecords);
-    EXPECT_EQ(inodeOf(run.recordsPath), inode);
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_EQ(readBytes(run.recordsPath()), OldRecords);
+    EXPECT_EQ(inodeOf(run.recordsPath()), inode);
+    EXPECT_TRUE(isIdle(form));
 }
 
 // ---- Runs stopped in the QSO phase: what was read is saved ----
 
 TEST(StoppedRun, AbortDuringTheLastCategoryReadsOneQsoAndSavesIt) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
-    writeBytes(run.recordsPath, OldRecords);
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
+    writeBytes(run.recordsPath(), OldRecords);
     whenLogShows(form, "  DXCC-SAT", [&form] { form.BitBtn4->click(); });
 
     run.download();
 
-    EXPECT_EQ(readBytes(run.recordsPath), "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
-    EXPECT_EQ(targetsOf(run.mock.requests()), expectedTargets(12, 17, {FullDetailPaths[0]}));
+    EXPECT_EQ(readBytes(run.recordsPath()), "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0]}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("  DXCC-SAT")),
-              lines({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "", "Downloading QSO data...",
-                     "", "    W1AW", "", "Saving records...", "Done"}));
+              QStringList({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "",
+                           "Downloading QSO data...", "", "    W1AW", "", "Saving records...", "Done"}));
 }
 
 TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
-    writeBytes(run.recordsPath, OldRecords);
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
+    writeBytes(run.recordsPath(), OldRecords);
     int progressWhenAborted = -1;
     whenLogShows(form, "    W1AW", [&] {
         progressWhenAborted = form.ProgressBar1->value();
@@ -463,73 +369,75 @@ TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
 
     run.download();
 
-    EXPECT_EQ(readBytes(run.recordsPath), "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
-                                          "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
-    EXPECT_EQ(targetsOf(run.mock.requests()), expectedTargets(12, 17, {FullDetailPaths[0], FullDetailPaths[1]}));
+    EXPECT_EQ(readBytes(run.recordsPath()), "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
+                                            "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0], FullDetailPaths[1]}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("Downloading QSO data...")),
-              lines({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB", "",
-                     "Saving records...", "Done"}));
+              QStringList({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB", "",
+                           "Saving records...", "Done"}));
     EXPECT_EQ(progressWhenAborted, 1);
     EXPECT_EQ(form.ProgressBar1->value(), 0);
-    EXPECT_FALSE(form.Busy);
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
     EXPECT_TRUE(run.errors.empty());
 }
 
-TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenWritesTheSettings) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
+// The window stays until the run has saved, then goes without being asked again.
+TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenClosesAndWritesTheSettings) {
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
     // The user changes fields during the run; the settings written at the end carry them.
     form.Edit1->setText("Q1ABC");
-    bool closed = false;
+    std::vector<bool> closedAtOnce;
     whenLogShows(form, "    JA4DD", [&] {
         form.SpinEdit1->setValue(3);
         form.CheckBox1->setChecked(false);
-        closed = form.close();
+        closedAtOnce.push_back(form.close());
+        closedAtOnce.push_back(form.close()); // a second request is handled like the first
     });
+    bool visibleWhenDone = false;
+    QObject::connect(form.RichEdit1, &QPlainTextEdit::textChanged, &form,
+                     [&] { visibleWhenDone = logLines(form).back() == "Done" && form.isVisible(); });
 
     run.download();
 
-    EXPECT_TRUE(closed);
+    EXPECT_EQ(closedAtOnce, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(visibleWhenDone);
     EXPECT_FALSE(form.isVisible());
     // G6FF was in progress when the window closed; its option was already off.
-    EXPECT_EQ(readBytes(run.recordsPath), "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
-                                          "G6FF|223|2012/02/03|04:05:06|PHONE|80M|LoTW|\r\n"
-                                          "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
-                                          "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    EXPECT_EQ(readBytes(run.recordsPath()), "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
+                                            "G6FF|223|2012/02/03|04:05:06|PHONE|80M|LoTW|\r\n"
+                                            "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
+                                            "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("    JA4DD")),
-              lines({"    JA4DD", "Aborting operation...", "    G6FF", "", "Saving records...", "Done"}));
+              QStringList({"    JA4DD", "Aborting operation...", "Aborting operation...", "    G6FF", "",
+                           "Saving records...", "Done"}));
     EXPECT_FALSE(form.runInProgress());
 
     run.form.reset();
     const std::string settings = readBytes(run.settingsPath());
-    EXPECT_NE(settings.find("[Settings]\nCall=Q1ABC\nPassword=secret\nTextFile=" + run.recordsPath.toStdString() +
+    EXPECT_NE(settings.find("[Settings]\nCall=Q1ABC\nPassword=secret\nTextFile=" + run.recordsPath().toStdString() +
                             "\nAccount=3\nSSB=0\n"),
               std::string::npos)
         << settings;
-    EXPECT_NE(settings.find("[Service]\nEndpoint=" + run.mock.endpoint() + "\n"), std::string::npos) << settings;
+    EXPECT_NE(settings.find("[Service]\nEndpoint=" + run.mock->endpoint() + "\n"), std::string::npos) << settings;
 }
 
 // ---- A save that fails ----
 
 TEST(FailedSave, ShowsTheErrorAndLeavesTheProgressBar) {
-    RunFixture run(FullScenario);
-    TMainForm& form = run.open({.account = 12});
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
     const QString missing = run.folder + "/missing/credits.txt";
     form.Edit3->setText(missing);
 
     run.download();
 
     ASSERT_EQ(run.errors.size(), 1u);
-    EXPECT_EQ(run.errors[0], "Cannot create file \"" + missing + "\". No such file or directory.");
-    EXPECT_FALSE(form.Busy);
-    EXPECT_FALSE(form.runInProgress());
+    EXPECT_EQ(run.errors[0].text, "Cannot create file \"" + missing + "\". No such file or directory.");
+    EXPECT_TRUE(isIdle(form));
     EXPECT_EQ(form.ProgressBar1->value(), 7) << "left at its last position";
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
     EXPECT_EQ(logLines(form).back(), "Saving records...");
     EXPECT_FALSE(logLines(form).contains("Done"));
     EXPECT_FALSE(QFileInfo::exists(run.folder + "/missing"));
@@ -538,7 +446,5 @@ TEST(FailedSave, ShowsTheErrorAndLeavesTheProgressBar) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return awardsync::testing::runWindowTests(argc, argv);
 }

@@ -3,27 +3,21 @@
 // must go on where it should, the window must keep handling input while the faulty page is
 // pending, and the records file must end up either untouched or complete.
 
-#include "app/main_form.h"
+#include "harvest/credit_list.h"
 #include "service/page_loader.h"
 #include "tests/support/files.h"
-#include "tests/support/mock_service.h"
+#include "tests/support/relay.h"
+#include "tests/support/window_run.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QUrlQuery>
-#include <functional>
 #include <gtest/gtest.h>
-#include <list>
 #include <memory>
 #include <regex>
 #include <string>
@@ -31,172 +25,18 @@
 
 namespace {
 
+using awardsync::AwardIds;
+using awardsync::testing::isIdle;
+using awardsync::testing::logLines;
 using awardsync::testing::MockOptions;
 using awardsync::testing::MockRequest;
 using awardsync::testing::MockService;
 using awardsync::testing::readBytes;
+using awardsync::testing::Relay;
+using awardsync::testing::WindowRun;
 using awardsync::testing::writeBytes;
 using namespace std::chrono_literals;
 using namespace std::string_literals;
-
-// ---------------------------------------------------------------------------------------------
-// A TCP relay between the program and the mock service.
-
-// Passes connections through byte for byte (TLS is between the program and the service behind
-// it). It can refuse new connections, divert them to another service, and hold the services'
-// answers back: a held page stays pending for as long as the test needs, whatever its fault.
-class Relay : public QObject {
-public:
-    explicit Relay(quint16 servicePort) : servicePort_(servicePort), target_(servicePort) {
-        connect(&server_, &QTcpServer::newConnection, this, [this] { accept(); });
-        EXPECT_TRUE(server_.listen(QHostAddress::LocalHost, 0));
-        port_ = server_.serverPort();
-    }
-    ~Relay() override {
-        for (const auto& link : links_) {
-            for (QTcpSocket* socket : {link->client.data(), link->service.data()}) {
-                if (socket != nullptr) {
-                    socket->disconnect(this);
-                    socket->abort();
-                }
-            }
-        }
-    }
-    Relay(const Relay&) = delete;
-    Relay& operator=(const Relay&) = delete;
-
-    std::string endpoint() const { return "https://127.0.0.1:" + std::to_string(port_); }
-
-    // Nothing listens any more, so a new connection is refused; open ones are cut, so that the
-    // program cannot go on with a connection it already has.
-    void refuse() {
-        server_.close();
-        dropAll();
-    }
-    // New connections go to the service at `port`; open ones are cut.
-    void divertTo(quint16 port) {
-        dropAll();
-        target_ = port;
-    }
-    int divertedConnections() const { return diverted_; }
-    // Back to normal: listening, new connections to the mock service, nothing held.
-    void restore() {
-        target_ = servicePort_;
-        if (!server_.isListening()) {
-            EXPECT_TRUE(server_.listen(QHostAddress::LocalHost, port_)) << "port " << port_ << " was taken";
-        }
-        release();
-    }
-
-    // From now on the services' answers are kept back; `onHeld` runs once, when the first bytes
-    // of an answer arrive.
-    void hold(std::function<void()> onHeld) {
-        holding_ = true;
-        onHeld_ = std::move(onHeld);
-    }
-    void release() {
-        holding_ = false;
-        onHeld_ = nullptr;
-        for (const auto& link : links_) {
-            flushToClient(*link);
-        }
-    }
-
-private:
-    struct Link {
-        QPointer<QTcpSocket> client;
-        QPointer<QTcpSocket> service;
-        QByteArray toService; // what the program sent before the service's connection was up
-        QByteArray toClient;  // held back
-        bool serviceClosed = false;
-    };
-
-    void accept() {
-        while (QTcpSocket* client = server_.nextPendingConnection()) {
-            Link* link = links_.emplace_back(std::make_unique<Link>()).get();
-            link->client = client;
-            auto* service = new QTcpSocket(this);
-            link->service = service;
-            if (target_ != servicePort_) {
-                ++diverted_;
-            }
-            connect(client, &QTcpSocket::readyRead, this, [link] {
-                const QByteArray data = link->client->readAll();
-                if (link->service && link->service->state() == QAbstractSocket::ConnectedState) {
-                    link->service->write(data);
-                } else {
-                    link->toService += data;
-                }
-            });
-            connect(client, &QTcpSocket::disconnected, this, [link] {
-                if (link->service) {
-                    link->service->abort();
-                }
-            });
-            connect(service, &QTcpSocket::connected, this,
-                    [link] { link->service->write(std::exchange(link->toService, {})); });
-            connect(service, &QTcpSocket::readyRead, this, [this, link] { fromService(*link); });
-            connect(service, &QTcpSocket::disconnected, this, [this, link] {
-                link->serviceClosed = true;
-                fromService(*link);
-            });
-            connect(service, &QTcpSocket::errorOccurred, this, [this, link] {
-                if (link->service->state() == QAbstractSocket::UnconnectedState) {
-                    link->serviceClosed = true;
-                    fromService(*link);
-                }
-            });
-            service->connectToHost(QHostAddress::LocalHost, target_);
-        }
-    }
-
-    void fromService(Link& link) {
-        // A connection that the service closed may be closed for reading too, with nothing left in it.
-        if (link.service && link.service->isOpen()) {
-            link.toClient += link.service->readAll();
-        }
-        if (holding_) {
-            if (!link.toClient.isEmpty() && onHeld_) {
-                std::exchange(onHeld_, nullptr)();
-            }
-            return;
-        }
-        flushToClient(link);
-    }
-
-    static void flushToClient(Link& link) {
-        if (!link.client) {
-            return;
-        }
-        if (!link.toClient.isEmpty()) {
-            link.client->write(std::exchange(link.toClient, {}));
-        }
-        if (link.serviceClosed && link.client->state() == QAbstractSocket::ConnectedState) {
-            link.client->disconnectFromHost(); // after what is still buffered has gone out
-        }
-    }
-
-    void dropAll() {
-        for (const auto& link : links_) {
-            if (link->client) {
-                link->client->abort();
-            }
-            if (link->service) {
-                link->service->abort();
-            }
-            link->toClient.clear();
-        }
-    }
-
-    std::list<std::unique_ptr<Link>> links_;
-    QTcpServer server_;
-    quint16 servicePort_;
-    quint16 target_;
-    quint16 port_ = 0;
-    int diverted_ = 0;
-    bool holding_ = false;
-    std::function<void()> onHeld_;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The scenario: four credited QSOs, each row of the matrix loses at most one of them.
@@ -225,10 +65,6 @@ const std::vector<std::pair<std::string, std::string>> RecordOf = {
     {"Q4CC", "Q4CC|150|2011/11/11|11:11:00|DATA|6M|LoTW|"},
     {"Q5DD", "Q5DD|009|2012/12/24|23:59:59|CW|160M|LoTW|"},
 };
-
-const std::vector<std::string> Categories = {"DXCC-M",  "DXCC-CW", "DXCC-PH", "DXCC-RTTY", "DXCC-160", "DXCC-80",
-                                             "DXCC-40", "DXCC-30", "DXCC-20", "DXCC-17",   "DXCC-15",  "DXCC-12",
-                                             "DXCC-10", "DXCC-6",  "DXCC-2",  "DXCC-CHAL", "DXCC-SAT"};
 
 const char* const OldRecords = "Q0OLD|001|2000/01/01|00:00:00|CW|20M|LoTW|\r\n";
 
@@ -338,41 +174,11 @@ std::string faultJson(Fault fault, Target target) {
     return "";
 }
 
-std::string targetName(Target target) {
-    switch (target) {
-    case Target::Login:
-        return "Login";
-    case Target::CreditList:
-        return "CreditList";
-    case Target::Detail:
-        return "Detail";
-    }
-    return {};
-}
-
-std::string faultName(Fault fault) {
-    switch (fault) {
-    case Fault::ConnectionRefused:
-        return "ConnectionRefused";
-    case Fault::ClosedMidBody:
-        return "ClosedMidBody";
-    case Fault::Http500:
-        return "Http500";
-    case Fault::Stall:
-        return "Stall";
-    case Fault::CertificateForAnotherHost:
-        return "CertificateForAnotherHost";
-    case Fault::RedirectLoop:
-        return "RedirectLoop";
-    case Fault::NonHtmlBody:
-        return "NonHtmlBody";
-    case Fault::OversizedBody:
-        return "OversizedBody";
-    case Fault::MalformedHtml:
-        return "MalformedHtml";
-    }
-    return {};
-}
+// The test names' parts, in the order of the enums.
+const char* const TargetNames[] = {"Login", "CreditList", "Detail"};
+const char* const FaultNames[] = {
+    "ConnectionRefused", "ClosedMidBody", "Http500",       "Stall",        "CertificateForAnotherHost",
+    "RedirectLoop",      "NonHtmlBody",   "OversizedBody", "MalformedHtml"};
 
 const std::string Refused = "Could not load {url}: Connection refused";
 const std::string Closed = "Could not load {url}: Connection closed";
@@ -428,10 +234,6 @@ std::string escapeForRegex(const std::string& text) {
     return std::regex_replace(text, special, R"(\$&)");
 }
 
-QStringList logLines(const TMainForm& form) {
-    return form.RichEdit1->toPlainText().split(QLatin1Char('\n'));
-}
-
 // The pages the mock served, by short name, repeats in a row counted once (a redirect loop asks
 // for the same page many times): "login", "home", a category id, "qso=N".
 std::vector<std::string> servedPages(const MockService& mock) {
@@ -455,56 +257,41 @@ std::vector<std::string> servedPages(const MockService& mock) {
     return pages;
 }
 
+// The scenario of a run whose one fault is `row`.
+std::string scenarioFor(const Row& row) {
+    return ScenarioStart + faultJson(row.fault, row.target) + "]}";
+}
+
 // One run of the window against the mock service behind the relay.
-class MatrixRun {
+class MatrixRun : public WindowRun {
 public:
-    explicit MatrixRun(const Row& row) : row_(row) {
-        std::string faults = faultJson(row.fault, row.target);
-        const std::string scenario = ScenarioStart + faults + "]}";
-        mock_ = std::make_unique<MockService>(scenario);
-        relay_ = std::make_unique<Relay>(static_cast<quint16>(mock_->port()));
-        std::string certificates = readBytes(QString::fromStdString(mock_->certFile()));
+    explicit MatrixRun(const Row& row) : WindowRun(scenarioFor(row)), row_(row) {
+        relay_ = std::make_unique<Relay>(static_cast<quint16>(mock->port()));
+        std::string certificates = readBytes(QString::fromStdString(mock->certFile()));
         if (row.fault == Fault::CertificateForAnotherHost) {
             MockOptions options;
             options.certHost = "other.example";
-            otherHost_ = std::make_unique<MockService>(scenario, options);
+            otherHost_ = std::make_unique<MockService>(scenarioFor(row), options);
             // Trusted, but made out for another host than the one the program connects to.
             certificates += readBytes(QString::fromStdString(otherHost_->certFile()));
         }
-        const QString caFile = dir_.filePath("ca.pem");
+        const QString caFile = dir.filePath("ca.pem");
         writeBytes(caFile, certificates);
-
-        folder_ = dir_.filePath("program");
-        QDir().mkpath(folder_);
-        writeBytes(folder_ + "/awardsync.ini",
-                   "[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\nAccount=1\r\nSSB=1\r\n"
-                   "[Service]\r\nEndpoint=" +
-                       relay_->endpoint() + "\r\nCAFile=" + caFile.toStdString() + "\r\n");
+        writeSettings("[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\nAccount=1\r\nSSB=1\r\n"
+                      "[Service]\r\nEndpoint=" +
+                      relay_->endpoint() + "\r\nCAFile=" + caFile.toStdString() + "\r\n");
         writeBytes(recordsPath(), OldRecords);
-
-        TMainForm::Seams seams;
-        seams.executablePath = folder_ + "/awardsync";
-        seams.showError = [this](const QString&, const QString& text) { errorBoxes_.push_back(text.toStdString()); };
-        seams.showAbout = [this](const QString&, const QString&) { onAbout(); };
-        seams.pause = [](std::chrono::milliseconds) {};
-        form_ = std::make_unique<TMainForm>(seams);
-        form_->Ie->setIdleTimeout(row.fault == Fault::Stall ? 2s : 60s);
-        form_->Ie->setMaxBodySize(1024 * 1024);
-        form_->show();
-
-        QObject::connect(form_->RichEdit1, &QPlainTextEdit::textChanged, form_.get(), [this] { onLogChanged(); });
+        onAbout = [this] { aboutShown(); };
+        open();
+        form->Ie->setIdleTimeout(row.fault == Fault::Stall ? 2s : 60s);
+        form->Ie->setMaxBodySize(1024 * 1024);
+        QObject::connect(form->RichEdit1, &QPlainTextEdit::textChanged, form.get(), [this] { onLogChanged(); });
     }
 
     ~MatrixRun() {
-        form_.reset(); // before the relay and the services it talks to
+        form.reset(); // before the relay and the services it talks to
     }
 
-    TMainForm& form() { return *form_; }
-    const MockService& mock() const { return *mock_; }
-    QString recordsPath() const { return folder_ + "/awardsync.txt"; }
-    const QString& folder() const { return folder_; }
-    const std::vector<std::string>& errorBoxes() const { return errorBoxes_; }
-    int aboutClicks() const { return aboutClicks_; }
     bool clickHandledWhilePending() const { return clickHandledWhilePending_; }
 
     // The address of the faulty page as the program asks for it.
@@ -514,7 +301,7 @@ private:
     // Puts the fault in place just before the faulty page is requested, and takes it away again
     // once the program has logged it.
     void onLogChanged() {
-        const QStringList lines = logLines(*form_);
+        const QStringList lines = logLines(*form);
         if (!armed_ && lines.contains(QString::fromStdString(lineBeforeFaultyPage(row_.target)))) {
             armed_ = true;
             arm();
@@ -543,34 +330,29 @@ private:
         relay_->hold([this] { clickLogo(); });
     }
 
-    // A real input event through the event queue: a click on the logo, which shows the About box.
+    // Real input events through the event queue: a left click on the logo, which shows the About box.
     void clickLogo() {
         const QPointF where(5, 5);
-        // The event queue takes the event over.
-        QCoreApplication::postEvent(form_->Image1,
-                                    std::make_unique<QMouseEvent>(QEvent::MouseButtonRelease, where,
-                                                                  form_->Image1->mapToGlobal(where), Qt::LeftButton,
-                                                                  Qt::NoButton, Qt::NoModifier)
-                                        .release());
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            const Qt::MouseButtons held = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+            // The event queue takes the event over.
+            QCoreApplication::postEvent(form->Image1,
+                                        std::make_unique<QMouseEvent>(type, where, form->Image1->mapToGlobal(where),
+                                                                      Qt::LeftButton, held, Qt::NoModifier)
+                                            .release());
+        }
     }
 
-    void onAbout() {
-        ++aboutClicks_;
-        clickHandledWhilePending_ = form_->Ie->ReadyState() < awardsync::PageLoader::ReadyStateComplete;
+    void aboutShown() {
+        clickHandledWhilePending_ = form->Ie->ReadyState() < awardsync::PageLoader::ReadyStateComplete;
         relay_->release();
     }
 
     Row row_;
-    QTemporaryDir dir_;
-    QString folder_;
-    std::unique_ptr<MockService> mock_;
     std::unique_ptr<MockService> otherHost_;
     std::unique_ptr<Relay> relay_;
-    std::unique_ptr<TMainForm> form_;
-    std::vector<std::string> errorBoxes_;
     bool armed_ = false;
     bool disarmed_ = false;
-    int aboutClicks_ = 0;
     bool clickHandledWhilePending_ = false;
 };
 
@@ -589,7 +371,7 @@ std::vector<std::string> expectedLog(const Row& row, const std::string& faultyUr
     }
     faultLine = "  Error: " + faultLine;
     log.insert(log.end(), {escapeForRegex("Logged in."), "", "Downloading credit lists"});
-    for (const std::string& category : Categories) {
+    for (const std::string category : AwardIds) {
         log.push_back("  " + category);
         if (row.target == Target::CreditList && category == "DXCC-CW") {
             log.push_back(faultLine);
@@ -628,7 +410,7 @@ std::vector<std::string> expectedPages(const Row& row) {
         return faultyPageServed ? std::vector<std::string>{"login"} : std::vector<std::string>{};
     }
     std::vector<std::string> pages = {"login", "home"};
-    for (const std::string& category : Categories) {
+    for (const std::string category : AwardIds) {
         if (category != "DXCC-CW" || row.target != Target::CreditList || faultyPageServed) {
             pages.push_back(category);
         }
@@ -648,7 +430,7 @@ class FaultMatrix : public ::testing::TestWithParam<Row> {};
 TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
     const Row& row = GetParam();
     MatrixRun run(row);
-    TMainForm& form = run.form();
+    TMainForm& form = *run.form;
     ASSERT_TRUE(form.BitBtn1->isEnabled());
     form.BitBtn1->click();
 
@@ -664,45 +446,36 @@ TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
 
     // The pages that were asked for: nothing after a failed login, every later category after a
     // failed credit list, every other QSO after a failed detail page.
-    EXPECT_EQ(servedPages(run.mock()), expectedPages(row));
+    EXPECT_EQ(servedPages(*run.mock), expectedPages(row));
 
     // A click that came while the faulty page was pending was handled at once.
-    EXPECT_EQ(run.aboutClicks(), 1);
+    EXPECT_EQ(run.abouts.size(), 1u);
     EXPECT_TRUE(run.clickHandledWhilePending());
 
     // The records file is the old one or a complete new one, with nothing left beside it.
     EXPECT_EQ(readBytes(run.recordsPath()), expectedRecords(row));
-    EXPECT_EQ(QDir(run.folder()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(run.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"awardsync.ini", "awardsync.txt"}));
 
-    EXPECT_TRUE(run.errorBoxes().empty()) << run.errorBoxes().front();
-    EXPECT_FALSE(form.Busy);
-    EXPECT_FALSE(form.runInProgress());
+    EXPECT_TRUE(run.errors.empty()) << run.errors.front().text.toStdString();
     EXPECT_EQ(form.ProgressBar1->value(), 0);
     form.PumpMessages();
-    EXPECT_TRUE(form.BitBtn1->isEnabled());
-    EXPECT_FALSE(form.BitBtn4->isEnabled());
+    EXPECT_TRUE(isIdle(form));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Matrix),
                          [](const ::testing::TestParamInfo<Row>& info) {
-                             return targetName(info.param.target) + "_" + faultName(info.param.fault);
+                             return std::string(TargetNames[static_cast<int>(info.param.target)]) + "_" +
+                                    FaultNames[static_cast<int>(info.param.fault)];
                          });
 
 // The same run without any fault, so that the matrix's expectations rest on a run that works.
 TEST(FaultMatrixBaseline, RunWithoutFaultsReadsEveryQso) {
-    MockService mock(std::string(ScenarioStart) + "]}");
-    Relay relay(static_cast<quint16>(mock.port()));
-    QTemporaryDir dir;
-    const QString folder = dir.filePath("program");
-    QDir().mkpath(folder);
-    writeBytes(folder + "/awardsync.ini", "[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\n[Service]\r\nEndpoint=" +
-                                              relay.endpoint() + "\r\nCAFile=" + mock.certFile() + "\r\n");
-    TMainForm::Seams seams;
-    seams.executablePath = folder + "/awardsync";
-    seams.pause = [](std::chrono::milliseconds) {};
-    TMainForm form(seams);
-    form.BitBtn1->click();
+    WindowRun run(std::string(ScenarioStart) + "]}");
+    Relay relay(static_cast<quint16>(run.mock->port()));
+    run.writeSettings("[Settings]\r\nCall=Q1ABC\r\nPassword=matrix-pw\r\n" + run.serviceSection(relay.endpoint()));
+    TMainForm& form = run.open();
+    run.download();
     EXPECT_TRUE(form.RichEdit1->toPlainText().endsWith("4 credits found.\n\n\nDownloading QSO data...\n\n    Q2AA\n"
                                                        "    Q3BB\n    Q4CC\n    Q5DD\n\nSaving records...\nDone"))
         << form.RichEdit1->toPlainText().toStdString();
@@ -710,13 +483,12 @@ TEST(FaultMatrixBaseline, RunWithoutFaultsReadsEveryQso) {
     for (const auto& [call, record] : RecordOf) {
         all += record + "\r\n";
     }
-    EXPECT_EQ(readBytes(folder + "/awardsync.txt"), all);
+    EXPECT_EQ(readBytes(run.recordsPath()), all);
+    run.form.reset(); // before the relay
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return awardsync::testing::runWindowTests(argc, argv);
 }
