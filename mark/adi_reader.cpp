@@ -140,16 +140,25 @@ bool Reader::cleanAt(std::size_t at) const {
     return at == text_.size() || text_[at] == '<';
 }
 
+// One UTF-8 character: a lead byte and as many continuation bytes as it announces and as follow it.
+// Any other byte (ASCII, a stray continuation byte, an invalid lead) is a character of its own.
+std::size_t nextCharacter(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t more = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 0;
+    ++pos;
+    for (std::size_t i = 0; i < more && pos < text.size() && isContinuation(text[pos]); ++i) {
+        ++pos;
+    }
+    return pos;
+}
+
 std::size_t Reader::charactersEnd(std::size_t begin, std::size_t length) const {
     std::size_t pos = begin;
     for (std::size_t count = 0; count < length; ++count) {
         if (pos >= text_.size()) {
             return std::string_view::npos;
         }
-        ++pos;
-        while (pos < text_.size() && isContinuation(text_[pos])) {
-            ++pos;
-        }
+        pos = nextCharacter(text_, pos);
     }
     return pos;
 }
@@ -173,24 +182,18 @@ std::size_t Reader::valueEnd(std::size_t begin, std::size_t length) {
     return layout_.unit == AdiLengthUnit::Characters ? charEnd : byteEnd;
 }
 
-// The header is whatever stands before <EOH>, fields or free text; a file whose first tag before any
-// <EOH> is <EOR> has none. Free text may hold a "<" that is no tag, so nothing here is refused.
+// The header is whatever stands before <EOH>, fields or free text; a file whose first <EOR> comes
+// before any <EOH> has none. Values are not skipped here: a header's lengths may be anything, and
+// a decision that looked past them would depend on bytes far away (which marking changes).
 void Reader::findHeader() {
     std::size_t pos = 0;
     while ((pos = text_.find('<', pos)) != std::string_view::npos) {
         Tag tag;
-        if (readTag(pos, tag) != TagResult::Tag) {
-            ++pos;
-            continue;
-        }
-        if (tag.kind == TagKind::EndOfHeader) {
-            layout_.headerEnd = tag.end;
+        if (readTag(pos, tag) == TagResult::Tag && tag.kind != TagKind::Field) {
+            layout_.headerEnd = tag.kind == TagKind::EndOfHeader ? tag.end : 0;
             return;
         }
-        if (tag.kind == TagKind::EndOfRecord) {
-            return;
-        }
-        pos = tag.hasLength && tag.length <= text_.size() - tag.end ? tag.end + tag.length : tag.end;
+        ++pos;
     }
 }
 
@@ -267,6 +270,17 @@ bool Reader::read(const AdiRecordSink& sink) {
 }
 
 } // namespace
+
+std::size_t adiLength(std::string_view value, AdiLengthUnit unit) {
+    if (unit == AdiLengthUnit::Bytes) {
+        return value.size();
+    }
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < value.size(); pos = nextCharacter(value, pos)) {
+        ++count;
+    }
+    return count;
+}
 
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout) {
     layout = AdiLayout();

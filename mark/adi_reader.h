@@ -36,6 +36,10 @@ struct AdiRecord {
 // characters (some web logbooks). Plain ASCII files never show which.
 enum class AdiLengthUnit { Bytes, Characters };
 
+// The length of a value as a file of that unit counts it: characters as the reader steps over them
+// (a UTF-8 sequence, or any byte outside one), so that what is written reads back the same.
+std::size_t adiLength(std::string_view value, AdiLengthUnit unit);
+
 struct AdiLayout {
     std::size_t headerEnd = 0; // 0 without a header, else just after <EOH>
     std::size_t tailBegin = 0; // just after the last record's <EOR>

@@ -33,14 +33,6 @@ void reportProgress(const MarkProgress& progress, MarkPhase phase, std::size_t d
     }
 }
 
-std::size_t lengthIn(AdiLengthUnit unit, std::string_view value) {
-    if (unit == AdiLengthUnit::Bytes) {
-        return value.size();
-    }
-    return static_cast<std::size_t>(std::count_if(
-        value.begin(), value.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // A change of the log: the bytes [begin, end) give way to `text`.
 struct Edit {
     std::size_t qso;
@@ -225,7 +217,7 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
         }
         ++result.summary.qsosMarked;
         const std::string_view name = qso.hasCredit ? qso.credit.name : CreditField;
-        std::string field = "<" + std::string(name) + ":" + std::to_string(lengthIn(layout.unit, value));
+        std::string field = "<" + std::string(name) + ":" + std::to_string(adiLength(value, layout.unit));
         if (qso.hasCredit && !qso.credit.type.empty()) {
             field += ":" + std::string(qso.credit.type);
         }

@@ -212,6 +212,10 @@ LogQso qsoOf(const AdiRecord& record) {
     if (const AdiField* credit = record.find("CREDIT_GRANTED"); credit != nullptr) {
         qso.hasCredit = true;
         qso.credit = *credit;
+        // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
+        qso.creditUnreadable = std::any_of(credit->value.begin(), credit->value.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
+        });
     }
     return qso;
 }
@@ -253,7 +257,9 @@ Match matchCredit(const Credit& credit, const std::vector<LogQso>& qsos, const s
     const std::int64_t best = distance(credit, qsos[nearest(credit, qsos, candidates)]);
     match.qsos = credit.start ? keep(candidates, qsos, [&](const LogQso& q) { return distance(credit, q) == best; })
                               : candidates;
-    match.outcome = match.qsos.size() == 1 ? Outcome::Matched : Outcome::Ambiguous;
+    match.outcome = match.qsos.size() > 1                  ? Outcome::Ambiguous
+                    : qsos[match.qsos[0]].creditUnreadable ? Outcome::Unmarkable
+                                                           : Outcome::Matched;
     return match;
 }
 
@@ -286,6 +292,8 @@ std::string describeUnmatched(const Credit& credit, const Match& match, const st
         }
         return text;
     }
+    case Outcome::Unmarkable:
+        return text + "the QSO's CREDIT_GRANTED is not a credit list (fix it in the logbook): " + qso(match.qsos[0]);
     case Outcome::Matched:
         break;
     }

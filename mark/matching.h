@@ -51,18 +51,20 @@ struct LogQso {
     int dxcc = -1; // -1: no DXCC field
     std::optional<std::int64_t> day, start;
     bool hasCredit = false;
-    AdiField credit; // CREDIT_GRANTED, when hasCredit
+    bool creditUnreadable = false; // CREDIT_GRANTED holds more than printable ASCII
+    AdiField credit;               // CREDIT_GRANTED, when hasCredit
 };
 
 // The QSO facts of a record.
 LogQso qsoOf(const AdiRecord& record);
 
-enum class Outcome { Matched, Unreadable, NoCall, OtherBand, OtherMode, OtherDxcc, TooFar, Ambiguous };
+enum class Outcome { Matched, Unreadable, NoCall, OtherBand, OtherMode, OtherDxcc, TooFar, Ambiguous, Unmarkable };
 
 struct Match {
     Outcome outcome = Outcome::NoCall;
-    // Matched: the QSO; Ambiguous: the QSOs equally near; otherwise the nearest QSO that passed every
-    // earlier test (none for NoCall and Unreadable). Indexes into the QSO list.
+    // Matched: the QSO; Unmarkable: the QSO whose CREDIT_GRANTED cannot be read; Ambiguous: the QSOs equally near;
+    // otherwise the nearest QSO that passed every earlier test (none for NoCall and Unreadable). Indexes into the QSO
+    // list.
     std::vector<std::size_t> qsos;
 };
 

@@ -119,6 +119,23 @@ TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
                                         "QSOs marked: 1", "QSOs already holding the credit: 0"}));
 }
 
+TEST(Matching, MarkingAgainChangesNothingAndForeignCreditListsStay) {
+    const std::string records = "Q1ABC|000|2009/07/14|18:05:00|SSB|20M|LoTW|\r\nQ2BB|000|2010/01/01||FM|40M|QSL|\r\n";
+    const std::string log = "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805"
+                            "<credit_granted:4:S>DXCC<EOR>\n"
+                            "<CALL:4>Q2BB<BAND:3>40M<MODE:2>FM<QSO_DATE:8>20100101<TIME_ON:4>2350"
+                            "<CREDIT_GRANTED:9>DXCC:C\xC3\x84RD<EOR>\n";
+    const mark::MarkedLog marked = mark::markContent(records, log, false, "r", "l");
+    std::string output;
+    for (std::string_view piece : marked.output) {
+        output += piece;
+    }
+    EXPECT_EQ(output, log);
+    EXPECT_EQ(marked.summary.qsosAlready, 1u);
+    ASSERT_EQ(marked.report.size(), 1u);
+    EXPECT_NE(marked.report[0].find("the QSO's CREDIT_GRANTED is not a credit list"), std::string::npos);
+}
+
 TEST(Matching, RecordLinesSplitAsTheyAreBuilt) {
     const auto fields = splitRecordLine("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|");
     ASSERT_TRUE(fields);
