@@ -277,9 +277,13 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     const QString records = samePathKey(options.recordsPath);
     const QString output = samePathKey(result.outputPath);
     const QString bad = samePathKey(result.badPath);
-    if (output == log || output == records || bad == log || bad == output) {
-        throw Error("the output \"" + (output == bad ? result.outputPath : result.badPath) +
+    if (output == log || output == records || output == bad) {
+        throw Error("the output \"" + result.outputPath +
                     "\" would replace an input or the other output; choose another name with --output");
+    }
+    if (bad == log) {
+        throw Error("the unmatched credits would go to \"" + result.badPath +
+                    "\", which is the log; rename the records file");
     }
 
     const QByteArray recordBytes = readWhole(options.recordsPath, "records file");

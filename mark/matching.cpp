@@ -129,7 +129,8 @@ std::string_view groupName(unsigned groups) {
 std::vector<Credit> readCredits(std::string_view text) {
     std::vector<Credit> credits;
     std::size_t lineNumber = 0;
-    for (std::size_t begin = 0; begin < text.size();) {
+    // A byte-order mark, as an editor may add one, is no part of the first line.
+    for (std::size_t begin = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; begin < text.size();) {
         std::size_t end = text.find('\n', begin);
         end = end == std::string_view::npos ? text.size() : end;
         std::string_view line = text.substr(begin, end - begin);
