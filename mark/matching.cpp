@@ -71,7 +71,7 @@ std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     } else {
         text += qso.time.empty() ? "(no time)" : std::string(qso.time);
     }
-    text += ' ' + (qso.band.empty() ? std::string("(no band)") : qso.band);
+    text += ' ' + (qso.band.empty() ? std::string("(no band)") : std::string(qso.band));
     text += ' ' + (qso.mode.empty() ? std::string("(no mode)") : std::string(qso.mode));
     if (withDxcc) {
         text += " DXCC " + std::to_string(qso.dxcc);
@@ -194,8 +194,8 @@ LogQso qsoOf(const AdiRecord& record) {
     qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
     qso.eorBegin = record.eorBegin;
     qso.end = record.end;
-    qso.call = upperTrimmed(valueOf(record, "CALL"));
-    qso.band = upperTrimmed(valueOf(record, "BAND"));
+    qso.call = valueOf(record, "CALL");
+    qso.band = valueOf(record, "BAND");
     qso.mode = valueOf(record, "MODE");
     qso.groups = modeGroupsOf(qso.mode);
     qso.date = valueOf(record, "QSO_DATE");
@@ -238,7 +238,7 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<s
         bool (*test)(const Credit&, const LogQso&);
     };
     static const Step steps[] = {
-        {Outcome::OtherBand, [](const Credit& c, const LogQso& q) { return q.band == c.band; }},
+        {Outcome::OtherBand, [](const Credit& c, const LogQso& q) { return equalsIgnoreAsciiCase(q.band, c.band); }},
         {Outcome::OtherMode, [](const Credit& c, const LogQso& q) { return (q.groups & c.groups) != 0; }},
         {Outcome::OtherDxcc,
          [](const Credit& c, const LogQso& q) { return q.dxcc < 0 || c.dxcc == 0 || q.dxcc == c.dxcc; }},

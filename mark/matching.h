@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,8 +45,7 @@ std::vector<Credit> readCredits(std::string_view text);
 struct LogQso {
     std::size_t number = 0; // the record's number in the log
     std::size_t begin = 0, firstTag = 0, eorBegin = 0, end = 0;
-    std::string call, band; // trimmed, upper case
-    std::string_view mode, date, time;
+    std::string_view call, band, mode, date, time; // trimmed, as in the log
     unsigned groups = AnyGroup;
     int dxcc = -1; // -1: no DXCC field
     std::optional<std::int64_t> day, start;
@@ -56,8 +54,8 @@ struct LogQso {
     AdiField credit;               // CREDIT_GRANTED, when hasCredit
 };
 
-// The QSOs kept for matching, in log order. A deque, so that a large log never moves them.
-using QsoList = std::deque<LogQso>;
+// The QSOs kept for matching, in log order.
+using QsoList = std::vector<LogQso>;
 
 // The QSO facts of a record.
 LogQso qsoOf(const AdiRecord& record);

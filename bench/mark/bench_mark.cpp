@@ -112,6 +112,7 @@ void writeFiles(const QString& logPath, const QString& recordsPath) {
 
 struct Child {
     double seconds;
+    double cpuSeconds; // user and system: less swayed than the wall time by other work on the machine
     long peakKiB;
     int status;
 };
@@ -135,7 +136,9 @@ Child runChild(const std::vector<std::string>& argv) {
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    return {static_cast<double>(timer.nsecsElapsed()) / 1e9, usage.ru_maxrss,
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return {static_cast<double>(timer.nsecsElapsed()) / 1e9, cpu, usage.ru_maxrss,
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
@@ -178,7 +181,7 @@ int main(int argc, char** argv) {
     writeFiles(log, records);
     const double logBytes = static_cast<double>(QFile(log).size());
 
-    std::vector<double> markTimes, floorTimes;
+    std::vector<double> markTimes, floorTimes, markCpu, floorCpu;
     long peakKiB = 0;
     int status = 0;
     for (int run = 0; run < runs; ++run) {
@@ -192,15 +195,17 @@ int main(int argc, char** argv) {
         status = mark.status;
         markTimes.push_back(mark.seconds);
         floorTimes.push_back(copy.seconds);
+        markCpu.push_back(mark.cpuSeconds);
+        floorCpu.push_back(copy.cpuSeconds);
         peakKiB = std::max(peakKiB, mark.peakKiB);
     }
     const double markMedian = median(markTimes);
     const double floorMedian = median(floorTimes);
     std::printf("log:            %d QSOs, %.1f MB; %d credits (exit status %d)\n", QsoCount, logBytes / 1e6,
                 CreditCount, status);
-    std::printf("awardsync-mark: %.3f s median of %d runs\n", markMedian, runs);
-    std::printf("floor (copy):   %.3f s median\n", floorMedian);
-    std::printf("ratio:          %.2f\n", markMedian / floorMedian);
+    std::printf("awardsync-mark: %.3f s median of %d runs (CPU %.3f s)\n", markMedian, runs, median(markCpu));
+    std::printf("floor (copy):   %.3f s median (CPU %.3f s)\n", floorMedian, median(floorCpu));
+    std::printf("ratio:          %.2f (CPU %.2f)\n", markMedian / floorMedian, median(markCpu) / median(floorCpu));
     std::printf("peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(peakKiB) * 1024 / 1e6,
                 static_cast<double>(peakKiB) * 1024 / logBytes);
     return 0;
