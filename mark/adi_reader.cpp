@@ -73,10 +73,20 @@ private:
 
     // Reads the tag at `at` (a "<"). Text: the "<" does not open a tag (as in "<-- note" or an
     // address in a header). Bad: it opens one that cannot be read; `problem_` says why.
-    TagResult readTag(std::size_t at, Tag& tag);
+    [[gnu::always_inline]] TagResult readTag(std::size_t at, Tag& tag);
     // Where the value that starts at `begin` with `length` ends, bytes or characters (see the header).
     std::size_t valueEnd(std::size_t begin, std::size_t length);
     bool cleanAt(std::size_t at) const;
+    // The next "<" from `pos`: after a value it mostly stands a blank or two away, where looking
+    // costs less than a library search.
+    std::size_t nextOpening(std::size_t pos) const {
+        for (const std::size_t near = std::min(text_.size(), pos + 4); pos < near; ++pos) {
+            if (text_[pos] == '<') {
+                return pos;
+            }
+        }
+        return text_.find('<', pos);
+    }
     std::size_t charactersEnd(std::size_t begin, std::size_t length) const;
     void findHeader();
     [[noreturn]] void fail(const std::string& what, std::size_t offset) const {
@@ -89,7 +99,7 @@ private:
     std::string problem_;
 };
 
-Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
+inline Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
     std::size_t pos = at + 1;
     while (pos < text_.size() && isNameChar(text_[pos])) {
         ++pos;
@@ -231,7 +241,7 @@ bool Reader::read(const AdiRecordSink& sink) {
     record_.begin = pos;
     record_.number = 1;
     layout_.tailBegin = pos;
-    while ((pos = text_.find('<', pos)) != std::string_view::npos) {
+    while ((pos = nextOpening(pos)) != std::string_view::npos) {
         Tag tag;
         const TagResult result = readTag(pos, tag);
         if (result == TagResult::Bad) {

@@ -18,11 +18,6 @@ std::string upperTrimmed(std::string_view text) {
     return asciiUpper(trimControl(text));
 }
 
-std::string_view valueOf(const AdiRecord& record, std::string_view name) {
-    const AdiField* field = record.find(name);
-    return field == nullptr ? std::string_view() : trimControl(field->value);
-}
-
 // How far a QSO lies from the credit: seconds with a credit time, whole days (in seconds) without.
 std::int64_t distance(const Credit& credit, const LogQso& qso) {
     if (credit.start) {
@@ -194,14 +189,52 @@ LogQso qsoOf(const AdiRecord& record) {
     qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
     qso.eorBegin = record.eorBegin;
     qso.end = record.end;
-    qso.call = valueOf(record, "CALL");
-    qso.band = valueOf(record, "BAND");
-    qso.mode = valueOf(record, "MODE");
+    // One pass over the fields, the first of each name counting: this runs for every QSO whose call
+    // a credit names.
+    std::string_view dxcc;
+    bool seen[7] = {};
+    static constexpr std::string_view names[7] = {"CALL",     "BAND",    "MODE",          "DXCC",
+                                                  "QSO_DATE", "TIME_ON", "CREDIT_GRANTED"};
+    for (const AdiField& field : record.fields) {
+        for (std::size_t n = 0; n < 7; ++n) {
+            if (seen[n] || field.name.size() != names[n].size() || asciiUpper(field.name[0]) != names[n][0] ||
+                !equalsIgnoreAsciiCase(field.name, names[n])) {
+                continue;
+            }
+            seen[n] = true;
+            const std::string_view value = trimControl(field.value);
+            switch (n) {
+            case 0:
+                qso.call = value;
+                break;
+            case 1:
+                qso.band = value;
+                break;
+            case 2:
+                qso.mode = value;
+                break;
+            case 3:
+                dxcc = value;
+                break;
+            case 4:
+                qso.date = value;
+                break;
+            case 5:
+                qso.time = value;
+                break;
+            default:
+                qso.hasCredit = true;
+                qso.credit = field;
+                // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
+                qso.creditUnreadable = std::any_of(field.value.begin(), field.value.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
+                });
+            }
+            break;
+        }
+    }
     qso.groups = modeGroupsOf(qso.mode);
-    qso.date = valueOf(record, "QSO_DATE");
-    qso.time = valueOf(record, "TIME_ON");
-    if (const std::string_view dxcc = valueOf(record, "DXCC");
-        !dxcc.empty() && dxcc.size() <= 6 &&
+    if (!dxcc.empty() && dxcc.size() <= 6 &&
         std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         qso.dxcc = std::stoi(std::string(dxcc));
     }
@@ -209,14 +242,6 @@ LogQso qsoOf(const AdiRecord& record) {
     const std::optional<std::int64_t> seconds = secondsOfAdifTime(qso.time);
     if (qso.day && seconds) {
         qso.start = *qso.day * 86400 + *seconds;
-    }
-    if (const AdiField* credit = record.find("CREDIT_GRANTED"); credit != nullptr) {
-        qso.hasCredit = true;
-        qso.credit = *credit;
-        // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
-        qso.creditUnreadable = std::any_of(credit->value.begin(), credit->value.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
-        });
     }
     return qso;
 }
