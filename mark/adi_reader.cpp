@@ -224,7 +224,7 @@ void Reader::findHeader() {
 
 bool Reader::read(const AdiRecordSink& sink) {
     if (const void* zero = std::memchr(text_.data(), 0, text_.size()); zero != nullptr) {
-        throw AdiError("a zero byte: this is not a text file", static_cast<const char*>(zero) - text_.data(), 0);
+        throw AdiError("a NUL byte: this is not a text file", static_cast<const char*>(zero) - text_.data(), 0);
     }
     std::string_view start = text_;
     if (start.substr(0, 3) == "\xEF\xBB\xBF") {

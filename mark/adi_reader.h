@@ -68,7 +68,7 @@ using AdiRecordSink = std::function<bool(const AdiRecord&)>;
 // text before the next tag, but counting UTF-8 characters ends the value cleanly at the next tag (or
 // at blanks before it), the file counts characters, and later values that fit either way follow it.
 //
-// Raises AdiError for what cannot be read: an ADX (XML) file, a file with zero bytes (not text), a
+// Raises AdiError for what cannot be read: an ADX (XML) file, a file holding a NUL byte (not text), a
 // length that is not a number or runs past the end of the file, a tag not closed, fields after the
 // last <EOR>. Returns false when the sink stopped the reading.
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout);

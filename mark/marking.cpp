@@ -158,7 +158,7 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
     MarkedLog result;
     if (const void* zero = std::memchr(records.data(), 0, records.size()); zero != nullptr) {
         throw Error(recordsName + ": byte " + std::to_string(static_cast<const char*>(zero) - records.data()) +
-                    ": a zero byte: this is not a text file");
+                    ": a NUL byte: this is not a text file");
     }
     const std::vector<Credit> credits = readCredits(records);
     result.summary.creditsRead = credits.size();

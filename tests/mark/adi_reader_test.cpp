@@ -93,7 +93,7 @@ TEST(AdiReader, RefusesWhatCannotBeRead) {
         {"length past the end", "<EOH><CALL:5>Q1ABC<EOR><CALL:99>Q2",
          "byte 23 (QSO record 2): the length 99 of <CALL>"},
         {"absurd length", "<CALL:99999999999999999999>Q", "is absurd"},
-        {"not text", std::string("<CALL:5>Q1\0BC<EOR>", 18), "byte 10: a zero byte: this is not a text file"},
+        {"not text", std::string("<CALL:5>Q1\0BC<EOR>", 18), "byte 10: a NUL byte: this is not a text file"},
         {"ADX", "\xEF\xBB\xBF<?xml version=\"1.0\"?><ADX><HEADER/></ADX>", "ADX (XML) file"},
         {"no end of record", "<EOH><CALL:5>Q1ABC<EOR><CALL:5>Q2ABC",
          "byte 23 (QSO record 2): the last QSO record has no <EOR>"},
