@@ -63,8 +63,26 @@ std::string buildRecordLine(const NameValueList& fields, bool phoneToSsb) {
     line += '|';
     line += fields.value("Band");
     line += '|';
-    line += fields.value("QSL").empty() ? "QSL|" : "LoTW|";
+    line += fields.value("QSL").empty() ? RecordKindQsl : RecordKindLotw;
+    line += '|';
     return line;
+}
+
+std::optional<RecordFields> splitRecordLine(std::string_view line) {
+    RecordFields fields;
+    std::size_t start = 0;
+    for (std::string_view& part : fields.parts) {
+        const std::size_t bar = line.find('|', start);
+        if (bar == std::string_view::npos) {
+            return std::nullopt;
+        }
+        part = line.substr(start, bar - start);
+        start = bar + 1;
+    }
+    if (start != line.size()) {
+        return std::nullopt;
+    }
+    return fields;
 }
 
 } // namespace awardsync

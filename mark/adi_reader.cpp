@@ -1,0 +1,315 @@
+#include "adi_reader.h"
+
+#include "core/text.h"
+
+#include <array>
+#include <cstring>
+
+namespace awardsync::mark {
+
+const AdiField* AdiRecord::find(std::string_view name) const {
+    for (const AdiField& field : fields) {
+        // Length and first letter first: this runs for every record of a large log.
+        if (field.name.size() == name.size() && !name.empty() && (field.name[0] | 0x20) == (name[0] | 0x20) &&
+            equalsIgnoreAsciiCase(field.name, name)) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+AdiError::AdiError(const std::string& what, std::size_t offset, std::size_t record)
+    : Error("byte " + std::to_string(offset) + (record > 0 ? " (QSO record " + std::to_string(record) + ")" : "") +
+            ": " + what),
+      offset(offset), record(record) {}
+
+namespace {
+
+// More digits than this cannot be a length of anything in memory; stopping here keeps the number
+// from overflowing.
+constexpr std::size_t MaxLengthDigits = 15;
+
+// Letters, digits, "_" and "-", by table: the reader asks this for every byte of every tag name.
+constexpr auto NameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<std::size_t>(c)] =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    }
+    return table;
+}();
+
+bool isNameChar(char c) {
+    return NameChars[static_cast<unsigned char>(c)];
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+enum class TagKind { Field, EndOfRecord, EndOfHeader };
+
+struct Tag {
+    TagKind kind = TagKind::Field;
+    std::string_view name;
+    std::string_view type;
+    bool hasLength = false;
+    std::size_t length = 0;
+    std::size_t end = 0; // just after ">"
+};
+
+class Reader {
+public:
+    Reader(std::string_view text, AdiLayout& layout) : text_(text), layout_(layout) {}
+
+    bool read(const AdiRecordSink& sink);
+
+private:
+    enum class TagResult { Tag, Text, Bad };
+
+    // Reads the tag at `at` (a "<"). Text: the "<" does not open a tag (as in "<-- note" or an
+    // address in a header). Bad: it opens one that cannot be read; `problem_` says why.
+    [[gnu::always_inline]] TagResult readTag(std::size_t at, Tag& tag);
+    // Where the value that starts at `begin` with `length` ends, bytes or characters (see the header).
+    std::size_t valueEnd(std::size_t begin, std::size_t length);
+    bool cleanAt(std::size_t at) const;
+    // The next "<" from `pos`: after a value it mostly stands a blank or two away, where looking
+    // costs less than a library search.
+    std::size_t nextOpening(std::size_t pos) const {
+        for (const std::size_t near = std::min(text_.size(), pos + 4); pos < near; ++pos) {
+            if (text_[pos] == '<') {
+                return pos;
+            }
+        }
+        return text_.find('<', pos);
+    }
+    std::size_t charactersEnd(std::size_t begin, std::size_t length) const;
+    void findHeader();
+    [[noreturn]] void fail(const std::string& what, std::size_t offset) const {
+        throw AdiError(what, offset, record_.number);
+    }
+
+    std::string_view text_;
+    AdiLayout& layout_;
+    AdiRecord record_;
+    std::string problem_;
+};
+
+inline Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
+    std::size_t pos = at + 1;
+    while (pos < text_.size() && isNameChar(text_[pos])) {
+        ++pos;
+    }
+    if (pos == at + 1 || pos == text_.size() || (text_[pos] != '>' && text_[pos] != ':')) {
+        if (pos > at + 1 && pos == text_.size()) {
+            problem_ = "the tag \"" + std::string(text_.substr(at)) + "\" is not closed";
+            return TagResult::Bad;
+        }
+        return TagResult::Text;
+    }
+    tag = Tag();
+    tag.name = text_.substr(at + 1, pos - at - 1);
+    if (text_[pos] == ':') {
+        const std::size_t digits = ++pos;
+        while (pos < text_.size() && text_[pos] >= '0' && text_[pos] <= '9') {
+            ++pos;
+        }
+        const std::string_view number = text_.substr(digits, pos - digits);
+        if (number.empty() || pos == text_.size() || (text_[pos] != '>' && text_[pos] != ':')) {
+            const std::size_t close = text_.find('>', digits);
+            const std::size_t shown = close == std::string_view::npos ? digits + 10 : close + 1;
+            problem_ =
+                "the length in \"" + std::string(firstChars(text_.substr(at, shown - at), 40)) + "\" is not a number";
+            return TagResult::Bad;
+        }
+        if (number.size() > MaxLengthDigits) {
+            problem_ = "the length " + std::string(number) + " of <" + std::string(tag.name) + "> is absurd";
+            return TagResult::Bad;
+        }
+        tag.hasLength = true;
+        for (char c : number) {
+            tag.length = tag.length * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (text_[pos] == ':') {
+            const std::size_t typeBegin = ++pos;
+            while (pos < text_.size() && isNameChar(text_[pos])) {
+                ++pos;
+            }
+            if (pos == text_.size() || text_[pos] != '>') {
+                problem_ = "the tag <" + std::string(tag.name) + ":" + std::string(number) + ":...> is not closed";
+                return TagResult::Bad;
+            }
+            tag.type = text_.substr(typeBegin, pos - typeBegin);
+        }
+    }
+    tag.end = pos + 1;
+    if (tag.name.size() != 3) {
+        // a field
+    } else if (equalsIgnoreAsciiCase(tag.name, "EOR")) {
+        tag.kind = TagKind::EndOfRecord;
+    } else if (equalsIgnoreAsciiCase(tag.name, "EOH")) {
+        tag.kind = TagKind::EndOfHeader;
+    }
+    return TagResult::Tag;
+}
+
+// After a value, a clean end is the next tag, the end of the file, or blanks before either.
+bool Reader::cleanAt(std::size_t at) const {
+    while (at < text_.size() && isBlank(text_[at])) {
+        ++at;
+    }
+    return at == text_.size() || text_[at] == '<';
+}
+
+// One UTF-8 character: a lead byte and as many continuation bytes as it announces and as follow it.
+// Any other byte (ASCII, a stray continuation byte, an invalid lead) is a character of its own.
+std::size_t nextCharacter(std::string_view text, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(text[pos]);
+    const std::size_t more = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 0;
+    ++pos;
+    for (std::size_t i = 0; i < more && pos < text.size() && isContinuation(text[pos]); ++i) {
+        ++pos;
+    }
+    return pos;
+}
+
+std::size_t Reader::charactersEnd(std::size_t begin, std::size_t length) const {
+    std::size_t pos = begin;
+    for (std::size_t count = 0; count < length; ++count) {
+        if (pos >= text_.size()) {
+            return std::string_view::npos;
+        }
+        pos = nextCharacter(text_, pos);
+    }
+    return pos;
+}
+
+std::size_t Reader::valueEnd(std::size_t begin, std::size_t length) {
+    const std::size_t byteEnd = begin + length;
+    if (layout_.unit == AdiLengthUnit::Bytes && cleanAt(byteEnd)) {
+        return byteEnd;
+    }
+    const std::size_t charEnd = charactersEnd(begin, length);
+    if (charEnd == byteEnd || charEnd == std::string_view::npos) {
+        return byteEnd; // an ASCII value, or one that only fits in bytes
+    }
+    if (cleanAt(charEnd)) {
+        layout_.unit = AdiLengthUnit::Characters;
+        return charEnd;
+    }
+    if (cleanAt(byteEnd)) {
+        return byteEnd; // a value of a writer that counts bytes, in a file that mostly counts characters
+    }
+    return layout_.unit == AdiLengthUnit::Characters ? charEnd : byteEnd;
+}
+
+// The header is whatever stands before <EOH>, fields or free text; a file whose first <EOR> comes
+// before any <EOH> has none. Values are not skipped here: a header's lengths may be anything, and
+// a decision that looked past them would depend on bytes far away (which marking changes).
+void Reader::findHeader() {
+    std::size_t pos = 0;
+    while ((pos = text_.find('<', pos)) != std::string_view::npos) {
+        Tag tag;
+        if (readTag(pos, tag) == TagResult::Tag && tag.kind != TagKind::Field) {
+            layout_.headerEnd = tag.kind == TagKind::EndOfHeader ? tag.end : 0;
+            return;
+        }
+        ++pos;
+    }
+}
+
+bool Reader::read(const AdiRecordSink& sink) {
+    if (const void* zero = std::memchr(text_.data(), 0, text_.size()); zero != nullptr) {
+        throw AdiError("a NUL byte: this is not a text file", static_cast<const char*>(zero) - text_.data(), 0);
+    }
+    std::string_view start = text_;
+    if (start.substr(0, 3) == "\xEF\xBB\xBF") {
+        start.remove_prefix(3);
+    }
+    start = trimControl(start);
+    if (startsWithIgnoreAsciiCase(start, "<?xml") || startsWithIgnoreAsciiCase(start, "<ADX")) {
+        throw AdiError("this is an ADX (XML) file; only ADI files can be read (export the log as ADI)",
+                       static_cast<std::size_t>(start.data() - text_.data()), 0);
+    }
+
+    findHeader();
+    std::size_t pos = layout_.headerEnd;
+    record_.begin = pos;
+    record_.number = 1;
+    layout_.tailBegin = pos;
+    while ((pos = nextOpening(pos)) != std::string_view::npos) {
+        Tag tag;
+        const TagResult result = readTag(pos, tag);
+        if (result == TagResult::Bad) {
+            fail(problem_, pos);
+        }
+        if (result == TagResult::Text) {
+            ++pos;
+            continue;
+        }
+        std::size_t valueBegin = tag.end;
+        std::size_t end = tag.end;
+        if (tag.hasLength) {
+            if (tag.length > text_.size() - tag.end) {
+                fail("the length " + std::to_string(tag.length) + " of <" + std::string(tag.name) +
+                         "> runs past the end of the file",
+                     pos);
+            }
+            end = valueEnd(tag.end, tag.length);
+        } else if (tag.kind == TagKind::Field) {
+            end = text_.find('<', tag.end);
+            end = end == std::string_view::npos ? text_.size() : end;
+            valueBegin = std::min(end, tag.end);
+        }
+        if (tag.kind == TagKind::Field) {
+            std::string_view value = text_.substr(valueBegin, end - valueBegin);
+            if (!tag.hasLength) {
+                value = trimControl(value);
+            }
+            record_.fields.push_back({tag.name, tag.type, value, pos, end});
+        } else if (tag.kind == TagKind::EndOfHeader) {
+            // A second header, as in two exports joined into one file: its fields belong to no QSO.
+            record_.fields.clear();
+        } else {
+            record_.eorBegin = pos;
+            record_.end = end;
+            if (!sink(record_)) {
+                return false;
+            }
+            layout_.records = record_.number;
+            layout_.tailBegin = end;
+            record_.fields.clear();
+            record_.begin = end;
+            ++record_.number;
+        }
+        pos = end;
+    }
+    if (!record_.fields.empty()) {
+        fail("the last QSO record has no <EOR> (is the file cut short?)", record_.fields.front().tagBegin);
+    }
+    return true;
+}
+
+} // namespace
+
+std::size_t adiLength(std::string_view value, AdiLengthUnit unit) {
+    if (unit == AdiLengthUnit::Bytes) {
+        return value.size();
+    }
+    std::size_t count = 0;
+    for (std::size_t pos = 0; pos < value.size(); pos = nextCharacter(value, pos)) {
+        ++count;
+    }
+    return count;
+}
+
+bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout) {
+    layout = AdiLayout();
+    return Reader(text, layout).read(sink);
+}
+
+} // namespace awardsync::mark

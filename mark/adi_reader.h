@@ -1,0 +1,76 @@
+#pragma once
+
+#include "core/error.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync::mark {
+
+// One field of an ADI record, pointing into the file's bytes. Offsets count bytes from the file's start.
+struct AdiField {
+    std::string_view name;  // as written, letter case kept
+    std::string_view type;  // the data-type indicator ("D" in <QSO_DATE:8:D>), or empty
+    std::string_view value; // exactly the value's bytes
+    std::size_t tagBegin = 0;
+    std::size_t valueEnd = 0;
+};
+
+// One QSO record: the bytes from `begin` (just after the previous record or the header) to `end`
+// (just after its end-of-record tag), the text between fields included.
+struct AdiRecord {
+    std::size_t number = 0; // 1 for the first record
+    std::size_t begin = 0;
+    std::size_t eorBegin = 0; // where its <EOR> tag starts
+    std::size_t end = 0;
+    std::vector<AdiField> fields;
+
+    // The first field of that name, letter case ignored, or nullptr.
+    const AdiField* find(std::string_view name) const;
+};
+
+// How the lengths of the file's non-ASCII values count: in bytes (most desktop loggers) or in UTF-8
+// characters (some web logbooks). Plain ASCII files never show which.
+enum class AdiLengthUnit { Bytes, Characters };
+
+// The length of a value as a file of that unit counts it: characters as the reader steps over them
+// (a UTF-8 sequence, or any byte outside one), so that what is written reads back the same.
+std::size_t adiLength(std::string_view value, AdiLengthUnit unit);
+
+struct AdiLayout {
+    std::size_t headerEnd = 0; // 0 without a header, else just after <EOH>
+    std::size_t tailBegin = 0; // just after the last record's <EOR>
+    std::size_t records = 0;
+    AdiLengthUnit unit = AdiLengthUnit::Bytes;
+};
+
+// A file that cannot be read as ADI: the message names the byte offset and the QSO record.
+class AdiError : public Error {
+public:
+    AdiError(const std::string& what, std::size_t offset, std::size_t record);
+    std::size_t offset;
+    std::size_t record;
+};
+
+// Called for each record in file order; returning false stops the reading (a cancelled run). The
+// record and its fields live only until the call returns.
+using AdiRecordSink = std::function<bool(const AdiRecord&)>;
+
+// Reads an ADI file as loggers write it: tags in any letter case, with or without a data-type
+// indicator, text between fields, tags without a length (the value runs to the next "<"), CR LF or
+// LF, an optional header (free text, fields, or none) ended by <EOH>. Values with a length are taken
+// by that length and never scanned, so "<" or "<EOR>" inside them is just text.
+//
+// Lengths of non-ASCII values: read as bytes first; when that leaves part of a character or other
+// text before the next tag, but counting UTF-8 characters ends the value cleanly at the next tag (or
+// at blanks before it), the file counts characters, and later values that fit either way follow it.
+//
+// Raises AdiError for what cannot be read: an ADX (XML) file, a file holding a NUL byte (not text), a
+// length that is not a number or runs past the end of the file, a tag not closed, fields after the
+// last <EOR>. Returns false when the sink stopped the reading.
+bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout);
+
+} // namespace awardsync::mark

@@ -1,0 +1,48 @@
+#include "credit_list.h"
+
+#include "core/text.h"
+
+namespace awardsync::mark {
+
+std::optional<std::string> addCreditMedium(std::string_view list, std::string_view credit, std::string_view medium) {
+    std::size_t itemBegin = 0;
+    while (itemBegin <= list.size()) {
+        std::size_t itemEnd = list.find(',', itemBegin);
+        itemEnd = itemEnd == std::string_view::npos ? list.size() : itemEnd;
+        const std::string_view item = list.substr(itemBegin, itemEnd - itemBegin);
+        const std::size_t colon = item.find(':');
+        if (equalsIgnoreAsciiCase(trimBlanks(item.substr(0, colon)), credit)) {
+            if (colon == std::string_view::npos) {
+                return std::nullopt; // the credit without media: granted already
+            }
+            const std::string_view media = item.substr(colon + 1);
+            std::size_t mediumBegin = 0;
+            while (mediumBegin <= media.size()) {
+                std::size_t mediumEnd = media.find('&', mediumBegin);
+                mediumEnd = mediumEnd == std::string_view::npos ? media.size() : mediumEnd;
+                if (equalsIgnoreAsciiCase(trimBlanks(media.substr(mediumBegin, mediumEnd - mediumBegin)), medium)) {
+                    return std::nullopt;
+                }
+                mediumBegin = mediumEnd + 1;
+            }
+            std::string result(list.substr(0, itemEnd));
+            if (!trimBlanks(media).empty()) {
+                result += '&';
+            }
+            result += medium;
+            result += list.substr(itemEnd);
+            return result;
+        }
+        itemBegin = itemEnd + 1;
+    }
+    std::string result(trimBlanks(list).empty() ? std::string_view() : list);
+    if (!result.empty() && trimBlanks(list).back() != ',') {
+        result += ',';
+    }
+    result += credit;
+    result += ':';
+    result += medium;
+    return result;
+}
+
+} // namespace awardsync::mark

@@ -1,0 +1,442 @@
+#include "marking.h"
+
+#include "adi_reader.h"
+#include "core/text.h"
+#include "credit_list.h"
+#include "matching.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <ostream>
+#include <unordered_map>
+
+#ifndef AWARDSYNC_VERSION
+#define AWARDSYNC_VERSION "unknown"
+#endif
+
+namespace awardsync::mark {
+
+namespace {
+
+constexpr std::string_view CreditName = "DXCC";
+constexpr std::string_view CreditField = "CREDIT_GRANTED";
+// How often the progress hook hears from the loops: every so many records or credits.
+constexpr std::size_t ProgressStep = 4096;
+constexpr qint64 WriteChunk = 8 << 20;
+constexpr std::size_t GatherLimit = 64 << 10;
+
+void reportProgress(const MarkProgress& progress, MarkPhase phase, std::size_t done, std::size_t total) {
+    if (progress && !progress(phase, static_cast<std::int64_t>(done), static_cast<std::int64_t>(total))) {
+        throw MarkCancelled();
+    }
+}
+
+// A change of the log: the bytes [begin, end) give way to `text`.
+struct Edit {
+    std::size_t qso;
+    std::size_t begin, end;
+    std::string_view text;
+};
+
+// How many line feeds `text` holds, eight bytes at a time: the report's line numbers need one pass
+// over a log that may be a hundred megabytes.
+std::size_t lineFeeds(std::string_view text) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        const std::uint64_t x = word ^ (ones * '\n'); // bytes that were line feeds are now zero
+        const std::uint64_t nonZero = ((x & lows) + lows) | x;
+        // One bit per line feed, at the top of its byte; the multiplication adds them up in the top byte.
+        count += static_cast<std::size_t>((((~nonZero & ~lows) >> 7) * ones) >> 56);
+    }
+    return count +
+           static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), '\n'));
+}
+
+// The log line of each QSO that the report names, counted in one pass over the log.
+std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
+    std::vector<std::size_t> lines(qsos.size(), 0);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::size_t line = 1;
+    std::size_t counted = 0;
+    for (std::size_t index : wanted) { // QSO indexes follow the log's order
+        const std::size_t offset = qsos[index].firstTag;
+        line += lineFeeds(log.substr(counted, offset - counted));
+        counted = offset;
+        lines[index] = line;
+    }
+    return lines;
+}
+
+std::string withExtensionReplaced(const std::string& path, std::string_view insert, bool keepExtension) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameBegin = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot <= nameBegin) {
+        dot = path.size(); // no extension (a leading dot names a hidden file, not an extension)
+    }
+    return path.substr(0, dot) + std::string(insert) + (keepExtension ? path.substr(dot) : std::string());
+}
+
+QString samePathKey(const std::string& path) {
+    const QFileInfo info(toQt(path));
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+QByteArray readWhole(const std::string& path, const char* what) {
+    QFile file(toQt(path));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        throw Error("cannot read the " + std::string(what) + " \"" + path + "\": " + fromQt(file.errorString()));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw Error("cannot read the " + std::string(what) + " \"" + path + "\": " + fromQt(file.errorString()));
+    }
+    return bytes;
+}
+
+// Opens the temporary file beside `path` and writes every piece; committing is left to the caller
+// so that both output files are complete before either replaces its predecessor. Long pieces (the
+// log's own bytes between edits) go straight to the file; short ones are gathered first, so that
+// neither the log is copied nor a write is made for every edit.
+void writePieces(QSaveFile& file, const std::string& path, const std::vector<std::string_view>& pieces,
+                 const MarkProgress& progress, std::size_t& written, std::size_t total) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " +
+                    fromQt(file.errorString()));
+    }
+    std::string gathered;
+    const auto writeOut = [&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const qint64 size = std::min<qint64>(static_cast<qint64>(bytes.size()), WriteChunk);
+            if (file.write(bytes.data(), size) != size) {
+                throw Error("cannot write \"" + path + "\": " + fromQt(file.errorString()));
+            }
+            bytes.remove_prefix(static_cast<std::size_t>(size));
+            written += static_cast<std::size_t>(size);
+            if (size == WriteChunk) {
+                reportProgress(progress, MarkPhase::Writing, written, total);
+            }
+        }
+    };
+    for (std::string_view piece : pieces) {
+        if (piece.size() >= GatherLimit) {
+            writeOut(gathered);
+            gathered.clear();
+            writeOut(piece);
+        } else {
+            gathered += piece;
+            if (gathered.size() >= GatherLimit) {
+                writeOut(gathered);
+                gathered.clear();
+            }
+        }
+    }
+    writeOut(gathered);
+}
+
+void commit(QSaveFile& file, const std::string& path) {
+    if (!file.commit()) {
+        throw Error("cannot write \"" + path + "\": " + fromQt(file.errorString()));
+    }
+}
+
+} // namespace
+
+MarkedLog markContent(std::string_view records, std::string_view log, bool onlyMarked, const std::string& recordsName,
+                      const std::string& logName, const MarkProgress& progress) {
+    MarkedLog result;
+    if (const void* zero = std::memchr(records.data(), 0, records.size()); zero != nullptr) {
+        throw Error(recordsName + ": byte " + std::to_string(static_cast<const char*>(zero) - records.data()) +
+                    ": a NUL byte: this is not a text file");
+    }
+    const std::vector<Credit> credits = readCredits(records);
+    result.summary.creditsRead = credits.size();
+    if (!credits.empty() &&
+        std::all_of(credits.begin(), credits.end(), [](const Credit& c) { return !c.problem.empty(); }) &&
+        asciiLower(records).find("<eor>") != std::string::npos) {
+        throw Error(recordsName + " is an ADI log, not a records file: give the records file first, then the log");
+    }
+
+    // Only the QSOs whose call some credit names are kept.
+    std::unordered_map<std::string, std::vector<std::size_t>> byCall;
+    byCall.reserve(credits.size());
+    for (const Credit& credit : credits) {
+        if (credit.problem.empty()) {
+            byCall.try_emplace(credit.call);
+        }
+    }
+    // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
+    // before the map is asked.
+    std::vector<bool> maybeCredited(1u << 20);
+    const auto hashSlot = [](std::string_view call) { return std::hash<std::string_view>()(call) & ((1u << 20) - 1); };
+    for (const auto& [call, unused] : byCall) {
+        maybeCredited[hashSlot(call)] = true;
+    }
+    QsoList qsos;
+    AdiLayout layout;
+    try {
+        readAdi(
+            log,
+            [&](const AdiRecord& record) {
+                if (const AdiField* call = record.find("CALL"); call != nullptr) {
+                    const std::string upper = asciiUpper(trimControl(call->value));
+                    if (!maybeCredited[hashSlot(upper)]) {
+                        // no credit for this call
+                    } else if (auto it = byCall.find(upper); it != byCall.end()) {
+                        it->second.push_back(qsos.size());
+                        qsos.push_back(qsoOf(record));
+                    }
+                }
+                if (record.number % ProgressStep == 0) {
+                    reportProgress(progress, MarkPhase::ReadingLog, record.end, log.size());
+                }
+                return true;
+            },
+            layout);
+    } catch (const AdiError& error) {
+        throw Error(logName + ": " + error.what());
+    }
+    if (layout.records == 0) {
+        throw Error(logName + ": no QSO records (no <EOR> tag): is this an ADI log?");
+    }
+
+    // Matching: the media each QSO gains, and the report of what did not match.
+    std::vector<std::vector<std::string_view>> media(qsos.size());
+    std::vector<std::pair<const Credit*, Match>> unmatched;
+    std::vector<std::size_t> named;
+    static const std::vector<std::size_t> none;
+    for (std::size_t i = 0; i < credits.size(); ++i) {
+        const Credit& credit = credits[i];
+        const auto it = credit.problem.empty() ? byCall.find(credit.call) : byCall.end();
+        Match match = matchCredit(credit, qsos, it == byCall.end() ? none : it->second);
+        if (match.outcome == Outcome::Matched) {
+            const std::string_view medium = credit.kind == CreditKind::Lotw ? "LOTW" : "CARD";
+            (credit.kind == CreditKind::Lotw ? result.summary.matchedLotw : result.summary.matchedCard)++;
+            std::vector<std::string_view>& added = media[match.qsos[0]];
+            if (std::find(added.begin(), added.end(), medium) == added.end()) {
+                added.push_back(medium);
+            }
+        } else {
+            result.summary.ambiguous += match.outcome == Outcome::Ambiguous ? 1 : 0;
+            named.insert(named.end(), match.qsos.begin(), match.qsos.end());
+            result.badLines.push_back(credit.line);
+            unmatched.emplace_back(&credit, std::move(match));
+        }
+        if ((i + 1) % ProgressStep == 0) {
+            reportProgress(progress, MarkPhase::Matching, i + 1, credits.size());
+        }
+    }
+    result.summary.unmatched = unmatched.size();
+    const std::vector<std::size_t> lines = linesOf(log, qsos, named);
+    for (const auto& [credit, match] : unmatched) {
+        result.report.push_back(describeUnmatched(*credit, match, qsos, lines));
+    }
+
+    // Marking: a changed CREDIT_GRANTED keeps its tag's spelling and data-type indicator.
+    std::vector<Edit> edits;
+    for (std::size_t q = 0; q < qsos.size(); ++q) {
+        if (media[q].empty()) {
+            continue;
+        }
+        const LogQso& qso = qsos[q];
+        std::string value(qso.hasCredit ? qso.credit.value : std::string_view());
+        bool changed = false;
+        for (std::string_view medium : media[q]) {
+            if (std::optional<std::string> added = addCreditMedium(value, CreditName, medium)) {
+                value = std::move(*added);
+                changed = true;
+            }
+        }
+        if (!changed) {
+            ++result.summary.qsosAlready;
+            continue;
+        }
+        ++result.summary.qsosMarked;
+        const std::string_view name = qso.hasCredit ? qso.credit.name : CreditField;
+        std::string field = "<" + std::string(name) + ":" + std::to_string(adiLength(value, layout.unit));
+        if (qso.hasCredit && !qso.credit.type.empty()) {
+            field += ":" + std::string(qso.credit.type);
+        }
+        field += ">" + value;
+        const std::string_view text = result.storage.emplace_back(std::move(field));
+        edits.push_back(qso.hasCredit ? Edit{q, qso.credit.tagBegin, qso.credit.valueEnd, text}
+                                      : Edit{q, qso.eorBegin, qso.eorBegin, text});
+    }
+
+    // The output: the log's own bytes around the edits.
+    const auto bytes = [&](std::size_t begin, std::size_t end) {
+        if (end > begin) {
+            result.output.push_back(log.substr(begin, end - begin));
+        }
+    };
+    std::size_t cursor = 0;
+    if (onlyMarked) {
+        bytes(0, layout.headerEnd);
+    }
+    for (const Edit& edit : edits) {
+        if (onlyMarked) {
+            cursor = qsos[edit.qso].begin;
+        }
+        bytes(cursor, edit.begin);
+        result.output.push_back(edit.text);
+        cursor = edit.end;
+        if (onlyMarked) {
+            bytes(cursor, qsos[edit.qso].end);
+        }
+    }
+    bytes(onlyMarked ? layout.tailBegin : cursor, log.size());
+    return result;
+}
+
+std::vector<std::string> summaryLines(const MarkSummary& s) {
+    const auto n = [](std::size_t value) { return std::to_string(value); };
+    return {"Credits read: " + n(s.creditsRead),
+            "Matched: " + n(s.matchedLotw + s.matchedCard) + " (LoTW " + n(s.matchedLotw) + ", card " +
+                n(s.matchedCard) + ")",
+            "Unmatched: " + n(s.unmatched) + " (ambiguous " + n(s.ambiguous) + ")", "QSOs marked: " + n(s.qsosMarked),
+            "QSOs already holding the credit: " + n(s.qsosAlready)};
+}
+
+std::string defaultOutputPath(const std::string& logPath) {
+    return withExtensionReplaced(logPath, "-granted", true);
+}
+
+std::string badCreditsPath(const std::string& recordsPath) {
+    return withExtensionReplaced(recordsPath, "_bad.txt", false);
+}
+
+MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
+    MarkResult result;
+    result.outputPath = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
+    result.badPath = badCreditsPath(options.recordsPath);
+    const QString log = samePathKey(options.logPath);
+    const QString records = samePathKey(options.recordsPath);
+    const QString output = samePathKey(result.outputPath);
+    const QString bad = samePathKey(result.badPath);
+    if (output == log || output == records || output == bad) {
+        throw Error("the output \"" + result.outputPath +
+                    "\" would replace an input or the other output; choose another name with --output");
+    }
+    if (bad == log) {
+        throw Error("the unmatched credits would go to \"" + result.badPath +
+                    "\", which is the log; rename the records file");
+    }
+
+    const QByteArray recordBytes = readWhole(options.recordsPath, "records file");
+    const QByteArray logBytes = readWhole(options.logPath, "log");
+    const MarkedLog marked =
+        markContent(std::string_view(recordBytes.constData(), static_cast<std::size_t>(recordBytes.size())),
+                    std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())),
+                    options.onlyMarked, options.recordsPath, options.logPath, progress);
+
+    std::vector<std::string_view> badPieces;
+    for (std::string_view line : marked.badLines) {
+        badPieces.push_back(line);
+        badPieces.push_back("\r\n");
+    }
+    std::size_t total = 0;
+    for (std::string_view piece : marked.output) {
+        total += piece.size();
+    }
+    std::size_t written = 0;
+    QSaveFile outputFile(toQt(result.outputPath));
+    QSaveFile badFile(toQt(result.badPath));
+    writePieces(outputFile, result.outputPath, marked.output, progress, written, total);
+    writePieces(badFile, result.badPath, badPieces, progress, written, total);
+    reportProgress(progress, MarkPhase::Writing, total, total);
+    commit(outputFile, result.outputPath);
+    commit(badFile, result.badPath);
+    result.report = marked.report;
+    result.summary = marked.summary;
+    return result;
+}
+
+namespace {
+
+const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n";
+
+const char* const Help =
+    "\n"
+    "Marks the DXCC credits of RECORDS, a records file written by Awardsync, in LOG, an ADI file:\n"
+    "every QSO that a credit matches gains DXCC:LOTW or DXCC:CARD in its CREDIT_GRANTED field.\n"
+    "\n"
+    "  -o, --output FILE  write the marked log to FILE (default: LOG with \"-granted\" before its extension)\n"
+    "      --only-marked  write the header and only the QSOs that gained a credit\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Credits that match no QSO are listed with the reason on standard output and written to RECORDS\n"
+    "with \"_bad.txt\" in place of its extension. Exit status: 0 when every credit matched, 1 when some\n"
+    "did not, 2 on an error (then nothing is written).\n";
+
+} // namespace
+
+int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    MarkOptions options;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    const auto usageError = [&](const std::string& what) {
+        err << "awardsync-mark: " << what << "\n" << Usage << "Try 'awardsync-mark --help'.\n";
+        return 2;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            out << Usage << Help;
+            return 0;
+        } else if (argument == "--version" || argument == "-V") {
+            out << "awardsync-mark " << AWARDSYNC_VERSION << "\n";
+            return 0;
+        } else if (argument == "--only-marked") {
+            options.onlyMarked = true;
+        } else if (argument == "--output" || argument == "-o") {
+            if (++i == arguments.size()) {
+                return usageError("--output needs a file name");
+            }
+            options.outputPath = arguments[i];
+        } else if (argument.rfind("--output=", 0) == 0) {
+            options.outputPath = argument.substr(9);
+        } else {
+            return usageError("unknown option " + argument);
+        }
+    }
+    if (files.size() != 2) {
+        return usageError(files.size() < 2 ? "RECORDS and LOG are needed" : "too many file names");
+    }
+    options.recordsPath = files[0];
+    options.logPath = files[1];
+    try {
+        const MarkResult result = markFiles(options);
+        for (const std::string& line : result.report) {
+            out << line << "\n";
+        }
+        if (!result.report.empty()) {
+            out << "\n";
+        }
+        for (const std::string& line : summaryLines(result.summary)) {
+            out << line << "\n";
+        }
+        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
+        return result.summary.unmatched == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        err << "awardsync-mark: " << error.what() << "\n";
+        return 2;
+    }
+}
+
+} // namespace awardsync::mark

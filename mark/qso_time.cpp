@@ -1,0 +1,77 @@
+#include "qso_time.h"
+
+namespace awardsync::mark {
+
+namespace {
+
+// The number that `text` spells in decimal digits only, or -1.
+int digitsValue(std::string_view text) {
+    if (text.empty()) {
+        return -1;
+    }
+    int value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::optional<std::int64_t> timeOf(int hours, int minutes, int seconds) {
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
+        return std::nullopt;
+    }
+    return hours * 3600 + minutes * 60 + seconds;
+}
+
+} // namespace
+
+std::optional<std::int64_t> daysOfDate(int year, int month, int day) {
+    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (year < 1900 || month < 1 || month > 12 || day < 1 ||
+        day > monthDays[month - 1] + (month == 2 && leap ? 1 : 0)) {
+        return std::nullopt;
+    }
+    // Days from civil (proleptic Gregorian calendar), counting years from March.
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = y / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
+}
+
+std::optional<std::int64_t> daysOfRecordDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != text[7] || (text[4] != '/' && text[4] != '-')) {
+        return std::nullopt;
+    }
+    return daysOfDate(digitsValue(text.substr(0, 4)), digitsValue(text.substr(5, 2)), digitsValue(text.substr(8, 2)));
+}
+
+std::optional<std::int64_t> daysOfAdifDate(std::string_view text) {
+    if (text.size() != 8) {
+        return std::nullopt;
+    }
+    return daysOfDate(digitsValue(text.substr(0, 4)), digitsValue(text.substr(4, 2)), digitsValue(text.substr(6, 2)));
+}
+
+std::optional<std::int64_t> secondsOfRecordTime(std::string_view text) {
+    if ((text.size() != 5 && text.size() != 8) || text[2] != ':' || (text.size() == 8 && text[5] != ':')) {
+        return std::nullopt;
+    }
+    return timeOf(digitsValue(text.substr(0, 2)), digitsValue(text.substr(3, 2)),
+                  text.size() == 8 ? digitsValue(text.substr(6, 2)) : 0);
+}
+
+std::optional<std::int64_t> secondsOfAdifTime(std::string_view text) {
+    if (text.size() != 4 && text.size() != 6) {
+        return std::nullopt;
+    }
+    return timeOf(digitsValue(text.substr(0, 2)), digitsValue(text.substr(2, 2)),
+                  text.size() == 6 ? digitsValue(text.substr(4, 2)) : 0);
+}
+
+} // namespace awardsync::mark

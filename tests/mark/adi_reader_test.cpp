@@ -1,0 +1,114 @@
+// ADI as real programs write it, each sample shaped after the named program's exports, and the
+// files that must be refused. Marking one QSO of each sample must change nothing but that QSO's
+// CREDIT_GRANTED.
+#include "mark/adi_reader.h"
+#include "mark/marking.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace awardsync::mark;
+
+struct Sample {
+    const char* writer;
+    std::string text;
+    std::string credit; // a record line that matches exactly one QSO
+    std::string from;   // the bytes of that QSO that marking changes...
+    std::string to;     // ...and what they become; every other byte stays
+};
+
+const Sample Samples[] = {
+    // WSJT-X's log: free-text header, lower-case tags, blanks between fields, one QSO per line, LF.
+    {"WSJT-X",
+     "WSJT-X ADIF Export<eoh>\n"
+     "<call:5>Q1ABC <gridsquare:4>FN42 <mode:3>FT8 <rst_sent:3>-10 <rst_rcvd:3>-07 <qso_date:8>20230102 "
+     "<time_on:6>101530 <qso_date_off:8>20230102 <time_off:6>101615 <band:3>20m <freq:9>14.075123 <eor>\n"
+     "<call:5>Q2DEF <mode:3>FT4 <qso_date:8>20230102 <time_on:6>102000 <band:3>40m <eor>\n",
+     "Q1ABC|000|2023/01/02|10:15:30|DATA|20M|LoTW|", "<freq:9>14.075123 <eor>",
+     "<freq:9>14.075123 <CREDIT_GRANTED:9>DXCC:LOTW<eor>"},
+    // LoTW's own ADIF report: a header of text and fields, one field per line, CR LF, and comments
+    // after values ("// QSO Date").
+    {"LoTW report",
+     "ARRL Logbook of the World Status Report\r\nGenerated at 2024-01-01 00:00:00\r\n"
+     "<PROGRAMID:4>LoTW\r\n<APP_LoTW_NUMREC:1>1\r\n\r\n<eoh>\r\n\r\n"
+     "<CALL:5>Q3GHI\r\n<BAND:3>15M\r\n<MODE:3>SSB\r\n<APP_LoTW_MODEGROUP:5>PHONE\r\n"
+     "<QSO_DATE:8>20191231 // QSO Date\r\n<TIME_ON:6>235900 // QSO Start Time\r\n<DXCC:3>291\r\n"
+     "<QSL_RCVD:1>Y\r\n<eor>\r\n",
+     "Q3GHI|291|2020/01/01|00:10:00|PHONE|15M|QSL|", "<QSL_RCVD:1>Y\r\n<eor>",
+     "<QSL_RCVD:1>Y\r\n<CREDIT_GRANTED:9>DXCC:CARD<eor>"},
+    // A Windows desktop logger's export (DXKeeper style): data-type indicators, CR LF, a credit list
+    // already there, a comment whose value holds "<EOR>", and UTF-8 names counted in bytes.
+    {"desktop logger, bytes",
+     "<ADIF_VER:5>3.1.4\r\n<PROGRAMID:7>DXLOGGER\r\n<EOH>\r\n"
+     "<CALL:5>Q4JKL <QSO_DATE:8:D>20050607 <TIME_ON:4:T>0102 <BAND:3>80M <MODE:2>CW <NAME:7:S>J\xC3\xBCrgen "
+     "<COMMENT:20>ends <EOR> not here <CREDIT_GRANTED:8:S>IOTA,WAS <EOR>\r\n",
+     "Q4JKL|000|2005/06/07|01:02:00|CW|80M|LoTW|", "<CREDIT_GRANTED:8:S>IOTA,WAS <EOR>",
+     "<CREDIT_GRANTED:18:S>IOTA,WAS,DXCC:LOTW <EOR>"},
+    // A web logbook's download: no header, UTF-8 lengths counted in characters, tags without a length.
+    {"web logbook, characters",
+     "<call:5>Q5MNO<name:6>J\xC3\xBCrgen<qth:4>K\xC3\xB6ln<band:2>6m<mode:2>FM<qso_date:8>20200202"
+     "<time_on:4>0202<credit_granted:8>WAS:CARD<eor>\n"
+     "<call>Q6PQR<band>10m<mode>SSB<qso_date>20200203<time_on>0303<eor>\n",
+     "Q5MNO|000|2020/02/02|02:02:00|SSB|6M|LoTW|", "<credit_granted:8>WAS:CARD<eor>",
+     "<credit_granted:18>WAS:CARD,DXCC:LOTW<eor>"},
+};
+
+TEST(AdiReader, SamplesOfRealWritersMarkOnlyTheMatchedQso) {
+    for (const Sample& s : Samples) {
+        const MarkedLog marked = markContent(s.credit + "\r\n", s.text, false, "r", "l");
+        std::string output;
+        for (std::string_view piece : marked.output) {
+            output += piece;
+        }
+        EXPECT_TRUE(marked.report.empty()) << s.writer << ": " << (marked.report.empty() ? "" : marked.report[0]);
+        std::string expected = s.text;
+        expected.replace(expected.find(s.from), s.from.size(), s.to);
+        EXPECT_EQ(output, expected) << s.writer;
+    }
+}
+
+TEST(AdiReader, TagsWithoutLengthAndHeaderFields) {
+    std::vector<std::string> seen;
+    AdiLayout layout;
+    readAdi(
+        "<adif_ver:5>3.1.0<EOH><call>Q6PQR  <band:3>10m<eor:0><CALL:1>X<EOR>",
+        [&](const AdiRecord& r) {
+            seen.push_back(std::string(r.find("call")->value) + "/" + std::to_string(r.fields.size()));
+            return true;
+        },
+        layout);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Q6PQR/2", "X/1"}));
+    EXPECT_EQ(layout.headerEnd, 22u);
+}
+
+TEST(AdiReader, RefusesWhatCannotBeRead) {
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"length not a number", "<EOH><CALL:x5>Q1ABC<EOR>", "byte 5 (QSO record 1): the length in \"<CALL:x5>\""},
+        {"length past the end", "<EOH><CALL:5>Q1ABC<EOR><CALL:99>Q2",
+         "byte 23 (QSO record 2): the length 99 of <CALL>"},
+        {"absurd length", "<CALL:99999999999999999999>Q", "is absurd"},
+        {"not text", std::string("<CALL:5>Q1\0BC<EOR>", 18), "byte 10: a NUL byte: this is not a text file"},
+        {"ADX", "\xEF\xBB\xBF<?xml version=\"1.0\"?><ADX><HEADER/></ADX>", "ADX (XML) file"},
+        {"no end of record", "<EOH><CALL:5>Q1ABC<EOR><CALL:5>Q2ABC",
+         "byte 23 (QSO record 2): the last QSO record has no <EOR>"},
+        {"tag cut off", "<EOH><CALL:5>Q1ABC<EOR><CALL", "is not closed"},
+    };
+    for (const Case& c : cases) {
+        AdiLayout layout;
+        try {
+            readAdi(
+                c.text, [](const AdiRecord&) { return true; }, layout);
+            ADD_FAILURE() << c.what << ": read";
+        } catch (const AdiError& error) {
+            EXPECT_NE(std::string(error.what()).find(c.message), std::string::npos) << c.what << ": " << error.what();
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+// awardsync-mark as a user runs it: the real program in a temporary folder, judged by its exit
+// status, its two output files and what it prints.
+#include "mark/marking.h"
+#include "tests/support/files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
+
+const std::string Log = "<ADIF_VER:5>3.1.4<EOH>\r\n"
+                        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>\r\n"
+                        "<CALL:5>Q2ABC<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20090715<TIME_ON:4>0900<EOR>\r\n";
+const std::string Matching = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n";
+const std::string Unmatched = "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|";
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+class MarkCli : public ::testing::Test {
+protected:
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    Outcome run(const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        process.start(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(MarkCli, EveryCreditMatched) {
+    writeBytes(path("credits.txt"), Matching);
+    writeBytes(path("my.log.adi"), Log);
+    writeBytes(path("credits_bad.txt"), "stale\r\n");
+    const Outcome result = run({"credits.txt", "my.log.adi"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out, "Credits read: 1\nMatched: 1 (LoTW 1, card 0)\nUnmatched: 0 (ambiguous 0)\nQSOs marked: 1\n"
+                          "QSOs already holding the credit: 0\nWritten: my.log-granted.adi and credits_bad.txt\n");
+    std::string expected = Log;
+    expected.insert(expected.find("<EOR>"), "<CREDIT_GRANTED:9>DXCC:LOTW");
+    EXPECT_EQ(readBytes(path("my.log-granted.adi")), expected);
+    EXPECT_EQ(readBytes(path("credits_bad.txt")), "");
+}
+
+TEST_F(MarkCli, UnmatchedCreditsOutputOptionsAndOnlyMarked) {
+    writeBytes(path("credits"), Matching + Unmatched + "\r\n");
+    writeBytes(path("log.adi"), Log);
+    const Outcome result = run({"--only-marked", "--output", "out.adi", "credits", "log.adi"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+              "line 2 " + Unmatched +
+                  ": Q2ABC is in the log, but not on 80M; nearest: Q2ABC 2009-07-15 09:00 40M CW (log line 3)");
+    EXPECT_NE(result.out.find("\nUnmatched: 1 (ambiguous 0)\n"), std::string::npos);
+    EXPECT_EQ(readBytes(path("credits_bad.txt")), Unmatched + "\r\n");
+    EXPECT_EQ(readBytes(path("out.adi")),
+              "<ADIF_VER:5>3.1.4<EOH>\r\n<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805"
+              "<CREDIT_GRANTED:9>DXCC:LOTW<EOR>\r\n");
+    EXPECT_EQ(readBytes(path("log.adi")), Log);
+}
+
+TEST_F(MarkCli, ErrorsWriteNothingAndKeepEarlierOutputs) {
+    writeBytes(path("credits.txt"), Matching);
+    writeBytes(path("log.adi"), Log + "<CALL:50>Q3<EOR>");
+    writeBytes(path("log-granted.adi"), "earlier");
+    writeBytes(path("credits_bad.txt"), "earlier bad");
+    const Outcome bad = run({"credits.txt", "log.adi"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, "awardsync-mark: log.adi: byte " + std::to_string(Log.size()) +
+                           " (QSO record 3): the length 50 of <CALL> runs past the end of the file\n");
+    EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
+    EXPECT_EQ(readBytes(path("credits_bad.txt")), "earlier bad");
+
+    writeBytes(path("log.adi"), Log);
+    for (const QStringList& arguments :
+         {QStringList{"credits.txt"}, QStringList{"--bogus", "credits.txt", "log.adi"},
+          QStringList{"credits.txt", "missing.adi"}, QStringList{"-o", "log.adi", "credits.txt", "log.adi"},
+          QStringList{"log.adi", "credits.txt"}}) {
+        const Outcome refused = run(arguments);
+        EXPECT_EQ(refused.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_EQ(refused.out, "") << arguments.join(' ').toStdString();
+        EXPECT_EQ(refused.err.rfind("awardsync-mark: ", 0), 0u) << refused.err;
+    }
+    EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
+    EXPECT_EQ(readBytes(path("log.adi")), Log);
+}
+
+TEST_F(MarkCli, CancelledFromTheProgressHookWritesNothing) {
+    writeBytes(path("credits.txt"), "\xEF\xBB\xBF" + Matching);
+    writeBytes(path("log.adi"), Log);
+    awardsync::mark::MarkOptions options{path("credits.txt").toStdString(), path("log.adi").toStdString(), "", false};
+    std::vector<awardsync::mark::MarkPhase> phases;
+    const auto cancelWhileWriting = [&](awardsync::mark::MarkPhase phase, std::int64_t, std::int64_t) {
+        phases.push_back(phase);
+        return phase != awardsync::mark::MarkPhase::Writing;
+    };
+    EXPECT_THROW(awardsync::mark::markFiles(options, cancelWhileWriting), awardsync::mark::MarkCancelled);
+    EXPECT_EQ(phases, std::vector<awardsync::mark::MarkPhase>{awardsync::mark::MarkPhase::Writing});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // the two inputs, no temporary file left
+
+    const awardsync::mark::MarkResult result = awardsync::mark::markFiles(options, {});
+    EXPECT_EQ(result.summary.matchedLotw, 1u); // the byte-order mark is no part of the call
+    EXPECT_EQ(result.outputPath, path("log-granted.adi").toStdString());
+}
+
+TEST_F(MarkCli, HelpAndVersion) {
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n", 0), 0u);
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("awardsync-mark ", 0), 0u);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// The matching rules, case by case, against one small log: which QSO a record line marks, or the
+// reason the report gives when it marks none.
+#include "mark/marking.h"
+#include "records/credit_record.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace awardsync;
+
+// Log line numbers in the reasons are these lines (the header is line 1).
+const std::string Log =
+    "test log<EOH>\n"
+    "<CALL:5>Q1ABC<BAND:3>20m<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>\n"               // 2
+    "<CALL:5>Q1ABC<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20090714<TIME_ON:6>180500<DXCC:4>0291<EOR>\n"  // 3
+    "<CALL:4>Q2BB<BAND:3>40M<MODE:2>FM<QSO_DATE:8>20100101<TIME_ON:4>2350<EOR>\n"                 // 4
+    "<CALL:4>Q3CC<BAND:3>15M<MODE:4>MFSK<SUBMODE:3>FT4<QSO_DATE:8>20110505<TIME_ON:4>1200<EOR>\n" // 5
+    "<CALL:4>Q4DD<BAND:2>6M<MODE:12>DIGITALVOICE<QSO_DATE:8>20120606<TIME_ON:4>0600<EOR>\n"       // 6
+    "<CALL:4>Q5EE<BAND:3>10M<MODE:4>SSTV<QSO_DATE:8>20130707<TIME_ON:4>0700<EOR>\n"               // 7
+    "<CALL:4>Q6FF<BAND:3>80M<MODE:2>CW<QSO_DATE:8>20140808<TIME_ON:4>0800<EOR>\n"                 // 8
+    "<CALL:4>Q6FF<BAND:3>80M<MODE:2>CW<QSO_DATE:8>20140808<TIME_ON:4>0820<EOR>\n"                 // 9
+    "<CALL:4>Q7GG<BAND:3>20M<MODE:4>RTTY<QSO_DATE:8>20150909<TIME_ON:4>0900<EOR>\n"               // 10
+    "<CALL:4>Q7GG<BAND:3>20M<MODE:4>RTTY<QSO_DATE:8>20150909<TIME_ON:4>1000<EOR>\n";              // 11
+
+struct Case {
+    const char* what;
+    const char* line;
+    int markedLogLine;  // 0: not marked
+    const char* reason; // part of the report line, when not marked
+};
+
+const Case Cases[] = {
+    {"call and band ignore letter case", "q1abc|000|2009/07/14|18:05:00|PHONE|20M|LoTW|", 2, ""},
+    {"SSB record word is PHONE", "Q1ABC|000|2009/07/14|18:05:00|SSB|20M|LoTW|", 2, ""},
+    {"CW only meets CW", "Q1ABC|000|2009/07/14|18:05:00|CW|20M|LoTW|", 3, ""},
+    {"DXCC 291 equals 0291", "Q1ABC|291|2009/07/14|18:05:00|CW|20M|LoTW|", 3, ""},
+    {"QSO without DXCC matches any number", "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|", 2, ""},
+    {"FM is PHONE", "Q2BB|000|2010/01/01|23:50:00|PHONE|40M|QSL|", 4, ""},
+    {"30 minutes across midnight", "Q2BB|000|2010/01/02|00:20:00|PHONE|40M|QSL|", 4, ""},
+    {"31 minutes is too far", "Q2BB|000|2010/01/02|00:21:00|PHONE|40M|QSL|", 0,
+     "the nearest QSO is 31 minutes earlier"},
+    {"HH:MM record time", "Q2BB|000|2010/01/01|23:55|PHONE|40M|QSL|", 4, ""},
+    {"submode never moves the group", "Q3CC|000|2011/05/05|12:00:00|DATA|15M|LoTW|", 5, ""},
+    {"an ADIF mode as record word takes its group", "Q3CC|000|2011/05/05|12:00:00|FT8|15M|LoTW|", 5, ""},
+    {"DIGITALVOICE is PHONE", "Q4DD|000|2012/06/06|06:00:00|PHONE|6M|LoTW|", 6, ""},
+    {"DIGITALVOICE is DATA", "Q4DD|000|2012/06/06|06:00:00|DATA|6M|LoTW|", 6, ""},
+    {"SSTV is IMAGE", "Q5EE|000|2013/07/07|07:00:00|IMAGE|10M|LoTW|", 7, ""},
+    {"empty record mode matches any group", "Q5EE|000|2013/07/07|07:00:00||10M|LoTW|", 7, ""},
+    {"RTTY record word is DATA", "Q7GG|000|2015/09/09|09:10:00|RTTY|20M|LoTW|", 10, ""},
+    {"nearest wins", "Q6FF|000|2014/08/08|08:09:00|CW|80M|QSL|", 8, ""},
+    {"date alone, one QSO that day", "Q5EE|000|2013/07/07||IMAGE|10M|QSL|", 7, ""},
+    {"no such call", "Q9ZZ|000|2009/07/14|18:05:00|SSB|20M|LoTW|", 0, "no QSO with Q9ZZ in the log"},
+    {"call, not band", "Q2BB|000|2010/01/01|23:50:00|PHONE|20M|LoTW|", 0,
+     "Q2BB is in the log, but not on 20M; nearest: Q2BB 2010-01-01 23:50 40M FM (log line 4)"},
+    {"band, not mode group", "Q3CC|000|2011/05/05|12:00:00|CW|15M|LoTW|", 0,
+     "not in the CW mode group; nearest: Q3CC 2011-05-05 12:00 15M MFSK (log line 5)"},
+    {"DXCC differs", "Q1ABC|001|2009/07/14|18:05:00|CW|20M|LoTW|", 0,
+     "DXCC differs: the credit has 1, the nearest QSO 291: Q1ABC 2009-07-14 18:05:00 20M CW DXCC 291 (log line 3)"},
+    {"another date", "Q2BB|000|2010/01/03||PHONE|40M|QSL|", 0, "the nearest QSO is on another date: Q2BB 2010-01-01"},
+    {"equally near", "Q6FF|000|2014/08/08|08:10:00|CW|80M|QSL|", 0,
+     "ambiguous, 2 QSOs equally near: Q6FF 2014-08-08 08:00 80M CW (log line 8); Q6FF 2014-08-08 08:20 80M CW "
+     "(log line 9)"},
+    {"date alone, two QSOs", "Q6FF|000|2014/08/08||CW|80M|QSL|", 0, "ambiguous, 2 QSOs on that date"},
+    {"not seven fields", "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW", 0, "not a record line"},
+    {"bar inside a value", "Q1|ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|", 0, "not a record line"},
+    {"bad date", "Q1ABC|001|2009/02/30|18:05:00|SSB|20M|LoTW|", 0, "the date \"2009/02/30\" is not a date"},
+};
+
+TEST(Matching, EachRule) {
+    for (const Case& c : Cases) {
+        const std::string records = std::string(c.line) + "\r\n"; // the result points into it
+        const mark::MarkedLog marked = mark::markContent(records, Log, true, "r", "l");
+        std::string output;
+        for (std::string_view piece : marked.output) {
+            output += piece;
+        }
+        if (c.markedLogLine == 0) {
+            ASSERT_EQ(marked.report.size(), 1u) << c.what;
+            EXPECT_NE(marked.report[0].find(c.reason), std::string::npos) << c.what << ": " << marked.report[0];
+            EXPECT_EQ(marked.report[0].rfind("line 1 " + std::string(c.line) + ": ", 0), 0u) << c.what;
+            EXPECT_EQ(marked.badLines, std::vector<std::string_view>{c.line}) << c.what;
+            EXPECT_EQ(output, "test log<EOH>\n") << c.what;
+        } else {
+            EXPECT_TRUE(marked.report.empty()) << c.what << ": " << marked.report[0];
+            const std::size_t lineBegin = [&] {
+                std::size_t pos = 0;
+                for (int i = 1; i < c.markedLogLine; ++i) {
+                    pos = Log.find('\n', pos) + 1;
+                }
+                return pos;
+            }();
+            const std::size_t eor = Log.find("<EOR>", lineBegin);
+            const std::string medium = std::string(c.line).find("|QSL|") != std::string::npos ? "CARD" : "LOTW";
+            EXPECT_EQ(output, "test log<EOH>\n" + Log.substr(lineBegin, eor - lineBegin) +
+                                  "<CREDIT_GRANTED:9>DXCC:" + medium + "<EOR>\n")
+                << c.what;
+        }
+    }
+}
+
+TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
+    const std::string records = "Q1ABC|000|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
+                                "Q1ABC|000|2009/07/14|18:06:00|SSB|20M|QSL|\n"
+                                "\r\n"
+                                "Q6FF|000|2014/08/08||CW|80M|QSL|\r\n";
+    const mark::MarkedLog marked = mark::markContent(records, Log, false, "r", "l");
+    std::string output;
+    for (std::string_view piece : marked.output) {
+        output += piece;
+    }
+    EXPECT_NE(output.find("<TIME_ON:4>1805<CREDIT_GRANTED:14>DXCC:LOTW&CARD<EOR>"), std::string::npos);
+    EXPECT_EQ(output.size(), Log.size() + std::string("<CREDIT_GRANTED:14>DXCC:LOTW&CARD").size());
+    EXPECT_EQ(marked.report.size(), 1u);
+    EXPECT_EQ(marked.report[0].rfind("line 4 ", 0), 0u); // the blank line 3 is no credit, but counts as a line
+    const std::vector<std::string> summary = mark::summaryLines(marked.summary);
+    EXPECT_EQ(summary,
+              (std::vector<std::string>{"Credits read: 3", "Matched: 2 (LoTW 1, card 1)", "Unmatched: 1 (ambiguous 1)",
+                                        "QSOs marked: 1", "QSOs already holding the credit: 0"}));
+}
+
+TEST(Matching, MarkingAgainChangesNothingAndForeignCreditListsStay) {
+    const std::string records = "Q1ABC|000|2009/07/14|18:05:00|SSB|20M|LoTW|\r\nQ2BB|000|2010/01/01||FM|40M|QSL|\r\n";
+    const std::string log = "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805"
+                            "<credit_granted:4:S>DXCC<EOR>\n"
+                            "<CALL:4>Q2BB<BAND:3>40M<MODE:2>FM<QSO_DATE:8>20100101<TIME_ON:4>2350"
+                            "<CREDIT_GRANTED:9>DXCC:C\xC3\x84RD<EOR>\n";
+    const mark::MarkedLog marked = mark::markContent(records, log, false, "r", "l");
+    std::string output;
+    for (std::string_view piece : marked.output) {
+        output += piece;
+    }
+    EXPECT_EQ(output, log);
+    EXPECT_EQ(marked.summary.qsosAlready, 1u);
+    ASSERT_EQ(marked.report.size(), 1u);
+    EXPECT_NE(marked.report[0].find("the QSO's CREDIT_GRANTED is not a credit list"), std::string::npos);
+}
+
+TEST(Matching, RecordLinesSplitAsTheyAreBuilt) {
+    const auto fields = splitRecordLine("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|");
+    ASSERT_TRUE(fields);
+    EXPECT_EQ((*fields)[RecordField::Call], "Q1ABC");
+    EXPECT_EQ((*fields)[RecordField::Time], "18:05:00");
+    EXPECT_EQ((*fields)[RecordField::Kind], RecordKindLotw);
+    EXPECT_TRUE(splitRecordLine("|000|||||QSL|"));
+    EXPECT_FALSE(splitRecordLine("|000|||||QSL|x"));
+    EXPECT_FALSE(splitRecordLine("|000||||QSL|"));
+}
+
+} // namespace
