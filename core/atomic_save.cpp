@@ -75,32 +75,47 @@ bool checkSavable(const QString& finalPath) {
 
 } // namespace
 
-void saveAtomically(const QString& path, const QByteArray& content, const SaveOptions& options) {
+AtomicFile::AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions) : file_(path) {
     if (path.isEmpty()) {
         refuse(systemReason(ENOENT));
     }
     const bool exists = checkSavable(finalPathOf(path));
-
     // Unbuffered, so that a short write shows in the write itself rather than at the commit.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        refuse(fromQt(file.errorString()));
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        refuse(fromQt(file_.errorString()));
     }
-    if (!exists && options.newFilePermissions) {
-        file.setPermissions(*options.newFilePermissions);
+    if (!exists && newFilePermissions) {
+        file_.setPermissions(*newFilePermissions);
     }
+}
+
+void AtomicFile::write(const char* data, qint64 size) {
+    if (file_.write(data, size) != size) {
+        throw SaveError(SaveError::Stage::Write, fromQt(file_.errorString()));
+    }
+}
+
+void AtomicFile::commit() {
+    // The commit flushes the temporary file to disk before it renames it.
+    if (!file_.commit()) {
+        throw SaveError(file_.error() == QFileDevice::WriteError ? SaveError::Stage::Write : SaveError::Stage::Create,
+                        fromQt(file_.errorString()));
+    }
+}
+
+void saveAtomically(const QString& path, const QByteArray& content, const SaveOptions& options) {
+    AtomicFile file(path, options.newFilePermissions);
     if (!content.isEmpty()) {
-        const qint64 written = options.writeContent ? options.writeContent(file, content) : file.write(content);
-        if (written != content.size()) {
-            // The uncommitted temporary file goes with `file`.
-            throw SaveError(SaveError::Stage::Write, fromQt(file.errorString()));
+        if (options.writeContent) {
+            if (options.writeContent(file.device(), content) != content.size()) {
+                // The uncommitted temporary file goes with `file`.
+                throw SaveError(SaveError::Stage::Write, fromQt(file.device().errorString()));
+            }
+        } else {
+            file.write(content.constData(), content.size());
         }
     }
-    // The commit flushes the temporary file to disk before it renames it.
-    if (!file.commit()) {
-        throw SaveError(file.error() == QFileDevice::WriteError ? SaveError::Stage::Write : SaveError::Stage::Create,
-                        fromQt(file.errorString()));
-    }
+    file.commit();
 }
 
 } // namespace awardsync

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFileDevice>
+#include <QSaveFile>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -31,6 +32,21 @@ struct SaveOptions {
     // For a file that does not exist yet; an existing file keeps its own permissions.
     std::optional<QFileDevice::Permissions> newFilePermissions;
     ContentWriter writeContent; // empty: QIODevice::write
+};
+
+// A file saved whole or not at all, written in pieces: opened with the refusals below, it becomes
+// the file at its path only through commit(); dropped uncommitted, it leaves the old file as it was.
+// Several can be written and then committed one after the other, so that none replaces its
+// predecessor before all are complete.
+class AtomicFile {
+public:
+    explicit AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions = {});
+    QIODevice& device() { return file_; }
+    void write(const char* data, qint64 size); // SaveError, stage Write, when not every byte is written
+    void commit();
+
+private:
+    QSaveFile file_;
 };
 
 // Saves `content` at `path` whole or not at all: a temporary file beside the final place is written,

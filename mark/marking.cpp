@@ -1,16 +1,17 @@
 #include "marking.h"
 
 #include "adi_reader.h"
+#include "core/atomic_save.h"
 #include "core/text.h"
 #include "credit_list.h"
 #include "matching.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <ostream>
 #include <unordered_map>
 
@@ -109,19 +110,13 @@ QByteArray readWhole(const std::string& path, const char* what) {
 // so that both output files are complete before either replaces its predecessor. Long pieces (the
 // log's own bytes between edits) go straight to the file; short ones are gathered first, so that
 // neither the log is copied nor a write is made for every edit.
-void writePieces(QSaveFile& file, const std::string& path, const std::vector<std::string_view>& pieces,
-                 const MarkProgress& progress, std::size_t& written, std::size_t total) {
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " +
-                    fromQt(file.errorString()));
-    }
+void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, const MarkProgress& progress,
+                 std::size_t& written, std::size_t total) {
     std::string gathered;
     const auto writeOut = [&](std::string_view bytes) {
         while (!bytes.empty()) {
             const qint64 size = std::min<qint64>(static_cast<qint64>(bytes.size()), WriteChunk);
-            if (file.write(bytes.data(), size) != size) {
-                throw Error("cannot write \"" + path + "\": " + fromQt(file.errorString()));
-            }
+            file.write(bytes.data(), size);
             bytes.remove_prefix(static_cast<std::size_t>(size));
             written += static_cast<std::size_t>(size);
             if (size == WriteChunk) {
@@ -145,10 +140,12 @@ void writePieces(QSaveFile& file, const std::string& path, const std::vector<std
     writeOut(gathered);
 }
 
-void commit(QSaveFile& file, const std::string& path) {
-    if (!file.commit()) {
-        throw Error("cannot write \"" + path + "\": " + fromQt(file.errorString()));
+// The output files' own words for a save that failed: which file, and why.
+[[noreturn]] void saveFailed(const SaveError& error, const std::string& path) {
+    if (error.stage() == SaveError::Stage::Create) {
+        throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " + error.what());
     }
+    throw Error("cannot write \"" + path + "\": " + error.what());
 }
 
 } // namespace
@@ -350,13 +347,27 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
         total += piece.size();
     }
     std::size_t written = 0;
-    QSaveFile outputFile(toQt(result.outputPath));
-    QSaveFile badFile(toQt(result.badPath));
-    writePieces(outputFile, result.outputPath, marked.output, progress, written, total);
-    writePieces(badFile, result.badPath, badPieces, progress, written, total);
+    // Both files are complete before either replaces its predecessor.
+    const auto saving = [](const std::string& path, const auto& step) {
+        try {
+            step();
+        } catch (const SaveError& error) {
+            saveFailed(error, path);
+        }
+    };
+    std::optional<AtomicFile> outputFile;
+    std::optional<AtomicFile> badFile;
+    saving(result.outputPath, [&] {
+        outputFile.emplace(toQt(result.outputPath));
+        writePieces(*outputFile, marked.output, progress, written, total);
+    });
+    saving(result.badPath, [&] {
+        badFile.emplace(toQt(result.badPath));
+        writePieces(*badFile, badPieces, progress, written, total);
+    });
     reportProgress(progress, MarkPhase::Writing, total, total);
-    commit(outputFile, result.outputPath);
-    commit(badFile, result.badPath);
+    saving(result.outputPath, [&] { outputFile->commit(); });
+    saving(result.badPath, [&] { badFile->commit(); });
     result.report = marked.report;
     result.summary = marked.summary;
     return result;

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -95,6 +96,17 @@ TEST_F(MarkCli, ErrorsWriteNothingAndKeepEarlierOutputs) {
     }
     EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
     EXPECT_EQ(readBytes(path("log.adi")), Log);
+
+    // The second file refused: the first one, already written, does not replace its predecessor.
+    ASSERT_TRUE(QFile::remove(path("credits_bad.txt")));
+    ASSERT_EQ(::mkfifo(path("credits_bad.txt").toLocal8Bit().constData(), 0600), 0);
+    const Outcome pipe = run({"credits.txt", "log.adi"});
+    EXPECT_EQ(pipe.status, 2);
+    EXPECT_EQ(pipe.err, "awardsync-mark: Cannot create file \"" + path("credits_bad.txt").toStdString() +
+                            "\". Not a regular file\n");
+    EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden).size(),
+              4); // no temporary file left
 }
 
 TEST_F(MarkCli, CancelledFromTheProgressHookWritesNothing) {
