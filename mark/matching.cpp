@@ -53,6 +53,8 @@ std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const std::
     return kept;
 }
 
+} // namespace
+
 std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     std::string text(qso.call);
     text += ' ';
@@ -78,6 +80,8 @@ std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     }
     return text + " (log line " + std::to_string(line) + ")";
 }
+
+namespace {
 
 std::string howFar(const Credit& credit, const LogQso& qso) {
     if (!qso.day || (credit.start && !qso.start)) {
