@@ -96,6 +96,8 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first rows only: measuring thousands of rows would stall the window.
+    table_->horizontalHeader()->setResizeContentsPrecision(100);
     table_->setWordWrap(false);
     table_->setToolTip(tr("Double-click a row (or press Ctrl+C) to copy its record line"));
 
