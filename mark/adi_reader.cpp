@@ -2,13 +2,16 @@
 
 #include "core/text.h"
 
+#include <array>
 #include <cstring>
 
 namespace awardsync::mark {
 
 const AdiField* AdiRecord::find(std::string_view name) const {
     for (const AdiField& field : fields) {
-        if (equalsIgnoreAsciiCase(field.name, name)) {
+        // Length and first letter first: this runs for every record of a large log.
+        if (field.name.size() == name.size() && !name.empty() && (field.name[0] | 0x20) == (name[0] | 0x20) &&
+            equalsIgnoreAsciiCase(field.name, name)) {
             return &field;
         }
     }
@@ -26,8 +29,18 @@ namespace {
 // from overflowing.
 constexpr std::size_t MaxLengthDigits = 15;
 
+// Letters, digits, "_" and "-", by table: the reader asks this for every byte of every tag name.
+constexpr auto NameChars = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[static_cast<std::size_t>(c)] =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    }
+    return table;
+}();
+
 bool isNameChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    return NameChars[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c) {
@@ -124,7 +137,9 @@ Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
         }
     }
     tag.end = pos + 1;
-    if (equalsIgnoreAsciiCase(tag.name, "EOR")) {
+    if (tag.name.size() != 3) {
+        // a field
+    } else if (equalsIgnoreAsciiCase(tag.name, "EOR")) {
         tag.kind = TagKind::EndOfRecord;
     } else if (equalsIgnoreAsciiCase(tag.name, "EOH")) {
         tag.kind = TagKind::EndOfHeader;

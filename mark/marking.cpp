@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <ostream>
 #include <unordered_map>
@@ -26,6 +27,7 @@ constexpr std::string_view CreditField = "CREDIT_GRANTED";
 // How often the progress hook hears from the loops: every so many records or credits.
 constexpr std::size_t ProgressStep = 4096;
 constexpr qint64 WriteChunk = 8 << 20;
+constexpr std::size_t GatherLimit = 64 << 10;
 
 void reportProgress(const MarkProgress& progress, MarkPhase phase, std::size_t done, std::size_t total) {
     if (progress && !progress(phase, static_cast<std::int64_t>(done), static_cast<std::int64_t>(total))) {
@@ -40,9 +42,27 @@ struct Edit {
     std::string_view text;
 };
 
+// How many line feeds `text` holds, eight bytes at a time: the report's line numbers need one pass
+// over a log that may be a hundred megabytes.
+std::size_t lineFeeds(std::string_view text) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        const std::uint64_t x = word ^ (ones * '\n'); // bytes that were line feeds are now zero
+        const std::uint64_t nonZero = ((x & lows) + lows) | x;
+        // One bit per line feed, at the top of its byte; the multiplication adds them up in the top byte.
+        count += static_cast<std::size_t>((((~nonZero & ~lows) >> 7) * ones) >> 56);
+    }
+    return count +
+           static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), '\n'));
+}
+
 // The log line of each QSO that the report names, counted in one pass over the log.
-std::vector<std::size_t> linesOf(std::string_view log, const std::vector<LogQso>& qsos,
-                                 std::vector<std::size_t> wanted) {
+std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
     std::vector<std::size_t> lines(qsos.size(), 0);
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
@@ -50,8 +70,7 @@ std::vector<std::size_t> linesOf(std::string_view log, const std::vector<LogQso>
     std::size_t counted = 0;
     for (std::size_t index : wanted) { // QSO indexes follow the log's order
         const std::size_t offset = qsos[index].firstTag;
-        line += static_cast<std::size_t>(std::count(log.begin() + static_cast<std::ptrdiff_t>(counted),
-                                                    log.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+        line += lineFeeds(log.substr(counted, offset - counted));
         counted = offset;
         lines[index] = line;
     }
@@ -76,7 +95,7 @@ QString samePathKey(const std::string& path) {
 
 QByteArray readWhole(const std::string& path, const char* what) {
     QFile file(toQt(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         throw Error("cannot read the " + std::string(what) + " \"" + path + "\": " + fromQt(file.errorString()));
     }
     QByteArray bytes = file.readAll();
@@ -87,26 +106,43 @@ QByteArray readWhole(const std::string& path, const char* what) {
 }
 
 // Opens the temporary file beside `path` and writes every piece; committing is left to the caller
-// so that both output files are complete before either replaces its predecessor.
+// so that both output files are complete before either replaces its predecessor. Long pieces (the
+// log's own bytes between edits) go straight to the file; short ones are gathered first, so that
+// neither the log is copied nor a write is made for every edit.
 void writePieces(QSaveFile& file, const std::string& path, const std::vector<std::string_view>& pieces,
                  const MarkProgress& progress, std::size_t& written, std::size_t total) {
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " +
                     fromQt(file.errorString()));
     }
-    for (std::string_view piece : pieces) {
-        while (!piece.empty()) {
-            const qint64 size = std::min<qint64>(static_cast<qint64>(piece.size()), WriteChunk);
-            if (file.write(piece.data(), size) != size) {
+    std::string gathered;
+    const auto writeOut = [&](std::string_view bytes) {
+        while (!bytes.empty()) {
+            const qint64 size = std::min<qint64>(static_cast<qint64>(bytes.size()), WriteChunk);
+            if (file.write(bytes.data(), size) != size) {
                 throw Error("cannot write \"" + path + "\": " + fromQt(file.errorString()));
             }
-            piece.remove_prefix(static_cast<std::size_t>(size));
+            bytes.remove_prefix(static_cast<std::size_t>(size));
             written += static_cast<std::size_t>(size);
             if (size == WriteChunk) {
                 reportProgress(progress, MarkPhase::Writing, written, total);
             }
         }
+    };
+    for (std::string_view piece : pieces) {
+        if (piece.size() >= GatherLimit) {
+            writeOut(gathered);
+            gathered.clear();
+            writeOut(piece);
+        } else {
+            gathered += piece;
+            if (gathered.size() >= GatherLimit) {
+                writeOut(gathered);
+                gathered.clear();
+            }
+        }
     }
+    writeOut(gathered);
 }
 
 void commit(QSaveFile& file, const std::string& path) {
@@ -134,19 +170,30 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
 
     // Only the QSOs whose call some credit names are kept.
     std::unordered_map<std::string, std::vector<std::size_t>> byCall;
+    byCall.reserve(credits.size());
     for (const Credit& credit : credits) {
         if (credit.problem.empty()) {
             byCall.try_emplace(credit.call);
         }
     }
-    std::vector<LogQso> qsos;
+    // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
+    // before the map is asked.
+    std::vector<bool> maybeCredited(1u << 20);
+    const auto hashSlot = [](std::string_view call) { return std::hash<std::string_view>()(call) & ((1u << 20) - 1); };
+    for (const auto& [call, unused] : byCall) {
+        maybeCredited[hashSlot(call)] = true;
+    }
+    QsoList qsos;
     AdiLayout layout;
     try {
         readAdi(
             log,
             [&](const AdiRecord& record) {
                 if (const AdiField* call = record.find("CALL"); call != nullptr) {
-                    if (auto it = byCall.find(asciiUpper(trimControl(call->value))); it != byCall.end()) {
+                    const std::string upper = asciiUpper(trimControl(call->value));
+                    if (!maybeCredited[hashSlot(upper)]) {
+                        // no credit for this call
+                    } else if (auto it = byCall.find(upper); it != byCall.end()) {
                         it->second.push_back(qsos.size());
                         qsos.push_back(qsoOf(record));
                     }
@@ -283,9 +330,13 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     const QString records = samePathKey(options.recordsPath);
     const QString output = samePathKey(result.outputPath);
     const QString bad = samePathKey(result.badPath);
-    if (output == log || output == records || bad == log || bad == output) {
-        throw Error("the output \"" + (output == bad ? result.outputPath : result.badPath) +
+    if (output == log || output == records || output == bad) {
+        throw Error("the output \"" + result.outputPath +
                     "\" would replace an input or the other output; choose another name with --output");
+    }
+    if (bad == log) {
+        throw Error("the unmatched credits would go to \"" + result.badPath +
+                    "\", which is the log; rename the records file");
     }
 
     const QByteArray recordBytes = readWhole(options.recordsPath, "records file");

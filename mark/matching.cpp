@@ -32,7 +32,7 @@ std::int64_t distance(const Credit& credit, const LogQso& qso) {
     return qso.day ? (*qso.day > credit.day ? *qso.day - credit.day : credit.day - *qso.day) * 86400 : Unknown;
 }
 
-std::size_t nearest(const Credit& credit, const std::vector<LogQso>& qsos, const std::vector<std::size_t>& among) {
+std::size_t nearest(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& among) {
     std::size_t best = among.front();
     for (std::size_t index : among) {
         if (distance(credit, qsos[index]) < distance(credit, qsos[best])) {
@@ -43,7 +43,7 @@ std::size_t nearest(const Credit& credit, const std::vector<LogQso>& qsos, const
 }
 
 template <typename Test>
-std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const std::vector<LogQso>& qsos, Test test) {
+std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const QsoList& qsos, Test test) {
     std::vector<std::size_t> kept;
     for (std::size_t index : among) {
         if (test(qsos[index])) {
@@ -133,7 +133,8 @@ std::string_view groupName(unsigned groups) {
 std::vector<Credit> readCredits(std::string_view text) {
     std::vector<Credit> credits;
     std::size_t lineNumber = 0;
-    for (std::size_t begin = 0; begin < text.size();) {
+    // A byte-order mark, as an editor may add one, is no part of the first line.
+    for (std::size_t begin = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; begin < text.size();) {
         std::size_t end = text.find('\n', begin);
         end = end == std::string_view::npos ? text.size() : end;
         std::string_view line = text.substr(begin, end - begin);
@@ -224,7 +225,7 @@ LogQso qsoOf(const AdiRecord& record) {
     return qso;
 }
 
-Match matchCredit(const Credit& credit, const std::vector<LogQso>& qsos, const std::vector<std::size_t>& sameCall) {
+Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall) {
     Match match;
     if (!credit.problem.empty()) {
         match.outcome = Outcome::Unreadable;
@@ -267,7 +268,7 @@ Match matchCredit(const Credit& credit, const std::vector<LogQso>& qsos, const s
     return match;
 }
 
-std::string describeUnmatched(const Credit& credit, const Match& match, const std::vector<LogQso>& qsos,
+std::string describeUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
                               const std::vector<std::size_t>& qsoLines) {
     std::string text = "line " + std::to_string(credit.lineNumber) + " " + std::string(credit.line) + ": ";
     const auto qso = [&](std::size_t index, bool withDxcc = false) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ struct LogQso {
     AdiField credit;               // CREDIT_GRANTED, when hasCredit
 };
 
+// The QSOs kept for matching, in log order. A deque, so that a large log never moves them.
+using QsoList = std::deque<LogQso>;
+
 // The QSO facts of a record.
 LogQso qsoOf(const AdiRecord& record);
 
@@ -69,14 +73,14 @@ struct Match {
 };
 
 // Matches a credit against the QSOs with its call (indexes into `qsos`), in log order.
-Match matchCredit(const Credit& credit, const std::vector<LogQso>& qsos, const std::vector<std::size_t>& sameCall);
+Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall);
 
 // A QSO as the report names it: call, date, time, band, mode (and DXCC), and its line in the log.
 std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc);
 
 // The report line of a credit that did not match: the record line's number and text, then the
 // reason, naming the nearest QSO with its line in the log (`qsoLines`, by QSO index).
-std::string describeUnmatched(const Credit& credit, const Match& match, const std::vector<LogQso>& qsos,
+std::string describeUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
                               const std::vector<std::size_t>& qsoLines);
 
 } // namespace awardsync::mark

@@ -4,6 +4,7 @@
 // (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
+//   bench_mark --files DIR   only writes DIR/log.adi and DIR/credits.txt, for a profiler
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -147,12 +148,13 @@ double median(std::vector<double> values) {
 // The floor: the whole log in memory and out again, the way awardsync-mark reads and writes it.
 int floorCopy(const char* in, const char* out) {
     QFile input(QString::fromLocal8Bit(in));
-    if (!input.open(QIODevice::ReadOnly)) {
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return 2;
     }
     const QByteArray bytes = input.readAll();
     QSaveFile output(QString::fromLocal8Bit(out));
-    if (!output.open(QIODevice::WriteOnly) || output.write(bytes) != bytes.size() || !output.commit()) {
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || output.write(bytes) != bytes.size() ||
+        !output.commit()) {
         return 2;
     }
     return 0;
@@ -163,6 +165,11 @@ int floorCopy(const char* in, const char* out) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--floor") {
         return floorCopy(argv[2], argv[3]);
+    }
+    if (argc == 3 && std::string(argv[1]) == "--files") {
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        writeFiles(folder + "/log.adi", folder + "/credits.txt");
+        return 0;
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir dir;

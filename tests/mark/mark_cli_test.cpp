@@ -1,5 +1,6 @@
 // awardsync-mark as a user runs it: the real program in a temporary folder, judged by its exit
 // status, its two output files and what it prints.
+#include "mark/marking.h"
 #include "tests/support/files.h"
 
 #include <QDir>
@@ -94,6 +95,24 @@ TEST_F(MarkCli, ErrorsWriteNothingAndKeepEarlierOutputs) {
     }
     EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
     EXPECT_EQ(readBytes(path("log.adi")), Log);
+}
+
+TEST_F(MarkCli, CancelledFromTheProgressHookWritesNothing) {
+    writeBytes(path("credits.txt"), "\xEF\xBB\xBF" + Matching);
+    writeBytes(path("log.adi"), Log);
+    awardsync::mark::MarkOptions options{path("credits.txt").toStdString(), path("log.adi").toStdString(), "", false};
+    std::vector<awardsync::mark::MarkPhase> phases;
+    const auto cancelWhileWriting = [&](awardsync::mark::MarkPhase phase, std::int64_t, std::int64_t) {
+        phases.push_back(phase);
+        return phase != awardsync::mark::MarkPhase::Writing;
+    };
+    EXPECT_THROW(awardsync::mark::markFiles(options, cancelWhileWriting), awardsync::mark::MarkCancelled);
+    EXPECT_EQ(phases, std::vector<awardsync::mark::MarkPhase>{awardsync::mark::MarkPhase::Writing});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2); // the two inputs, no temporary file left
+
+    const awardsync::mark::MarkResult result = awardsync::mark::markFiles(options, {});
+    EXPECT_EQ(result.summary.matchedLotw, 1u); // the byte-order mark is no part of the call
+    EXPECT_EQ(result.outputPath, path("log-granted.adi").toStdString());
 }
 
 TEST_F(MarkCli, HelpAndVersion) {
