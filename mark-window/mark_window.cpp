@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 
 // Outside any namespace, as the resource initialiser requires; the icon lives in a static library.
 static void initResources() {
@@ -136,7 +137,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     // Room for a path and a few report lines, measured in the desktop's font rather than pixels.
     const QFontMetrics metrics = fontMetrics();
     setMinimumSize(metrics.averageCharWidth() * 72, metrics.lineSpacing() * 20);
-    resize(metrics.averageCharWidth() * 120, metrics.lineSpacing() * 32);
+    resize(metrics.averageCharWidth() * 150, metrics.lineSpacing() * 30);
 
     auto* copy = new QAction(table_);
     copy->setShortcut(QKeySequence::Copy);
@@ -314,22 +315,38 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     table_->setRowCount(static_cast<int>(result.unmatched.size()));
     for (std::size_t i = 0; i < result.unmatched.size(); ++i) {
         const mark::UnmatchedCredit& credit = result.unmatched[i];
-        // The report line is "line N RECORD: reason"; the table shows its parts.
-        const std::string prefix = "line " + std::to_string(credit.lineNumber) + " " + credit.line + ": ";
+        // The report line is "line N RECORD: reason", the reason ending in the nearest QSOs; the table
+        // shows the parts in the command line's words, with the full line as the reason's tip.
         const std::string& report = result.report[i];
+        const std::string prefix = "line " + std::to_string(credit.lineNumber) + " " + credit.line + ": ";
+        std::string_view reason(report);
+        if (reason.starts_with(prefix)) {
+            reason.remove_prefix(prefix.size());
+        }
+        if (!credit.nearest.empty() && reason.size() > credit.nearest.size() && reason.ends_with(credit.nearest)) {
+            reason.remove_suffix(credit.nearest.size());
+            for (std::string_view link : {"; nearest: ", ": "}) {
+                if (reason.ends_with(link)) {
+                    reason.remove_suffix(link.size());
+                    break;
+                }
+            }
+        }
         const int row = static_cast<int>(i);
         auto* number = new QTableWidgetItem;
         number->setData(Qt::DisplayRole, static_cast<qulonglong>(credit.lineNumber));
         table_->setItem(row, LineColumn, number);
         table_->setItem(row, RecordColumn, new QTableWidgetItem(toQt(credit.line)));
-        table_->setItem(
-            row, ReasonColumn,
-            new QTableWidgetItem(toQt(report.rfind(prefix, 0) == 0 ? report.substr(prefix.size()) : report)));
+        auto* reasonItem = new QTableWidgetItem(toQt(reason));
+        reasonItem->setToolTip(toQt(report));
+        table_->setItem(row, ReasonColumn, reasonItem);
         table_->setItem(row, NearestColumn, new QTableWidgetItem(toQt(credit.nearest)));
     }
     table_->setSortingEnabled(true);
     table_->sortByColumn(LineColumn, Qt::AscendingOrder);
     table_->resizeColumnsToContents();
+    const int widest = fontMetrics().averageCharWidth() * 50; // the nearest QSO stays in view; the tip has it all
+    table_->setColumnWidth(ReasonColumn, std::min(table_->columnWidth(ReasonColumn), widest));
     if (!result.unmatched.empty()) {
         table_->setCurrentCell(0, RecordColumn);
     }

@@ -118,14 +118,18 @@ TEST_F(MarkWindowTest, MarksAsTheCommandLineDoes) {
 
             // The table: every unmatched credit, its reason in the command line's words, the nearest QSO.
             QTableWidget& table = *window.table();
+            const std::string expected[][4] = {
+                {"2", "Q3XYZ|001|2009/07/15|10:00:00|CW|40M|QSL|", "no QSO with Q3XYZ in the log", ""},
+                {"3", "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|", "Q2ABC is in the log, but not on 80M",
+                 "Q2ABC 2009-07-15 09:00 40M CW (log line 3)"}};
             ASSERT_EQ(table.rowCount(), 2);
-            const std::string nearest[] = {"", "Q2ABC 2009-07-15 09:00 40M CW (log line 3)"};
             std::string report;
             for (int row = 0; row < 2; ++row) {
-                report += "line " + table.item(row, 0)->text().toStdString() + " " +
-                          table.item(row, 1)->text().toStdString() + ": " + table.item(row, 2)->text().toStdString() +
-                          "\n";
-                EXPECT_EQ(table.item(row, 3)->text().toStdString(), nearest[row]);
+                for (int column = 0; column < 4; ++column) {
+                    EXPECT_EQ(table.item(row, column)->text().toStdString(), expected[row][column]);
+                }
+                const auto& e = expected[row];
+                report += "line " + e[0] + " " + e[1] + ": " + e[2] + (e[3].empty() ? "" : "; nearest: " + e[3]) + "\n";
             }
             EXPECT_EQ(cli.out.substr(0, report.size()), report);
             table.sortByColumn(0, Qt::DescendingOrder);
