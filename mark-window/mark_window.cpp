@@ -386,6 +386,11 @@ void MarkWindow::saveSettings() const {
     settings.setValue(OnlyMarkedKey, onlyMarked_->isChecked());
 }
 
+bool windowPossible() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 int runMarkWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     // The window's own settings land in the user's config folder: awardsync/awardsync-mark.conf.

@@ -93,6 +93,9 @@ private:
     QThread* worker_ = nullptr;
 };
 
+// Whether there is a display to open the window on (without one, Qt would abort the program).
+bool windowPossible();
+
 // Opens the window as a desktop program: application names for QSettings, then the event loop.
 int runMarkWindow(int argc, char** argv);
 
