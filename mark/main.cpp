@@ -1,9 +1,14 @@
 // awardsync-mark: marks the credits of a records file in an ADI log. The work and every message
-// live in the library; this only hands over the command line.
+// live in the library; this only hands over the command line, or opens the window when there is none
+// and a display to open it on.
+#include "mark-window/mark_window.h"
 #include "marking.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
+    if (argc <= 1 && awardsync::markwindow::windowPossible()) {
+        return awardsync::markwindow::runMarkWindow(argc, argv);
+    }
     return awardsync::mark::runMarkCommand(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

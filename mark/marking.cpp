@@ -238,6 +238,12 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
     const std::vector<std::size_t> lines = linesOf(log, qsos, named);
     for (const auto& [credit, match] : unmatched) {
         result.report.push_back(describeUnmatched(*credit, match, qsos, lines));
+        std::string nearest;
+        for (std::size_t index : match.qsos) {
+            nearest += (nearest.empty() ? "" : "; ") +
+                       describeQso(qsos[index], lines[index], match.outcome == Outcome::OtherDxcc);
+        }
+        result.unmatched.push_back({credit->lineNumber, std::string(credit->line), std::move(nearest)});
     }
 
     // Marking: a changed CREDIT_GRANTED keeps its tag's spelling and data-type indicator.
@@ -370,6 +376,7 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     saving(result.badPath, [&] { badFile->commit(); });
     result.report = marked.report;
     result.summary = marked.summary;
+    result.unmatched = marked.unmatched;
     return result;
 }
 

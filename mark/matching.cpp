@@ -48,6 +48,8 @@ std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const QsoLi
     return kept;
 }
 
+} // namespace
+
 std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     std::string text(qso.call);
     text += ' ';
@@ -73,6 +75,8 @@ std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     }
     return text + " (log line " + std::to_string(line) + ")";
 }
+
+namespace {
 
 std::string howFar(const Credit& credit, const LogQso& qso) {
     if (!qso.day || (credit.start && !qso.start)) {

@@ -73,6 +73,9 @@ struct Match {
 // Matches a credit against the QSOs with its call (indexes into `qsos`), in log order.
 Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall);
 
+// A QSO as the report names it: call, date, time, band, mode (and DXCC), and its line in the log.
+std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc);
+
 // The report line of a credit that did not match: the record line's number and text, then the
 // reason, naming the nearest QSO with its line in the log (`qsoLines`, by QSO index).
 std::string describeUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,

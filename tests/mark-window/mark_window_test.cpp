@@ -1,0 +1,195 @@
+// The window of awardsync-mark, offscreen: when Mark may be pressed, a run against a small log
+// (judged against the command line's output, byte for byte), an error and a cancel.
+#include "mark-window/mark_window.h"
+#include "tests/support/files.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
+
+namespace {
+
+using awardsync::markwindow::MarkWindow;
+using awardsync::testing::readBytes;
+using awardsync::testing::writeBytes;
+
+const std::string Log = "<ADIF_VER:5>3.1.4<EOH>\r\n"
+                        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>\r\n"
+                        "<CALL:5>Q2ABC<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20090715<TIME_ON:4>0900<EOR>\r\n";
+const std::string Records = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
+                            "Q3XYZ|001|2009/07/15|10:00:00|CW|40M|QSL|\r\n"
+                            "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|\r\n";
+
+struct Cli {
+    int status;
+    std::string out, err;
+};
+
+class MarkWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { QSettings().clear(); } // every test starts as a first start
+    QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
+    Cli runCli(const QStringList& arguments) const {
+        QProcess process;
+        process.start(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+    // Fills in the window and presses Mark; returns when the run has ended.
+    void mark(MarkWindow& window, const QString& records, const QString& log, const QString& output = {}) {
+        window.recordsEdit()->setText(records);
+        window.logEdit()->setText(log);
+        if (!output.isEmpty()) {
+            window.outputEdit()->setText(output);
+        }
+        QSignalSpy finished(&window, &MarkWindow::markingFinished);
+        window.markButton()->click();
+        ASSERT_TRUE(finished.wait(60000));
+        EXPECT_FALSE(window.isWorking());
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(MarkWindowTest, DefaultsAndTheEnablingRuleOfMark) {
+    writeBytes(path("awardsync.ini"), "[Settings]\r\nCall=Q1ABC\r\nTextFile=/data/credits.txt\r\n");
+    MarkWindow window(dir.path());
+    EXPECT_EQ(window.recordsEdit()->text(), QStringLiteral("/data/credits.txt"));
+    EXPECT_EQ(readBytes(path("awardsync.ini")), "[Settings]\r\nCall=Q1ABC\r\nTextFile=/data/credits.txt\r\n");
+
+    const struct {
+        const char *records, *log;
+        bool enabled;
+    } cases[] = {
+        {"", "", false}, {"c.txt", "", false}, {"", "l.adi", false}, {" ", "l.adi", false}, {"c.txt", "l.adi", true}};
+    for (const auto& c : cases) {
+        window.recordsEdit()->setText(QString::fromUtf8(c.records));
+        window.logEdit()->setText(QString::fromUtf8(c.log));
+        EXPECT_EQ(window.markButton()->isEnabled(), c.enabled) << c.records << " / " << c.log;
+    }
+    // The output follows the log as the command line names it, until the user types another name.
+    window.logEdit()->setText(QStringLiteral("/logs/my.log.adi"));
+    EXPECT_EQ(window.outputEdit()->text(), QStringLiteral("/logs/my.log-granted.adi"));
+    window.outputEdit()->setFocus();
+    window.outputEdit()->selectAll();
+    window.outputEdit()->insert(QStringLiteral("/tmp/out.adi"));
+    window.logEdit()->setText(QStringLiteral("/logs/other.adi"));
+    EXPECT_EQ(window.outputEdit()->text(), QStringLiteral("/tmp/out.adi"));
+    EXPECT_FALSE(window.cancelButton()->isEnabled());
+}
+
+TEST_F(MarkWindowTest, MarksAsTheCommandLineDoes) {
+    for (const bool onlyMarked : {false, true}) {
+        SCOPED_TRACE(onlyMarked);
+        QTemporaryDir cliDir;
+        for (const QString& folder : {dir.path(), cliDir.path()}) {
+            writeBytes(QDir(folder).filePath(QStringLiteral("credits.txt")), Records);
+            writeBytes(QDir(folder).filePath(QStringLiteral("log.adi")), Log);
+        }
+        QStringList arguments = {cliDir.filePath(QStringLiteral("credits.txt")),
+                                 cliDir.filePath(QStringLiteral("log.adi"))};
+        if (onlyMarked) {
+            arguments.prepend(QStringLiteral("--only-marked"));
+        }
+        const Cli cli = runCli(arguments);
+        ASSERT_EQ(cli.status, 1) << cli.err;
+
+        QString copied;
+        {
+            MarkWindow window(dir.path(), {.onProgress = {}, .copyText = [&](const QString& text) { copied = text; }});
+            window.onlyMarkedBox()->setChecked(onlyMarked);
+            mark(window, path("credits.txt"), path("log.adi"));
+            EXPECT_EQ(readBytes(path("log-granted.adi")),
+                      readBytes(cliDir.filePath(QStringLiteral("log-granted.adi"))));
+            EXPECT_EQ(readBytes(path("credits_bad.txt")),
+                      readBytes(cliDir.filePath(QStringLiteral("credits_bad.txt"))));
+            EXPECT_TRUE(window.messageLabel()->text().startsWith(QStringLiteral("Credits read: 3\nMatched: 1")));
+            EXPECT_TRUE(window.openFolderButton()->isEnabled());
+
+            // The table: every unmatched credit, its reason in the command line's words, the nearest QSO.
+            QTableWidget& table = *window.table();
+            const std::string expected[][4] = {
+                {"2", "Q3XYZ|001|2009/07/15|10:00:00|CW|40M|QSL|", "no QSO with Q3XYZ in the log", ""},
+                {"3", "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|", "Q2ABC is in the log, but not on 80M",
+                 "Q2ABC 2009-07-15 09:00 40M CW (log line 3)"}};
+            ASSERT_EQ(table.rowCount(), 2);
+            std::string report;
+            for (int row = 0; row < 2; ++row) {
+                for (int column = 0; column < 4; ++column) {
+                    EXPECT_EQ(table.item(row, column)->text().toStdString(), expected[row][column]);
+                }
+                const auto& e = expected[row];
+                report += "line " + e[0] + " " + e[1] + ": " + e[2] + (e[3].empty() ? "" : "; nearest: " + e[3]) + "\n";
+            }
+            EXPECT_EQ(cli.out.substr(0, report.size()), report);
+            table.sortByColumn(0, Qt::DescendingOrder);
+            emit table.cellDoubleClicked(0, 2);
+            EXPECT_EQ(copied, QStringLiteral("Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|"));
+        }
+        // The last paths and the tick box come back at the next start.
+        const MarkWindow again(dir.path());
+        EXPECT_EQ(again.logEdit()->text(), path("log.adi"));
+        EXPECT_EQ(again.onlyMarkedBox()->isChecked(), onlyMarked);
+    }
+}
+
+TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) {
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(path("log.adi"), "<EOH><CALL:50>Q1ABC<EOR>\r\n");
+    writeBytes(path("log-granted.adi"), "earlier output");
+    const Cli cli = runCli({path("credits.txt"), path("log.adi")});
+    ASSERT_EQ(cli.status, 2);
+
+    MarkWindow window(dir.path());
+    mark(window, path("credits.txt"), path("log.adi"));
+    EXPECT_EQ("awardsync-mark: " + window.messageLabel()->text().toStdString() + "\n", cli.err);
+    EXPECT_EQ(window.table()->rowCount(), 0);
+    EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier output");
+    EXPECT_FALSE(QFile::exists(path("credits_bad.txt")));
+}
+
+TEST_F(MarkWindowTest, CancelWritesNothing) {
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(path("log.adi"), Log);
+    writeBytes(path("credits_bad.txt"), "earlier list\r\n");
+    MarkWindow* shown = nullptr;
+    std::atomic<bool> pressed = false;
+    // At the run's first report, the user presses Cancel; the worker waits until the click is handled.
+    MarkWindow window(dir.path(), {.onProgress =
+                                       [&] {
+                                           if (!pressed.exchange(true)) {
+                                               QMetaObject::invokeMethod(shown->cancelButton(), &QPushButton::click,
+                                                                         Qt::BlockingQueuedConnection);
+                                           }
+                                       },
+                                   .copyText = {}});
+    shown = &window;
+    mark(window, path("credits.txt"), path("log.adi"));
+    EXPECT_EQ(window.messageLabel()->text(), QStringLiteral("Cancelled: nothing was written."));
+    EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
+    EXPECT_EQ(readBytes(path("credits_bad.txt")), "earlier list\r\n");
+    EXPECT_TRUE(window.markButton()->isEnabled());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The window's own settings go to a folder of the test's, never to the user's.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("awardsync"));
+    QApplication::setApplicationName(QStringLiteral("awardsync-mark-test"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
