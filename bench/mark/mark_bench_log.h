@@ -1,6 +1,6 @@
 // The bench's large log and records file: 300,000 QSOs (about 100 MB) as a desktop logger exports
-// them, and 20,000 credits drawn from them (one in fifty on another band). The same generator as
-// bench_mark's, so that both benches measure the same log.
+// them, and 20,000 credits drawn from them (one in fifty on another band). Both mark benches read
+// it, so that they measure the same log.
 #pragma once
 
 #include <QFile>
