@@ -1,0 +1,90 @@
+// The command line of awardsync-mark: options, the report and the summary on standard output,
+// one line on standard error for what went wrong, and the exit status.
+#include "marking.h"
+
+#include <ostream>
+
+#ifndef AWARDSYNC_VERSION
+#define AWARDSYNC_VERSION "unknown"
+#endif
+
+namespace awardsync::mark {
+
+namespace {
+
+const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n";
+
+const char* const Help =
+    "\n"
+    "Marks the DXCC credits of RECORDS, a records file written by Awardsync, in LOG, an ADI file:\n"
+    "every QSO that a credit matches gains DXCC:LOTW or DXCC:CARD in its CREDIT_GRANTED field.\n"
+    "\n"
+    "  -o, --output FILE  write the marked log to FILE (default: LOG with \"-granted\" before its extension)\n"
+    "      --only-marked  write the header and only the QSOs that gained a credit\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Credits that match no QSO are listed with the reason on standard output and written to RECORDS\n"
+    "with \"_bad.txt\" in place of its extension. Exit status: 0 when every credit matched, 1 when some\n"
+    "did not, 2 on an error (then nothing is written).\n";
+
+} // namespace
+
+int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    MarkOptions options;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    const auto usageError = [&](const std::string& what) {
+        err << "awardsync-mark: " << what << "\n" << Usage << "Try 'awardsync-mark --help'.\n";
+        return 2;
+    };
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            files.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            out << Usage << Help;
+            return 0;
+        } else if (argument == "--version" || argument == "-V") {
+            out << "awardsync-mark " << AWARDSYNC_VERSION << "\n";
+            return 0;
+        } else if (argument == "--only-marked") {
+            options.onlyMarked = true;
+        } else if (argument == "--output" || argument == "-o") {
+            if (++i == arguments.size()) {
+                return usageError("--output needs a file name");
+            }
+            options.outputPath = arguments[i];
+        } else if (argument.rfind("--output=", 0) == 0) {
+            options.outputPath = argument.substr(9);
+        } else {
+            return usageError("unknown option " + argument);
+        }
+    }
+    if (files.size() != 2) {
+        return usageError(files.size() < 2 ? "RECORDS and LOG are needed" : "too many file names");
+    }
+    options.recordsPath = files[0];
+    options.logPath = files[1];
+    try {
+        const MarkResult result = markFiles(options);
+        for (const std::string& line : result.report) {
+            out << line << "\n";
+        }
+        if (!result.report.empty()) {
+            out << "\n";
+        }
+        for (const std::string& line : summaryLines(result.summary)) {
+            out << line << "\n";
+        }
+        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
+        return result.summary.unmatched == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        err << "awardsync-mark: " << error.what() << "\n";
+        return 2;
+    }
+}
+
+} // namespace awardsync::mark
