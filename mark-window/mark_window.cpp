@@ -315,30 +315,13 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     table_->setRowCount(static_cast<int>(result.unmatched.size()));
     for (std::size_t i = 0; i < result.unmatched.size(); ++i) {
         const mark::UnmatchedCredit& credit = result.unmatched[i];
-        // The report line is "line N RECORD: reason", the reason ending in the nearest QSOs; the table
-        // shows the parts in the command line's words, with the full line as the reason's tip.
-        const std::string& report = result.report[i];
-        const std::string prefix = "line " + std::to_string(credit.lineNumber) + " " + credit.line + ": ";
-        std::string_view reason(report);
-        if (reason.starts_with(prefix)) {
-            reason.remove_prefix(prefix.size());
-        }
-        if (!credit.nearest.empty() && reason.size() > credit.nearest.size() && reason.ends_with(credit.nearest)) {
-            reason.remove_suffix(credit.nearest.size());
-            for (std::string_view link : {"; nearest: ", ": "}) {
-                if (reason.ends_with(link)) {
-                    reason.remove_suffix(link.size());
-                    break;
-                }
-            }
-        }
         const int row = static_cast<int>(i);
         auto* number = new QTableWidgetItem;
         number->setData(Qt::DisplayRole, static_cast<qulonglong>(credit.lineNumber));
         table_->setItem(row, LineColumn, number);
         table_->setItem(row, RecordColumn, new QTableWidgetItem(toQt(credit.line)));
-        auto* reasonItem = new QTableWidgetItem(toQt(reason));
-        reasonItem->setToolTip(toQt(report));
+        auto* reasonItem = new QTableWidgetItem(toQt(credit.reason));
+        reasonItem->setToolTip(toQt(mark::reportLine(credit)));
         table_->setItem(row, ReasonColumn, reasonItem);
         table_->setItem(row, NearestColumn, new QTableWidgetItem(toQt(credit.nearest)));
     }

@@ -70,10 +70,10 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     options.logPath = files[1];
     try {
         const MarkResult result = markFiles(options);
-        for (const std::string& line : result.report) {
-            out << line << "\n";
+        for (const UnmatchedCredit& credit : result.unmatched) {
+            out << reportLine(credit) << "\n";
         }
-        if (!result.report.empty()) {
+        if (!result.unmatched.empty()) {
             out << "\n";
         }
         for (const std::string& line : summaryLines(result.summary)) {

@@ -232,13 +232,7 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
     result.summary.unmatched = unmatched.size();
     const std::vector<std::size_t> lines = linesOf(log, qsos, named);
     for (const auto& [credit, match] : unmatched) {
-        result.report.push_back(describeUnmatched(*credit, match, qsos, lines));
-        std::string nearest;
-        for (std::size_t index : match.qsos) {
-            nearest += (nearest.empty() ? "" : "; ") +
-                       describeQso(qsos[index], lines[index], match.outcome == Outcome::OtherDxcc);
-        }
-        result.unmatched.push_back({credit->lineNumber, std::string(credit->line), std::move(nearest)});
+        result.unmatched.push_back(explainUnmatched(*credit, match, qsos, lines));
     }
 
     // Marking: a changed CREDIT_GRANTED keeps its tag's spelling and data-type indicator.
@@ -369,7 +363,6 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     reportProgress(progress, MarkPhase::Writing, total, total);
     saving(result.outputPath, [&] { outputFile->commit(); });
     saving(result.badPath, [&] { badFile->commit(); });
-    result.report = marked.report;
     result.summary = marked.summary;
     result.unmatched = marked.unmatched;
     return result;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/error.h"
+#include "matching.h"
 
 #include <cstdint>
 #include <deque>
@@ -34,22 +35,13 @@ struct MarkSummary {
     std::size_t qsosAlready = 0; // QSOs that a credit matched, all of whose credits they held already
 };
 
-// A credit that did not match, in parts for a table: its record line and the QSOs of the log that
-// its report line names (empty when none).
-struct UnmatchedCredit {
-    std::size_t lineNumber = 0;
-    std::string line;
-    std::string nearest;
-};
-
 // What marking a log with the credits of a records file gives, before anything is written.
 struct MarkedLog {
-    std::vector<std::string> report; // one line per unmatched credit, in records-file order
     MarkSummary summary;
     std::vector<std::string_view> output;   // the output file's bytes, piece by piece
     std::vector<std::string_view> badLines; // the unmatched record lines, unchanged
     std::deque<std::string> storage;        // the pieces that are not the log's own bytes
-    std::vector<UnmatchedCredit> unmatched; // alongside `report`
+    std::vector<UnmatchedCredit> unmatched; // in records-file order; reportLine() gives the report
 };
 
 // Marks `log` (an ADI file's bytes) with the credits of `records` (a records file's bytes). With
@@ -74,11 +66,10 @@ struct MarkOptions {
 };
 
 struct MarkResult {
-    std::vector<std::string> report;
     MarkSummary summary;
     std::string outputPath;
     std::string badPath;
-    std::vector<UnmatchedCredit> unmatched; // alongside `report`
+    std::vector<UnmatchedCredit> unmatched; // in records-file order; reportLine() gives the report
 };
 
 // The whole run: reads both files, marks, and writes the output and the "_bad.txt" file, each

@@ -48,8 +48,7 @@ std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const QsoLi
     return kept;
 }
 
-} // namespace
-
+// A QSO as the report names it: call, date, time, band, mode (and DXCC), and its line in the log.
 std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     std::string text(qso.call);
     text += ' ';
@@ -75,8 +74,6 @@ std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
     }
     return text + " (log line " + std::to_string(line) + ")";
 }
-
-namespace {
 
 std::string howFar(const Credit& credit, const LogQso& qso) {
     if (!qso.day || (credit.start && !qso.start)) {
@@ -293,39 +290,55 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<s
     return match;
 }
 
-std::string describeUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                              const std::vector<std::size_t>& qsoLines) {
-    std::string text = "line " + std::to_string(credit.lineNumber) + " " + std::string(credit.line) + ": ";
-    const auto qso = [&](std::size_t index, bool withDxcc = false) {
-        return describeQso(qsos[index], qsoLines[index], withDxcc);
-    };
+UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
+                                 const std::vector<std::size_t>& qsoLines) {
+    UnmatchedCredit result{credit.lineNumber, std::string(credit.line), {}, {}, ": "};
+    const bool withDxcc = match.outcome == Outcome::OtherDxcc;
+    for (std::size_t index : match.qsos) {
+        result.nearest += (result.nearest.empty() ? "" : "; ") + describeQso(qsos[index], qsoLines[index], withDxcc);
+    }
+    const LogQso* first = match.qsos.empty() ? nullptr : &qsos[match.qsos[0]];
+    std::string& reason = result.reason;
     switch (match.outcome) {
     case Outcome::Unreadable:
-        return text + credit.problem;
+        reason = credit.problem;
+        break;
     case Outcome::NoCall:
-        return text + "no QSO with " + credit.call + " in the log";
+        reason = "no QSO with " + credit.call + " in the log";
+        break;
     case Outcome::OtherBand:
-        return text + credit.call + " is in the log, but not on " + credit.band + "; nearest: " + qso(match.qsos[0]);
+        reason = credit.call + " is in the log, but not on " + credit.band;
+        result.link = "; nearest: ";
+        break;
     case Outcome::OtherMode:
-        return text + credit.call + " is in the log on " + credit.band + ", but not in the " +
-               std::string(groupName(credit.groups)) + " mode group; nearest: " + qso(match.qsos[0]);
+        reason = credit.call + " is in the log on " + credit.band + ", but not in the " +
+                 std::string(groupName(credit.groups)) + " mode group";
+        result.link = "; nearest: ";
+        break;
     case Outcome::OtherDxcc:
-        return text + "DXCC differs: the credit has " + std::to_string(credit.dxcc) + ", the nearest QSO " +
-               std::to_string(qsos[match.qsos[0]].dxcc) + ": " + qso(match.qsos[0], true);
+        reason = "DXCC differs: the credit has " + std::to_string(credit.dxcc) + ", the nearest QSO " +
+                 std::to_string(first->dxcc);
+        break;
     case Outcome::TooFar:
-        return text + howFar(credit, qsos[match.qsos[0]]) + ": " + qso(match.qsos[0]);
-    case Outcome::Ambiguous: {
-        text += "ambiguous, " + std::to_string(match.qsos.size()) +
-                (credit.start ? " QSOs equally near: " : " QSOs on that date and the credit has no time: ");
-        for (std::size_t i = 0; i < match.qsos.size(); ++i) {
-            text += (i > 0 ? "; " : "") + qso(match.qsos[i]);
-        }
-        return text;
-    }
+        reason = howFar(credit, *first);
+        break;
+    case Outcome::Ambiguous:
+        reason = "ambiguous, " + std::to_string(match.qsos.size()) +
+                 (credit.start ? " QSOs equally near" : " QSOs on that date and the credit has no time");
+        break;
     case Outcome::Unmarkable:
-        return text + "the QSO's CREDIT_GRANTED is not a credit list (fix it in the logbook): " + qso(match.qsos[0]);
+        reason = "the QSO's CREDIT_GRANTED is not a credit list (fix it in the logbook)";
+        break;
     case Outcome::Matched:
         break;
+    }
+    return result;
+}
+
+std::string reportLine(const UnmatchedCredit& credit) {
+    std::string text = "line " + std::to_string(credit.lineNumber) + " " + credit.line + ": " + credit.reason;
+    if (!credit.nearest.empty()) {
+        text += credit.link + credit.nearest;
     }
     return text;
 }

@@ -73,12 +73,22 @@ struct Match {
 // Matches a credit against the QSOs with its call (indexes into `qsos`), in log order.
 Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall);
 
-// A QSO as the report names it: call, date, time, band, mode (and DXCC), and its line in the log.
-std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc);
+// A credit that did not match, in the report's words and in parts for a table: its record line, the
+// reason, and the QSOs of the log that the reason names (empty when none), joined to it by `link`.
+struct UnmatchedCredit {
+    std::size_t lineNumber = 0;
+    std::string line;
+    std::string reason;
+    std::string nearest;
+    std::string link;
+};
 
-// The report line of a credit that did not match: the record line's number and text, then the
-// reason, naming the nearest QSO with its line in the log (`qsoLines`, by QSO index).
-std::string describeUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                              const std::vector<std::size_t>& qsoLines);
+// Why `credit` matched no QSO, naming the nearest QSOs with their lines in the log (`qsoLines`, by
+// QSO index).
+UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
+                                 const std::vector<std::size_t>& qsoLines);
+
+// The report line: the record line's number and text, the reason, then the QSOs it names.
+std::string reportLine(const UnmatchedCredit& credit);
 
 } // namespace awardsync::mark

@@ -61,7 +61,8 @@ TEST(AdiReader, SamplesOfRealWritersMarkOnlyTheMatchedQso) {
         for (std::string_view piece : marked.output) {
             output += piece;
         }
-        EXPECT_TRUE(marked.report.empty()) << s.writer << ": " << (marked.report.empty() ? "" : marked.report[0]);
+        EXPECT_TRUE(marked.unmatched.empty())
+            << s.writer << ": " << (marked.unmatched.empty() ? "" : reportLine(marked.unmatched[0]));
         std::string expected = s.text;
         expected.replace(expected.find(s.from), s.from.size(), s.to);
         EXPECT_EQ(output, expected) << s.writer;

@@ -76,13 +76,15 @@ TEST(Matching, EachRule) {
             output += piece;
         }
         if (c.markedLogLine == 0) {
-            ASSERT_EQ(marked.report.size(), 1u) << c.what;
-            EXPECT_NE(marked.report[0].find(c.reason), std::string::npos) << c.what << ": " << marked.report[0];
-            EXPECT_EQ(marked.report[0].rfind("line 1 " + std::string(c.line) + ": ", 0), 0u) << c.what;
+            ASSERT_EQ(marked.unmatched.size(), 1u) << c.what;
+            EXPECT_NE(mark::reportLine(marked.unmatched[0]).find(c.reason), std::string::npos)
+                << c.what << ": " << mark::reportLine(marked.unmatched[0]);
+            EXPECT_EQ(mark::reportLine(marked.unmatched[0]).rfind("line 1 " + std::string(c.line) + ": ", 0), 0u)
+                << c.what;
             EXPECT_EQ(marked.badLines, std::vector<std::string_view>{c.line}) << c.what;
             EXPECT_EQ(output, "test log<EOH>\n") << c.what;
         } else {
-            EXPECT_TRUE(marked.report.empty()) << c.what << ": " << marked.report[0];
+            EXPECT_TRUE(marked.unmatched.empty()) << c.what << ": " << mark::reportLine(marked.unmatched[0]);
             const std::size_t lineBegin = [&] {
                 std::size_t pos = 0;
                 for (int i = 1; i < c.markedLogLine; ++i) {
@@ -111,8 +113,9 @@ TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
     }
     EXPECT_NE(output.find("<TIME_ON:4>1805<CREDIT_GRANTED:14>DXCC:LOTW&CARD<EOR>"), std::string::npos);
     EXPECT_EQ(output.size(), Log.size() + std::string("<CREDIT_GRANTED:14>DXCC:LOTW&CARD").size());
-    EXPECT_EQ(marked.report.size(), 1u);
-    EXPECT_EQ(marked.report[0].rfind("line 4 ", 0), 0u); // the blank line 3 is no credit, but counts as a line
+    EXPECT_EQ(marked.unmatched.size(), 1u);
+    EXPECT_EQ(mark::reportLine(marked.unmatched[0]).rfind("line 4 ", 0),
+              0u); // the blank line 3 is no credit, but counts as a line
     const std::vector<std::string> summary = mark::summaryLines(marked.summary);
     EXPECT_EQ(summary,
               (std::vector<std::string>{"Credits read: 3", "Matched: 2 (LoTW 1, card 1)", "Unmatched: 1 (ambiguous 1)",
@@ -132,8 +135,9 @@ TEST(Matching, MarkingAgainChangesNothingAndForeignCreditListsStay) {
     }
     EXPECT_EQ(output, log);
     EXPECT_EQ(marked.summary.qsosAlready, 1u);
-    ASSERT_EQ(marked.report.size(), 1u);
-    EXPECT_NE(marked.report[0].find("the QSO's CREDIT_GRANTED is not a credit list"), std::string::npos);
+    ASSERT_EQ(marked.unmatched.size(), 1u);
+    EXPECT_NE(mark::reportLine(marked.unmatched[0]).find("the QSO's CREDIT_GRANTED is not a credit list"),
+              std::string::npos);
 }
 
 TEST(Matching, RecordLinesSplitAsTheyAreBuilt) {
