@@ -27,7 +27,6 @@ using namespace awardsync;
 
 namespace {
 
-const char* const SettingsSection = "Settings";
 const char* const ServiceSection = "Service";
 const char* const DefaultEndpoint = "https://lotw.arrl.org";
 
@@ -135,7 +134,7 @@ void TMainForm::LoadSettings() {
     Edit1->setText(toQt(file.readString(SettingsSection, "Call", "")));
     Edit2->setText(toQt(file.readString(SettingsSection, "Password", "")));
     const QString defaultRecords = besideExecutable(executablePath_, QStringLiteral(".txt"));
-    Edit3->setText(toQt(file.readString(SettingsSection, "TextFile", fromQt(defaultRecords))));
+    Edit3->setText(toQt(file.readString(SettingsSection, RecordsFileKey, fromQt(defaultRecords))));
     SpinEdit1->setValue(std::clamp(file.readInteger(SettingsSection, "Account", 1), 1, 20));
     CheckBox1->setChecked(file.readBool(SettingsSection, "SSB", true));
 
@@ -150,7 +149,7 @@ void TMainForm::SaveSettings() {
     SettingsFile file(settingsPath());
     file.writeString(SettingsSection, "Call", fromQt(Edit1->text()));
     file.writeString(SettingsSection, "Password", fromQt(Edit2->text()));
-    file.writeString(SettingsSection, "TextFile", fromQt(Edit3->text()));
+    file.writeString(SettingsSection, RecordsFileKey, fromQt(Edit3->text()));
     file.writeString(SettingsSection, "Account", std::to_string(accountNumber()));
     file.writeString(SettingsSection, "SSB", CheckBox1->isChecked() ? "1" : "0");
     file.flush();

@@ -14,6 +14,10 @@ namespace awardsync {
 // 32-bit range give nothing (hexadecimal up to $FFFFFFFF wraps like a 32-bit word).
 std::optional<std::int32_t> parseSettingsInteger(std::string_view text);
 
+// Where awardsync keeps its inputs in the file; awardsync-mark reads the records-file path from it.
+inline constexpr const char* SettingsSection = "Settings";
+inline constexpr const char* RecordsFileKey = "TextFile";
+
 // An INI file read and written key by key: section and key names ignore letter case, a write
 // changes only its own line (or adds it to its section, or adds the section), and every other
 // line of the file is kept byte for byte (a leading UTF-8 byte-order mark too). Writes are collected

@@ -59,7 +59,7 @@ QString recordsFileOfDownloadProgram(const QString& programDir) {
     if (!QFileInfo::exists(settingsPath)) {
         return {};
     }
-    return toQt(SettingsFile(settingsPath).readString("Settings", "TextFile", ""));
+    return toQt(SettingsFile(settingsPath).readString(SettingsSection, RecordsFileKey, ""));
 }
 
 MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
