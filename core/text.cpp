@@ -177,4 +177,14 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+std::string pathWithNewEnding(const std::string& path, std::string_view ending, bool keepExtension) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t nameBegin = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || dot <= nameBegin) {
+        dot = path.size();
+    }
+    return path.substr(0, dot) + std::string(ending) + (keepExtension ? path.substr(dot) : std::string());
+}
+
 } // namespace awardsync

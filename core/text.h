@@ -44,6 +44,12 @@ bool isValidUtf8(std::string_view text);
 // is lost.
 std::string windows1252ToUtf8(std::string_view text);
 
+// `path` with `ending` put in place of its file name's extension (keepExtension false) or inserted
+// before it (keepExtension true): "log.adi" gives "log-granted.adi", "credits.txt" gives
+// "credits-credits.adi". A name without a dot, or whose only dot leads it (a hidden file), has no
+// extension.
+std::string pathWithNewEnding(const std::string& path, std::string_view ending, bool keepExtension);
+
 // The value of a hexadecimal digit in either case, or -1.
 int hexDigitValue(char c);
 

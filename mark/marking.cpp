@@ -73,16 +73,6 @@ std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std:
     return lines;
 }
 
-std::string withExtensionReplaced(const std::string& path, std::string_view insert, bool keepExtension) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t nameBegin = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot <= nameBegin) {
-        dot = path.size(); // no extension (a leading dot names a hidden file, not an extension)
-    }
-    return path.substr(0, dot) + std::string(insert) + (keepExtension ? path.substr(dot) : std::string());
-}
-
 QString samePathKey(const std::string& path) {
     const QFileInfo info(toQt(path));
     const QString canonical = info.canonicalFilePath();
@@ -301,11 +291,11 @@ std::vector<std::string> summaryLines(const MarkSummary& s) {
 }
 
 std::string defaultOutputPath(const std::string& logPath) {
-    return withExtensionReplaced(logPath, "-granted", true);
+    return pathWithNewEnding(logPath, "-granted", true);
 }
 
 std::string badCreditsPath(const std::string& recordsPath) {
-    return withExtensionReplaced(recordsPath, "_bad.txt", false);
+    return pathWithNewEnding(recordsPath, "_bad.txt", false);
 }
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
