@@ -94,34 +94,6 @@ std::string howFar(const Credit& credit, const LogQso& qso) {
 
 } // namespace
 
-unsigned modeGroupsOf(std::string_view mode) {
-    const std::string word = upperTrimmed(mode);
-    if (word.empty()) {
-        return AnyGroup;
-    }
-    if (word == "CW") {
-        return GroupCw;
-    }
-    for (std::string_view phone : {"PHONE", "SSB", "AM", "FM", "USB", "LSB"}) {
-        if (word == phone) {
-            return GroupPhone;
-        }
-    }
-    for (std::string_view image : {"IMAGE", "SSTV", "FAX", "ATV"}) {
-        if (word == image) {
-            return GroupImage;
-        }
-    }
-    return word == "DIGITALVOICE" ? GroupPhone | GroupData : GroupData;
-}
-
-std::string_view groupName(unsigned groups) {
-    if (groups == AnyGroup) {
-        return "any";
-    }
-    return groups & GroupCw ? "CW" : groups & GroupPhone ? "PHONE" : groups & GroupImage ? "IMAGE" : "DATA";
-}
-
 std::vector<Credit> readCredits(std::string_view text) {
     std::vector<Credit> credits;
     std::size_t lineNumber = 0;

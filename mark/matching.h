@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adi_reader.h"
+#include "records/adif_enums.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,16 +11,6 @@
 #include <vector>
 
 namespace awardsync::mark {
-
-// Mode groups as the service groups modes; a mode may belong to more than one.
-enum ModeGroup : unsigned { GroupCw = 1, GroupPhone = 2, GroupImage = 4, GroupData = 8, AnyGroup = 15 };
-
-// The groups of a mode word, from a record or from a QSO's MODE: CW; PHONE (SSB, AM, FM and the words
-// PHONE, USB, LSB); IMAGE (SSTV, FAX, ATV and the word IMAGE); DATA (every other mode, the words DATA
-// and RTTY among them); DIGITALVOICE in both PHONE and DATA. An empty word matches any group.
-unsigned modeGroupsOf(std::string_view mode);
-// The name of the first group in `groups`, for the report.
-std::string_view groupName(unsigned groups);
 
 enum class CreditKind { Lotw, Card };
 
