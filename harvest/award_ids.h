@@ -11,4 +11,15 @@ inline constexpr std::array<const char*, 17> AwardIds = {
     "DXCC-17", "DXCC-15", "DXCC-12", "DXCC-10",   "DXCC-6",   "DXCC-2",  "DXCC-CHAL", "DXCC-SAT",
 };
 
+// The credit of the ADIF standard's Credit enumeration that each category grants, beside AwardIds.
+// The Challenge counts band credits (160 m to 6 m), so it grants DXCC_BAND like the band awards.
+inline constexpr std::array<const char*, AwardIds.size()> AwardCredits = {
+    "DXCC",      "DXCC_MODE", "DXCC_MODE", "DXCC_MODE", "DXCC_BAND",      "DXCC_BAND",
+    "DXCC_BAND", "DXCC_BAND", "DXCC_BAND", "DXCC_BAND", "DXCC_BAND",      "DXCC_BAND",
+    "DXCC_BAND", "DXCC_BAND", "DXCC_BAND", "DXCC_BAND", "DXCC_SATELLITE",
+};
+
+// The order in which a QSO's credits are listed, each once.
+inline constexpr std::array<const char*, 4> CreditOrder = {"DXCC", "DXCC_MODE", "DXCC_BAND", "DXCC_SATELLITE"};
+
 } // namespace awardsync

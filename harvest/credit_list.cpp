@@ -27,7 +27,8 @@ std::string creditListUrl(std::string_view endpoint, int index, int account) {
     return url;
 }
 
-void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls) {
+void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls,
+                        const std::function<void(const std::string&)>& listed) {
     const Error downloadFailed("    Page download failed");
     if (page.body().innerHTML().find("creditsTable") == std::string::npos) {
         throw downloadFailed;
@@ -45,6 +46,9 @@ void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls) 
         std::string url = link.href();
         if (!url.empty()) {
             creditUrls.add(url);
+            if (listed) {
+                listed(url);
+            }
         }
     }
 }

@@ -4,6 +4,7 @@
 #include "harvest/award_ids.h"
 #include "service/html_document.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,9 @@ std::string creditListUrl(std::string_view endpoint, int index, int account);
 
 // Adds to `creditUrls` the address of every link inside the element "creditsTable" whose markup
 // holds a bold element ("<B>"). Raises Error("    Page download failed") when the page does not
-// hold the credits table; addresses added before a failure stay.
-void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls);
+// hold the credits table; addresses added before a failure stay. `listed`, when given, is called
+// with every such address in page order, also with those the list already holds.
+void collectCreditLinks(const HtmlDocument& page, SortedStringList& creditUrls,
+                        const std::function<void(const std::string&)>& listed = {});
 
 } // namespace awardsync

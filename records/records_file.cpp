@@ -31,9 +31,13 @@ void saveLinesToFile(const std::vector<std::string>& lines, const std::string& p
 
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path,
                      const ContentWriter& writeContent) {
+    saveBesideRecords(contentOf(lines), path, writeContent);
+}
+
+void saveBesideRecords(const QByteArray& content, const std::string& path, const ContentWriter& writeContent) {
     const QString qtPath = toQt(path);
     try {
-        saveAtomically(qtPath, contentOf(lines), {.newFilePermissions = std::nullopt, .writeContent = writeContent});
+        saveAtomically(qtPath, content, {.newFilePermissions = std::nullopt, .writeContent = writeContent});
     } catch (const SaveError& error) {
         if (error.stage() == SaveError::Stage::Write) {
             throw Error("Stream write error");

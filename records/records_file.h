@@ -19,4 +19,8 @@ void saveLinesToFile(const std::vector<std::string>& lines, const std::string& p
 // The same with a chosen way of writing the content (tests stand for a full disk with it).
 void saveLinesToFile(const std::vector<std::string>& lines, const std::string& path, const ContentWriter& writeContent);
 
+// Saves `content` at `path` the way the records file is saved, with the same errors: for the files
+// written beside it.
+void saveBesideRecords(const QByteArray& content, const std::string& path, const ContentWriter& writeContent = {});
+
 } // namespace awardsync

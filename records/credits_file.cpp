@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "records/credits_file.h"
+
+#include "records/adif_enums.h"
+#include "records/credit_record.h"
+#include "records/records_file.h"
+
+#include <algorithm>
+
+namespace awardsync {
+
+namespace {
+
+bool allDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "2009/07/14" gives "20090714"; anything else gives nothing.
+std::string adifDate(std::string_view date) {
+    if (date.size() != 10 || date[4] != '/' || date[7] != '/') {
+        return {};
+    }
+    std::string digits = std::string(date.substr(0, 4)) + std::string(date.substr(5, 2)) + std::string(date.substr(8));
+    return allDigits(digits) ? digits : std::string();
+}
+
+// "18:05:00" gives "180500" and "18:05" gives "1805", the standard's two forms of a time.
+std::string adifTime(std::string_view time) {
+    if ((time.size() != 5 && time.size() != 8) || time[2] != ':' || (time.size() == 8 && time[5] != ':')) {
+        return {};
+    }
+    std::string digits = std::string(time.substr(0, 2)) + std::string(time.substr(3, 2));
+    if (time.size() == 8) {
+        digits += time.substr(6);
+    }
+    return allDigits(digits) ? digits : std::string();
+}
+
+// "001" gives "1"; 000, which names no entity, and anything not a number give nothing.
+std::string_view entityNumber(std::string_view dxcc) {
+    if (!allDigits(dxcc)) {
+        return {};
+    }
+    const std::size_t first = dxcc.find_first_not_of('0');
+    return first == std::string_view::npos ? std::string_view() : dxcc.substr(first);
+}
+
+std::string joined(const std::vector<std::string_view>& items, std::string_view suffix) {
+    std::string text;
+    for (std::string_view item : items) {
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += item;
+        text += suffix;
+    }
+    return text;
+}
+
+// Adds "<NAME:length>value" and `end`; an empty value adds nothing.
+void addField(std::string& out, std::string_view name, std::string_view value, std::string_view end = " ") {
+    if (!value.empty()) {
+        out += '<';
+        out += name;
+        out += ':';
+        out += std::to_string(value.size());
+        out += '>';
+        out += value;
+        out += end;
+    }
+}
+
+std::string recordOf(const CreditsRecord& record) {
+    const std::optional<RecordFields> fields = splitRecordLine(record.line);
+    if (!fields) {
+        return {};
+    }
+    const std::string_view mode = (*fields)[RecordField::Mode];
+    const std::string_view kind = (*fields)[RecordField::Kind];
+    const std::string_view medium = kind == RecordKindLotw ? ":LOTW" : kind == RecordKindQsl ? ":CARD" : "";
+    std::string out;
+    addField(out, "CALL", (*fields)[RecordField::Call]);
+    addField(out, "QSO_DATE", adifDate((*fields)[RecordField::Date]));
+    addField(out, "TIME_ON", adifTime((*fields)[RecordField::Time]));
+    addField(out, "BAND", (*fields)[RecordField::Band]);
+    addField(out, "MODE", isAdifMode(mode) ? mode : std::string_view());
+    addField(out, "APP_AWARDSYNC_MODEGROUP", mode.empty() ? std::string_view() : groupName(modeGroupsOf(mode)));
+    addField(out, "DXCC", entityNumber((*fields)[RecordField::Dxcc]));
+    addField(out, "CREDIT_GRANTED", joined(record.credits, medium));
+    addField(out, "APP_AWARDSYNC_AWARDS", joined(record.awards, ""));
+    return out + "<EOR>\r\n";
+}
+
+} // namespace
+
+std::string creditsFileContent(const CreditsHeader& header, const std::vector<CreditsRecord>& records) {
+    std::string out =
+        "DXCC credits of LoTW account " + std::to_string(header.account) + ", downloaded by Awardsync\r\n";
+    const std::string created = header.created.toUTC().toString(QStringLiteral("yyyyMMdd HHmmss")).toStdString();
+    addField(out, "ADIF_VER", CreditsAdifVersion, "\r\n");
+    addField(out, "PROGRAMID", "awardsync", "\r\n");
+    addField(out, "PROGRAMVERSION", header.programVersion, "\r\n");
+    addField(out, "CREATED_TIMESTAMP", created, "\r\n");
+    out += "<EOH>\r\n";
+    for (const CreditsRecord& record : records) {
+        out += recordOf(record);
+    }
+    return out;
+}
+
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
+                     const ContentWriter& writeContent) {
+    const std::string content = creditsFileContent(header, records);
+    saveBesideRecords(QByteArray(content.data(), static_cast<qsizetype>(content.size())), path, writeContent);
+}
+
+} // namespace awardsync

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "core/atomic_save.h"
+
+#include <QDateTime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync {
+
+// The ADIF standard's version the credits file follows.
+inline constexpr std::string_view CreditsAdifVersion = "3.1.4";
+
+// One QSO of the credits file: its record line and what the categories that listed it grant.
+struct CreditsRecord {
+    std::string_view line;
+    std::vector<std::string_view> credits; // names of the standard's Credit enumeration, in writing order
+    std::vector<std::string_view> awards;  // the categories' award ids, in table order
+};
+
+struct CreditsHeader {
+    int account = 0;
+    std::string_view programVersion;
+    QDateTime created;
+};
+
+// The credits file as ADI bytes, CR LF line ends: a line of free text, the header fields, then one
+// record per QSO: CALL, QSO_DATE, TIME_ON, BAND, MODE (only a mode of the standard's Mode
+// enumeration), APP_AWARDSYNC_MODEGROUP, DXCC (without leading zeros), CREDIT_GRANTED (each credit
+// with the line's medium, LOTW or CARD) and APP_AWARDSYNC_AWARDS. A field whose value the line does
+// not give in a readable form (no time, entity 000, a date that is not YYYY/MM/DD) is left out; a
+// line that is not a record line gives no record. Lengths count bytes.
+std::string creditsFileContent(const CreditsHeader& header, const std::vector<CreditsRecord>& records);
+
+// Saves the credits file as saveLinesToFile saves the records file, with the same errors.
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
+                     const ContentWriter& writeContent = {});
+
+} // namespace awardsync
