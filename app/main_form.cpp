@@ -4,6 +4,7 @@
 #include "app/window_texts.h"
 #include "core/error.h"
 #include "core/text.h"
+#include "harvest/credits_collector.h"
 #include "service/page_loader.h"
 
 #include <QAbstractEventDispatcher>
@@ -103,6 +104,7 @@ void TMainForm::FormCreate() {
     CreditUrls = std::make_unique<SortedStringList>();
     QsoFields = std::make_unique<NameValueList>();
     Records = std::make_unique<SortedStringList>();
+    Credits = std::make_unique<CreditsCollector>();
     LoadSettings();
 }
 
@@ -124,6 +126,7 @@ void TMainForm::FormDestroy() {
             form.CreditUrls.reset();
             form.QsoFields.reset();
             form.Records.reset();
+            form.Credits.reset();
         }
     } release{*this};
     SaveSettings();

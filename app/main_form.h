@@ -20,8 +20,9 @@ class QSpinBox;
 class QToolButton;
 
 namespace awardsync {
+class CreditsCollector;
 class PageLoader;
-}
+} // namespace awardsync
 
 // The program's one window: the inputs, the log pane, the progress bar and the download run.
 class TMainForm : public QWidget {
@@ -65,6 +66,8 @@ public:
     std::unique_ptr<awardsync::SortedStringList> CreditUrls;
     std::unique_ptr<awardsync::NameValueList> QsoFields;
     std::unique_ptr<awardsync::SortedStringList> Records;
+    // The award categories of each address and record line, for the credits file.
+    std::unique_ptr<awardsync::CreditsCollector> Credits;
 
     void FormCreate();
     void FormShow();
@@ -82,7 +85,7 @@ public:
     void LoginToLotw();
     void GetCreditList(int index);
     void GetQsoDetails(int index);
-    void AddCreditRecord();
+    void AddCreditRecord(const std::string& url);
     void AddLog(const std::string& text);
     // Handles the waiting window messages, then applies the enabling rule. With WaitForMoreEvents
     // it sleeps until something arrives, which is how page waits avoid burning a core.

@@ -2,13 +2,16 @@
 #include "app/main_form.h"
 #include "core/text.h"
 #include "harvest/credit_list.h"
+#include "harvest/credits_collector.h"
 #include "harvest/qso_details.h"
 #include "records/credit_record.h"
+#include "records/credits_file.h"
 #include "records/records_file.h"
 #include "service/login.h"
 #include "service/page_loader.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -18,6 +21,21 @@ using namespace awardsync;
 namespace {
 
 constexpr auto CreditListPause = std::chrono::milliseconds(1000);
+
+// The records file, then beside it the credits file: each record line with what its categories grant.
+void saveRunFiles(const SortedStringList& records, const CreditsCollector& credits, const std::string& recordsPath) {
+    const std::vector<std::string> lines = records.lines();
+    saveLinesToFile(lines, recordsPath);
+    std::vector<CreditsRecord> creditsRecords;
+    creditsRecords.reserve(lines.size());
+    for (const std::string& line : lines) {
+        const AwardSet awards = credits.awardsOfLine(line);
+        creditsRecords.push_back({.line = line, .credits = creditsGrantedBy(awards), .awards = awardIdsOf(awards)});
+    }
+    const CreditsHeader header{
+        .account = credits.account, .programVersion = AWARDSYNC_VERSION, .created = QDateTime::currentDateTimeUtc()};
+    saveCreditsFile(header, creditsRecords, pathWithNewEnding(recordsPath, "-credits.adi", false));
+}
 
 } // namespace
 
@@ -43,6 +61,7 @@ void TMainForm::DownloadCredits() {
     PumpMessages();
     Records->clear();
     CreditUrls->clear();
+    Credits->clear();
     ProgressBar1->setValue(0);
     RichEdit1->clear();
 
@@ -95,7 +114,7 @@ void TMainForm::DownloadCredits() {
     }
 
     AddLog("\rSaving records...");
-    saveLinesToFile(Records->lines(), fromQt(Edit3->text()));
+    saveRunFiles(*Records, *Credits, fromQt(Edit3->text()));
     AddLog("Done");
     ProgressBar1->setValue(0);
 }
@@ -105,11 +124,14 @@ void TMainForm::LoginToLotw() {
 }
 
 void TMainForm::GetCreditList(int index) {
-    const std::string url = creditListUrl(endpoint_, index, accountNumber());
+    Credits->account = accountNumber();
+    const std::string url = creditListUrl(endpoint_, index, Credits->account);
     Ie->Navigate(url);
     Ie->WaitForPage();
     seams_.pause(CreditListPause);
-    collectCreditLinks(Ie->Document(), *CreditUrls);
+    collectCreditLinks(Ie->Document(), *CreditUrls, [this, index](const std::string& address) {
+        Credits->addListed(address, static_cast<std::size_t>(index));
+    });
 }
 
 void TMainForm::GetQsoDetails(int index) {
@@ -117,9 +139,11 @@ void TMainForm::GetQsoDetails(int index) {
     Ie->Navigate(url);
     Ie->WaitForPage();
     readQsoFields(Ie->Document(), url, *QsoFields);
-    AddCreditRecord();
+    AddCreditRecord(url);
 }
 
-void TMainForm::AddCreditRecord() {
-    Records->add(buildRecordLine(*QsoFields, CheckBox1->isChecked()));
+void TMainForm::AddCreditRecord(const std::string& url) {
+    const std::string line = buildRecordLine(*QsoFields, CheckBox1->isChecked());
+    Records->add(line);
+    Credits->addLine(line, url);
 }
