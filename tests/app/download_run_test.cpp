@@ -2,10 +2,12 @@
 // drives a whole run through the Download button and judges what the user and the service see:
 // the log pane, the records file, the buttons, the progress bar and the service's request log.
 #include "harvest/credit_list.h"
+#include "scenario.h"
 #include "tests/support/files.h"
 #include "tests/support/window_run.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,6 +15,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/stat.h>
 
 namespace {
@@ -135,6 +138,13 @@ const std::vector<std::string> FullDetailPaths = {
     "/lotwuser/qsodetail?qso=1", "/lotwuser/qsodetail?qso=2", "/lotwuser/qsodetail?qso=3", "/lotwuser/qsodetail?qso=4",
     "/lotwuser/qsodetail?qso=6", "/lotwuser/QSODETAIL?qso=7", "/lotwuser/qsodetail?qso=9"};
 
+// The records file of FullScenario with PHONE written as SSB.
+const std::string FullRunRecords = "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
+                                   "G6FF|223|2012/02/03|04:05:06|SSB|80M|LoTW|\r\n"
+                                   "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
+                                   "K7UC|291|2010/10/10|10:10:10|CW|160M|LoTW|\r\n"
+                                   "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n";
+
 QStringList fullRunLog(const WindowRun& run) {
     QStringList log = QStringList({"Logging in to LotW...", "Logged in.", "", "Downloading credit lists"});
     log += categoryLines(3);
@@ -148,6 +158,28 @@ QStringList fullRunLog(const WindowRun& run) {
     return log;
 }
 
+// The records of a credits file, each as its fields by name.
+std::vector<std::map<std::string, std::string>> creditsRecords(const std::string& adi) {
+    std::vector<std::map<std::string, std::string>> records(1);
+    std::size_t at = adi.find("<EOH>\r\n");
+    EXPECT_NE(at, std::string::npos) << adi;
+    for (at = adi.find('<', at + 1); at != std::string::npos; at = adi.find('<', at)) {
+        const std::size_t colon = adi.find(':', at);
+        const std::size_t close = adi.find('>', at);
+        if (adi.compare(at, 7, "<EOR>\r\n") == 0) {
+            records.emplace_back();
+            at += 7;
+            continue;
+        }
+        const std::size_t length = std::stoul(adi.substr(colon + 1, close - colon - 1));
+        records.back()[adi.substr(at + 1, colon - at - 1)] = adi.substr(close + 1, length);
+        at = close + 1 + length;
+    }
+    EXPECT_TRUE(records.back().empty()) << "the last record ends with <EOR>";
+    records.pop_back();
+    return records;
+}
+
 // ---- Completed runs ----
 
 TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
@@ -156,11 +188,7 @@ TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
         std::string records;
     };
     const Case cases[] = {
-        {true, "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
-               "G6FF|223|2012/02/03|04:05:06|SSB|80M|LoTW|\r\n"
-               "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
-               "K7UC|291|2010/10/10|10:10:10|CW|160M|LoTW|\r\n"
-               "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"},
+        {true, FullRunRecords},
         {false, "DL2BB|230|2011/01/02|03:04:05|CW|40M|QSL|\r\n"
                 "G6FF|223|2012/02/03|04:05:06|PHONE|80M|LoTW|\r\n"
                 "JA4DD|339|2015/06/07|08:09:10|DATA|6M|LoTW|\r\n"
@@ -186,6 +214,78 @@ TEST(CompletedRun, WritesEverySortedRecordOnceAndLogsEachStep) {
         EXPECT_EQ(highestProgress, 7);
         EXPECT_EQ(form.ProgressBar1->value(), 0);
     }
+}
+
+// K7UC shares the address of K7LC, which DXCC-20 lists; DL2BB and G6FF stand in several lists.
+TEST(CompletedRun, WritesTheCreditsFileWithTheCategoriesOfEachRecordLine) {
+    WindowRun run(FullScenario);
+    open(run, {.account = 12});
+
+    run.download();
+
+    const std::string adi = readBytes(run.folder + "/awardsync-credits.adi");
+    EXPECT_EQ(adi.rfind("DXCC credits of LoTW account 12, downloaded by Awardsync\r\n<ADIF_VER:5>3.1.4\r\n"
+                        "<PROGRAMID:9>awardsync\r\n<PROGRAMVERSION:",
+                        0),
+              0u)
+        << adi;
+    std::vector<std::string> granted;
+    for (const auto& record : creditsRecords(adi)) {
+        granted.push_back(record.at("CALL") + " " + record.at("CREDIT_GRANTED") + " " +
+                          record.at("APP_AWARDSYNC_AWARDS"));
+    }
+    EXPECT_EQ(granted, (std::vector<std::string>{"DL2BB DXCC:CARD,DXCC_MODE:CARD DXCC-M,DXCC-CW",
+                                                 "G6FF DXCC_MODE:LOTW DXCC-CW", "JA4DD DXCC_SATELLITE:LOTW DXCC-SAT",
+                                                 "K7UC DXCC:LOTW,DXCC_BAND:LOTW DXCC-M,DXCC-20",
+                                                 "W1AW DXCC:LOTW,DXCC_BAND:LOTW DXCC-M,DXCC-20"}));
+}
+
+// A generated account lists each QSO where the service would; the credits file must say the same.
+TEST(CompletedRun, CreditsFileAgreesWithTheCategoriesOfAGeneratedAccount) {
+    const std::string scenarioJson = R"json({"generate": {"count": 120, "seed": 3}})json";
+    mock::Scenario scenario;
+    mock::loadScenario(QByteArray::fromStdString(scenarioJson), scenario);
+    std::map<std::string, std::string> expected; // "CALL QSO_DATE TIME_ON" -> "CREDIT_GRANTED APP_AWARDSYNC_AWARDS"
+    for (const auto& [id, qso] : scenario.qsos) {
+        std::string awards;
+        std::set<std::string> credits;
+        for (const char* award : AwardIds) {
+            const std::vector<std::string>& listed = scenario.accounts["1"][award].credited;
+            if (std::find(listed.begin(), listed.end(), id) != listed.end()) {
+                awards += (awards.empty() ? "" : ",") + std::string(award);
+                const std::string_view name = award;
+                credits.insert(name == "DXCC-M"                                                ? "1DXCC"
+                               : name == "DXCC-CW" || name == "DXCC-PH" || name == "DXCC-RTTY" ? "2DXCC_MODE"
+                               : name == "DXCC-SAT"                                            ? "4DXCC_SATELLITE"
+                                                                                               : "3DXCC_BAND");
+            }
+        }
+        std::string granted;
+        for (const std::string& credit : credits) {
+            granted += (granted.empty() ? "" : ",") + credit.substr(1) + (qso.field("QSL").empty() ? ":CARD" : ":LOTW");
+        }
+        std::string when = qso.field("Date/Time"); // "YYYY-MM-DD HH:MM:SS"
+        std::erase_if(when, [](char c) { return c == '-' || c == ':'; });
+        expected[qso.field("Worked") + " " + when] = granted + " " + awards;
+    }
+    WindowRun run(scenarioJson);
+    TMainForm& form = open(run, {.user = "TEST", .password = "test"});
+
+    run.download();
+
+    std::map<std::string, std::string> written;
+    std::vector<std::string> calls;
+    for (const auto& record : creditsRecords(readBytes(run.folder + "/awardsync-credits.adi"))) {
+        written[record.at("CALL") + " " + record.at("QSO_DATE") + " " + record.at("TIME_ON")] =
+            record.at("CREDIT_GRANTED") + " " + record.at("APP_AWARDSYNC_AWARDS");
+        calls.push_back(record.at("CALL"));
+    }
+    EXPECT_EQ(written, expected);
+    std::vector<std::string> recordCalls;
+    for (const std::string& line : form.Records->lines()) {
+        recordCalls.push_back(line.substr(0, line.find('|')));
+    }
+    EXPECT_EQ(calls, recordCalls) << "the records file's order";
 }
 
 TEST(CompletedRun, FetchesListsInTableOrderAndEachDetailPageOnceInSortedOrder) {
@@ -441,6 +541,21 @@ TEST(FailedSave, ShowsTheErrorAndLeavesTheProgressBar) {
     EXPECT_EQ(logLines(form).back(), "Saving records...");
     EXPECT_FALSE(logLines(form).contains("Done"));
     EXPECT_FALSE(QFileInfo::exists(run.folder + "/missing"));
+}
+
+TEST(FailedSave, ACreditsFileThatCannotBeSavedIsReportedLikeTheRecordsFile) {
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
+    const QString credits = run.folder + "/awardsync-credits.adi";
+    ASSERT_TRUE(QDir(run.folder).mkdir("awardsync-credits.adi"));
+
+    run.download();
+
+    ASSERT_EQ(run.errors.size(), 1u);
+    EXPECT_EQ(run.errors[0].text, "Cannot create file \"" + credits + "\". Is a directory.");
+    EXPECT_EQ(readBytes(run.recordsPath()), FullRunRecords) << "the records file is saved whole before it";
+    EXPECT_TRUE(isIdle(form));
+    EXPECT_EQ(logLines(form).back(), "Saving records...");
 }
 
 } // namespace
