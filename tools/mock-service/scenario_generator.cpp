@@ -1,7 +1,10 @@
 #include "scenario_generator.h"
 
+#include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace mock {
 
@@ -109,6 +112,78 @@ std::string twoDigits(int value) {
     return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
 }
 
+constexpr int kEntityCount = sizeof kEntities / sizeof kEntities[0];
+constexpr int kBandCount = sizeof kBands / sizeof kBands[0];
+constexpr int kModeCount = sizeof kModes / sizeof kModes[0];
+// Made-up entities beyond the table, numbered from 600, for accounts too large for it.
+constexpr int kMadeUpEntities = 400;
+
+// About six QSOs per entity, as an account looks whose entities are worked on several bands and modes.
+int entityCountFor(int count) {
+    return std::clamp((count + 5) / 6, kEntityCount, kEntityCount + kMadeUpEntities);
+}
+
+struct EntityInfo {
+    int number;
+    std::string name;
+    std::string prefix;
+};
+
+EntityInfo entityAt(int index) {
+    if (index < kEntityCount) {
+        return {kEntities[index].number, kEntities[index].name, kEntities[index].prefix};
+    }
+    const int madeUp = index - kEntityCount;
+    return {600 + madeUp, "MADE-UP ENTITY " + std::to_string(600 + madeUp),
+            std::string("Q") + static_cast<char>('A' + madeUp / 26 % 26) + static_cast<char>('A' + madeUp % 26)};
+}
+
+struct Draw {
+    EntityInfo entity;
+    bool satellite;
+    const Band* band;
+    const Mode* mode;
+    std::string call;
+    std::string date;
+    bool paper;
+};
+
+Draw drawQso(Random& random, int entityCount, const GeneratedAccount& settings) {
+    Draw draw{entityAt(random.below(entityCount)), random.chance(settings.satShare), nullptr, nullptr, {}, {}, false};
+    draw.band = draw.satellite ? &kBands[kBandCount - 1] : &kBands[random.below(kBandCount)];
+    draw.mode = &kModes[random.below(kModeCount)];
+    draw.call = draw.entity.prefix;
+    if (draw.call.back() < '0' || draw.call.back() > '9') {
+        draw.call += static_cast<char>('0' + random.below(10));
+    }
+    const int suffixLength = 2 + random.below(2);
+    for (int k = 0; k < suffixLength; ++k) {
+        draw.call += static_cast<char>('A' + random.below(26));
+    }
+    draw.date = std::to_string(2005 + random.below(19)) + "-" + twoDigits(1 + random.below(12)) + "-" +
+                twoDigits(1 + random.below(28)) + " " + twoDigits(random.below(24)) + ":" +
+                twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
+    draw.paper = random.chance(settings.paperShare);
+    return draw;
+}
+
+Qso qsoOf(const Draw& draw, const std::string& id, const std::string& detailPath) {
+    Qso qso;
+    qso.id = id;
+    qso.path = replacePlaceholder(detailPath, id);
+    qso.linkText = draw.call;
+    qso.rows = {{false, "Worked", draw.call, {}},
+                {false, "Date/Time", draw.date, {}},
+                {false, "Mode", draw.mode->text, {}},
+                {false, "DXCC", draw.entity.name + " (" + std::to_string(draw.entity.number) + ")", {}},
+                {false, "Band", draw.band->name, {}}};
+    if (draw.satellite) {
+        qso.rows.push_back({false, "Propagation Mode", "SAT", {}});
+    }
+    qso.rows.push_back({false, "QSL", draw.paper ? "" : "Yes", {}});
+    return qso;
+}
+
 } // namespace
 
 std::string replacePlaceholder(std::string pattern, const std::string& id) {
@@ -122,55 +197,39 @@ std::string replacePlaceholder(std::string pattern, const std::string& id) {
 void generateAccount(const GeneratedAccount& settings, const std::string& detailPath, Scenario& scenario) {
     Random random(settings.seed);
     auto& categories = scenario.accounts[settings.account];
-    std::set<int> entitiesSeen;
-    std::set<std::pair<int, std::string>> entityBandsSeen;
-    constexpr int kEntityCount = sizeof kEntities / sizeof kEntities[0];
-    constexpr int kBandCount = sizeof kBands / sizeof kBands[0];
-    constexpr int kModeCount = sizeof kModes / sizeof kModes[0];
-    for (int i = 0; i < settings.count; ++i) {
-        const std::string id = std::to_string(settings.firstId + i);
-        const Entity& entity = kEntities[random.below(kEntityCount)];
-        const bool satellite = random.chance(settings.satShare);
-        const Band& band = satellite ? kBands[kBandCount - 1] : kBands[random.below(kBandCount)];
-        const Mode& mode = kModes[random.below(kModeCount)];
-
-        std::string call = std::string(entity.prefix);
-        if (call.back() < '0' || call.back() > '9') {
-            call += static_cast<char>('0' + random.below(10));
+    const int entityCount = entityCountFor(settings.count);
+    // Which credit of each category is taken: by entity, for the Challenge by entity and band.
+    std::set<std::pair<std::string, int>> taken;
+    const long long attemptLimit = 100LL * settings.count + 10000;
+    long long attempts = 0;
+    for (int made = 0; made < settings.count;) {
+        if (++attempts > attemptLimit) {
+            throw std::runtime_error("scenario: generate: " + std::to_string(settings.count) +
+                                     " credited QSOs are more than the made-up entities can hold");
         }
-        const int suffixLength = 2 + random.below(2);
-        for (int k = 0; k < suffixLength; ++k) {
-            call += static_cast<char>('A' + random.below(26));
+        const Draw draw = drawQso(random, entityCount, settings);
+        std::vector<const char*> awards;
+        const auto take = [&](const char* award, int key) {
+            if (taken.insert({award, key}).second) {
+                awards.push_back(award);
+            }
+        };
+        take("DXCC-M", draw.entity.number);
+        take(draw.mode->award, draw.entity.number);
+        take(draw.band->award, draw.entity.number);
+        if (draw.band->challenge) {
+            take("DXCC-CHAL", draw.entity.number * 16 + static_cast<int>(draw.band - kBands));
         }
-        const std::string date = std::to_string(2005 + random.below(19)) + "-" + twoDigits(1 + random.below(12)) + "-" +
-                                 twoDigits(1 + random.below(28)) + " " + twoDigits(random.below(24)) + ":" +
-                                 twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
-
-        Qso qso;
-        qso.id = id;
-        qso.path = replacePlaceholder(detailPath, id);
-        qso.linkText = call;
-        qso.rows = {{false, "Worked", call, {}},
-                    {false, "Date/Time", date, {}},
-                    {false, "Mode", mode.text, {}},
-                    {false, "DXCC", std::string(entity.name) + " (" + std::to_string(entity.number) + ")", {}},
-                    {false, "Band", band.name, {}}};
-        if (satellite) {
-            qso.rows.push_back({false, "Propagation Mode", "SAT", {}});
+        if (draw.satellite) {
+            take("DXCC-SAT", draw.entity.number);
         }
-        qso.rows.push_back({false, "QSL", random.chance(settings.paperShare) ? "" : "Yes", {}});
-        scenario.qsos[id] = std::move(qso);
-
-        categories[band.award].credited.push_back(id);
-        categories[mode.award].credited.push_back(id);
-        if (entitiesSeen.insert(entity.number).second) {
-            categories["DXCC-M"].credited.push_back(id);
+        if (awards.empty()) {
+            continue; // every credit this QSO could hold is held by another: the service lists it nowhere
         }
-        if (band.challenge && entityBandsSeen.insert({entity.number, band.name}).second) {
-            categories["DXCC-CHAL"].credited.push_back(id);
-        }
-        if (satellite) {
-            categories["DXCC-SAT"].credited.push_back(id);
+        const std::string id = std::to_string(settings.firstId + made++);
+        scenario.qsos[id] = qsoOf(draw, id, detailPath);
+        for (const char* award : awards) {
+            categories[award].credited.push_back(id);
         }
     }
 }

@@ -17,10 +17,12 @@ struct GeneratedAccount {
     double satShare = 0.03;   // satellite QSOs
 };
 
-// Credited QSOs spread over the categories the way a real account looks: every QSO counts for
-// its band and its mode, the first one of each entity for the mixed award, the first one of each
-// entity and band for the challenge, and a few satellite QSOs for the satellite award. Each
-// detail page is served at `detailPath` with the QSO id for its "%s".
+// Credited QSOs listed the way the service lists them: each category credits one QSO per entity
+// (the Challenge one per entity and band, 160M to 6M), the first QSO that qualifies, so that most
+// QSOs hold a band or mode credit and not their entity's mixed one; a few satellite QSOs stand in
+// DXCC-SAT. A drawn QSO that would hold no credit is drawn again, so all `count` QSOs are listed
+// somewhere. Large accounts get made-up entities (numbers 600 and up), about six QSOs per entity.
+// Each detail page is served at `detailPath` with the QSO id for its "%s".
 void generateAccount(const GeneratedAccount& settings, const std::string& detailPath, Scenario& scenario);
 
 // `pattern` with its first "%s" replaced by `id`.
