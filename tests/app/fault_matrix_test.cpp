@@ -452,10 +452,13 @@ TEST_P(FaultMatrix, OneLineForTheFaultAndTheRunGoesOnWhereItShould) {
     EXPECT_EQ(run.abouts.size(), 1u);
     EXPECT_TRUE(run.clickHandledWhilePending());
 
-    // The records file is the old one or a complete new one, with nothing left beside it.
+    // The records file is the old one or a complete new one, with nothing left beside it but the
+    // credits file of a run that saved.
     EXPECT_EQ(readBytes(run.recordsPath()), expectedRecords(row));
-    EXPECT_EQ(QDir(run.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
-              (QStringList{"awardsync.ini", "awardsync.txt"}));
+    const QStringList saved = row.target == Target::Login
+                                  ? QStringList{"awardsync.ini", "awardsync.txt"}
+                                  : QStringList{"awardsync-credits.adi", "awardsync.ini", "awardsync.txt"};
+    EXPECT_EQ(QDir(run.folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), saved);
 
     EXPECT_TRUE(run.errors.empty()) << run.errors.front().text.toStdString();
     EXPECT_EQ(form.ProgressBar1->value(), 0);
