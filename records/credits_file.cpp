@@ -24,15 +24,13 @@ std::string adifDate(std::string_view date) {
     return allDigits(digits) ? digits : std::string();
 }
 
-// "18:05:00" gives "180500" and "18:05" gives "1805", the standard's two forms of a time.
+// "18:05:00" and "18:05" (a time without seconds) both give "180500".
 std::string adifTime(std::string_view time) {
     if ((time.size() != 5 && time.size() != 8) || time[2] != ':' || (time.size() == 8 && time[5] != ':')) {
         return {};
     }
     std::string digits = std::string(time.substr(0, 2)) + std::string(time.substr(3, 2));
-    if (time.size() == 8) {
-        digits += time.substr(6);
-    }
+    digits += time.size() == 8 ? time.substr(6) : "00";
     return allDigits(digits) ? digits : std::string();
 }
 

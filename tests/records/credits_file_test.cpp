@@ -37,7 +37,7 @@ TEST(CreditsFile, HeaderThenOneRecordPerLine) {
          "<CREDIT_GRANTED:14>DXCC_BAND:CARD <APP_AWARDSYNC_AWARDS:7>DXCC-20 <EOR>\r\n"},
         {"a time without seconds, DATA is no mode",
          {"Q3AB|230|2011/02/03|04:05|DATA|6M|LoTW|", {"DXCC_SATELLITE"}, {"DXCC-SAT"}},
-         "<CALL:4>Q3AB <QSO_DATE:8>20110203 <TIME_ON:4>0405 <BAND:2>6M <APP_AWARDSYNC_MODEGROUP:4>DATA "
+         "<CALL:4>Q3AB <QSO_DATE:8>20110203 <TIME_ON:6>040500 <BAND:2>6M <APP_AWARDSYNC_MODEGROUP:4>DATA "
          "<DXCC:3>230 <CREDIT_GRANTED:19>DXCC_SATELLITE:LOTW <APP_AWARDSYNC_AWARDS:8>DXCC-SAT <EOR>\r\n"},
         {"a non-ASCII call counts bytes, SSB is a mode",
          {"\xC3\x84"
