@@ -85,7 +85,7 @@ public:
     void LoginToLotw();
     void GetCreditList(int index);
     void GetQsoDetails(int index);
-    void AddCreditRecord(const std::string& url);
+    void AddCreditRecord();
     void AddLog(const std::string& text);
     // Handles the waiting window messages, then applies the enabling rule. With WaitForMoreEvents
     // it sleeps until something arrives, which is how page waits avoid burning a core.

@@ -139,11 +139,12 @@ void TMainForm::GetQsoDetails(int index) {
     Ie->Navigate(url);
     Ie->WaitForPage();
     readQsoFields(Ie->Document(), url, *QsoFields);
-    AddCreditRecord(url);
+    Credits->detailAddress = url;
+    AddCreditRecord();
 }
 
-void TMainForm::AddCreditRecord(const std::string& url) {
+void TMainForm::AddCreditRecord() {
     const std::string line = buildRecordLine(*QsoFields, CheckBox1->isChecked());
     Records->add(line);
-    Credits->addLine(line, url);
+    Credits->addLine(line, Credits->detailAddress);
 }

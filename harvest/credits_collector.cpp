@@ -35,6 +35,7 @@ void CreditsCollector::clear() {
     addresses_.clear();
     lines_.clear();
     account = 0;
+    detailAddress.clear();
 }
 
 void CreditsCollector::addListed(std::string_view address, std::size_t award) {

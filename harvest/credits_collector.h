@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <bitset>
 #include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,7 +36,8 @@ public:
     void addLine(std::string_view line, std::string_view address);
     AwardSet awardsOfLine(std::string_view line) const;
 
-    int account = 0; // the account whose credit lists were read
+    int account = 0;           // the account whose credit lists were read
+    std::string detailAddress; // the detail page whose fields the next record line is built from
 
 private:
     struct KeyLess {
