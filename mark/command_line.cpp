@@ -1,6 +1,8 @@
 // The command line of awardsync-mark: options, the report and the summary on standard output,
 // one line on standard error for what went wrong, and the exit status.
+#include "core/text.h"
 #include "marking.h"
+#include "run_files.h"
 
 #include <ostream>
 
@@ -34,8 +36,11 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     MarkOptions options;
     std::vector<std::string> files;
     bool optionsEnded = false;
+    // Every message shows file names and file bytes escaped, on one line.
+    const auto error = [&](const std::string& what) { err << "awardsync-mark: " << escapedForMessage(what) << "\n"; };
     const auto usageError = [&](const std::string& what) {
-        err << "awardsync-mark: " << what << "\n" << Usage << "Try 'awardsync-mark --help'.\n";
+        error(what);
+        err << Usage << "Try 'awardsync-mark --help'.\n";
         return 2;
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -57,8 +62,14 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
                 return usageError("--output needs a file name");
             }
             options.outputPath = arguments[i];
+            if (options.outputPath.empty()) {
+                return usageError("an empty output name");
+            }
         } else if (argument.rfind("--output=", 0) == 0) {
             options.outputPath = argument.substr(9);
+            if (options.outputPath.empty()) {
+                return usageError("an empty output name");
+            }
         } else {
             return usageError("unknown option " + argument);
         }
@@ -71,7 +82,7 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     try {
         const MarkResult result = markFiles(options);
         for (const UnmatchedCredit& credit : result.unmatched) {
-            out << reportLine(credit) << "\n";
+            out << escapedForMessage(reportLine(credit)) << "\n";
         }
         if (!result.unmatched.empty()) {
             out << "\n";
@@ -79,10 +90,15 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
         for (const std::string& line : summaryLines(result.summary)) {
             out << line << "\n";
         }
-        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
+        out << escapedForMessage(writtenLine(result.outputPath, result.badPath)) << "\n" << std::flush;
+        if (!out) {
+            error("the report could not be printed (standard output is full or closed); " +
+                  writtenLine(result.outputPath, result.badPath));
+            return 2;
+        }
         return result.summary.unmatched == 0 ? 0 : 1;
-    } catch (const std::exception& error) {
-        err << "awardsync-mark: " << error.what() << "\n";
+    } catch (const std::exception& failure) {
+        error(failure.what());
         return 2;
     }
 }
