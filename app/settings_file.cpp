@@ -104,10 +104,9 @@ SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
 }
 
 SettingsFile::SettingsFile(QString path, std::string_view content) : path_(std::move(path)) {
-    if (content.starts_with(ByteOrderMark)) {
-        byteOrderMark_ = true;
-        content.remove_prefix(ByteOrderMark.size());
-    }
+    const std::string_view text = withoutByteOrderMark(content);
+    byteOrderMark_ = text.size() != content.size();
+    content = text;
     std::size_t start = 0;
     while (start < content.size()) {
         std::size_t stop = content.find_first_of("\r\n", start);

@@ -2,9 +2,10 @@
 
 #include "core/text.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -21,17 +22,34 @@ std::string systemReason(int code) {
     throw SaveError(SaveError::Stage::Create, reason);
 }
 
-// Where the save really lands: like QSaveFile, a symbolic link is followed to its target.
-QString finalPathOf(const QString& path) {
-    QFileInfo info(path);
-    for (int depth = 0; depth < 128 && info.isSymLink(); ++depth) {
-        info.setFile(info.symLinkTarget());
-    }
-    return info.absoluteFilePath();
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int writeRefusal(const QByteArray& path, const struct stat& status, int accessMode) {
-    if (::access(path.constData(), accessMode) != 0) {
+// Where the save really lands: a symbolic link is followed to its target, which stays a link.
+std::string finalPathOf(std::string path) {
+    if (path.front() != '/') {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd) != nullptr) {
+            path = std::string(cwd) + "/" + path;
+        }
+    }
+    struct stat status {};
+    for (int depth = 0; depth < 128 && ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++depth) {
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink(path.c_str(), target, sizeof target);
+        if (size <= 0 || size == static_cast<ssize_t>(sizeof target)) {
+            break;
+        }
+        const std::string next(target, static_cast<std::size_t>(size));
+        path = next.front() == '/' ? next : folderOf(path) + "/" + next;
+    }
+    return path;
+}
+
+int writeRefusal(const std::string& path, const struct stat& status, int accessMode) {
+    if (::access(path.c_str(), accessMode) != 0) {
         return errno;
     }
     if (::geteuid() == 0 && (status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
@@ -40,28 +58,28 @@ int writeRefusal(const QByteArray& path, const struct stat& status, int accessMo
     return 0;
 }
 
-// Refuses what the rename would damage or cannot do. Returns whether a file is there already.
-bool checkSavable(const QString& finalPath) {
-    const QByteArray file = QFile::encodeName(finalPath);
+// Refuses what the rename would damage or cannot do. Returns the mode of the file that is there
+// already, if any.
+std::optional<mode_t> checkSavable(const std::string& finalPath) {
     struct stat status {};
-    bool exists = false;
-    if (::stat(file.constData(), &status) == 0) {
+    std::optional<mode_t> existing;
+    if (::stat(finalPath.c_str(), &status) == 0) {
         if (S_ISDIR(status.st_mode)) {
             refuse(systemReason(EISDIR));
         }
         if (!S_ISREG(status.st_mode)) {
             refuse("Not a regular file");
         }
-        if (const int refusal = writeRefusal(file, status, W_OK); refusal != 0) {
+        if (const int refusal = writeRefusal(finalPath, status, W_OK); refusal != 0) {
             refuse(systemReason(refusal));
         }
-        exists = true;
+        existing = status.st_mode & 07777;
     } else if (errno != ENOENT) {
         refuse(systemReason(errno));
     }
     // The temporary file is made in the same folder, so the folder must take a new file.
-    const QByteArray folder = QFile::encodeName(QFileInfo(finalPath).absolutePath());
-    if (::stat(folder.constData(), &status) != 0) {
+    const std::string folder = folderOf(finalPath);
+    if (::stat(folder.c_str(), &status) != 0) {
         refuse(systemReason(errno));
     }
     if (!S_ISDIR(status.st_mode)) {
@@ -70,37 +88,119 @@ bool checkSavable(const QString& finalPath) {
     if (const int refusal = writeRefusal(folder, status, W_OK | X_OK); refusal != 0) {
         refuse(systemReason(refusal));
     }
-    return exists;
+    return existing;
+}
+
+mode_t modeOf(QFileDevice::Permissions permissions) {
+    mode_t mode = 0;
+    const std::pair<QFileDevice::Permission, mode_t> bits[] = {
+        {QFileDevice::ReadOwner, S_IRUSR}, {QFileDevice::WriteOwner, S_IWUSR}, {QFileDevice::ExeOwner, S_IXUSR},
+        {QFileDevice::ReadGroup, S_IRGRP}, {QFileDevice::WriteGroup, S_IWGRP}, {QFileDevice::ExeGroup, S_IXGRP},
+        {QFileDevice::ReadOther, S_IROTH}, {QFileDevice::WriteOther, S_IWOTH}, {QFileDevice::ExeOther, S_IXOTH}};
+    for (const auto& [permission, bit] : bits) {
+        mode |= permissions.testFlag(permission) ? bit : 0;
+    }
+    return mode;
+}
+
+// Makes a new name beside `finalPath` with `make` (which fails with EEXIST when the name is taken).
+template <typename Make> std::string freshName(const std::string& finalPath, const Make& make) {
+    static thread_local std::mt19937 random{std::random_device()()};
+    static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = finalPath + ".";
+        for (int i = 0; i < 6; ++i) {
+            name += Letters[random() % (sizeof Letters - 1)];
+        }
+        if (make(name)) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    refuse(systemReason(errno));
 }
 
 } // namespace
 
-AtomicFile::AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions) : file_(path) {
-    if (path.isEmpty()) {
+AtomicFile::AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions)
+    : AtomicFile(QFile::encodeName(path).toStdString(), newFilePermissions) {}
+
+AtomicFile::AtomicFile(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions,
+                       TemporaryKind kind) {
+    if (path.empty()) {
         refuse(systemReason(ENOENT));
     }
-    const bool exists = checkSavable(finalPathOf(path));
-    // Unbuffered, so that a short write shows in the write itself rather than at the commit.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        refuse(fromQt(file_.errorString()));
+    finalPath_ = finalPathOf(path);
+    const std::optional<mode_t> existing = checkSavable(finalPath_);
+    const mode_t mode = existing ? *existing : newFilePermissions ? modeOf(*newFilePermissions) : 0666;
+    if (kind == TemporaryKind::Unnamed) {
+        fd_ = ::open(folderOf(finalPath_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     }
-    if (!exists && newFilePermissions) {
-        file_.setPermissions(*newFilePermissions);
+    if (fd_ < 0) {
+        namedTemporary_ = freshName(finalPath_, [&](const std::string& name) {
+            fd_ = ::open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+            return fd_ >= 0;
+        });
+        pending_ = PendingRemoval(namedTemporary_.c_str());
+    }
+    // An existing file keeps its permissions, and a chosen mode holds whatever the umask says.
+    if (existing || newFilePermissions) {
+        ::fchmod(fd_, mode);
     }
 }
 
+AtomicFile::~AtomicFile() {
+    device_.close();
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    if (!namedTemporary_.empty()) {
+        ::unlink(namedTemporary_.c_str());
+    }
+}
+
+QIODevice& AtomicFile::device() {
+    if (!device_.isOpen()) {
+        device_.open(fd_, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+    }
+    return device_;
+}
+
 void AtomicFile::write(const char* data, qint64 size) {
-    if (file_.write(data, size) != size) {
-        throw SaveError(SaveError::Stage::Write, fromQt(file_.errorString()));
+    auto left = static_cast<std::size_t>(size);
+    while (left > 0) {
+        const long written = rawWriter_ ? rawWriter_(fd_, data, left) : ::write(fd_, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            // A short write is followed by another, which then says why the disk took no more.
+            throw SaveError(SaveError::Stage::Write, systemReason(written == 0 ? ENOSPC : errno));
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
     }
 }
 
 void AtomicFile::commit() {
-    // The commit flushes the temporary file to disk before it renames it.
-    if (!file_.commit()) {
-        throw SaveError(file_.error() == QFileDevice::WriteError ? SaveError::Stage::Write : SaveError::Stage::Create,
-                        fromQt(file_.errorString()));
+    if (::fsync(fd_) != 0) {
+        throw SaveError(SaveError::Stage::Write, systemReason(errno));
     }
+    if (namedTemporary_.empty()) {
+        // The unnamed file gets a name beside the final place only now, for the rename.
+        const std::string fdPath = "/proc/self/fd/" + std::to_string(fd_);
+        namedTemporary_ = freshName(finalPath_, [&](const std::string& name) {
+            return ::linkat(AT_FDCWD, fdPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        });
+        pending_ = PendingRemoval(namedTemporary_.c_str());
+    }
+    if (::rename(namedTemporary_.c_str(), finalPath_.c_str()) != 0) {
+        refuse(systemReason(errno));
+    }
+    pending_.release();
+    namedTemporary_.clear();
 }
 
 void saveAtomically(const QString& path, const QByteArray& content, const SaveOptions& options) {

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "core/error.h"
+#include "core/pending_removal.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileDevice>
-#include <QSaveFile>
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace awardsync {
 
@@ -34,19 +36,40 @@ struct SaveOptions {
     ContentWriter writeContent; // empty: QIODevice::write
 };
 
+// Where the bytes wait until the commit: a file without a name where the file system offers one
+// (nothing is left behind whatever happens), otherwise a named one beside the final place, which an
+// uncommitted AtomicFile, a SIGINT or a SIGTERM removes.
+enum class TemporaryKind { Unnamed, Named };
+
 // A file saved whole or not at all, written in pieces: opened with the refusals below, it becomes
 // the file at its path only through commit(); dropped uncommitted, it leaves the old file as it was.
 // Several can be written and then committed one after the other, so that none replaces its
-// predecessor before all are complete.
+// predecessor before all are complete. The path is taken as bytes, so names that are not UTF-8 work.
 class AtomicFile {
 public:
+    explicit AtomicFile(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions = {},
+                        TemporaryKind kind = TemporaryKind::Unnamed);
     explicit AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions = {});
-    QIODevice& device() { return file_; }
-    void write(const char* data, qint64 size); // SaveError, stage Write, when not every byte is written
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    ~AtomicFile();
+    QIODevice& device(); // the open temporary file, for a ContentWriter
+    // SaveError, stage Write, in the system's words ("No space left on device") when not every byte
+    // is written.
+    void write(const char* data, qint64 size);
     void commit();
 
+    // How write() reaches the file, like ::write(); tests stand for a full disk with it.
+    using RawWriter = std::function<long(int fd, const char* data, std::size_t size)>;
+    void setRawWriter(RawWriter writer) { rawWriter_ = std::move(writer); }
+
 private:
-    QSaveFile file_;
+    std::string finalPath_; // links followed
+    std::string namedTemporary_;
+    int fd_ = -1;
+    PendingRemoval pending_;
+    QFile device_;
+    RawWriter rawWriter_;
 };
 
 // Saves `content` at `path` whole or not at all: a temporary file beside the final place is written,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace awardsync {
 
@@ -15,10 +16,6 @@ template <typename Predicate> std::string_view trimWith(std::string_view text, P
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 // Windows-1252 differs from Latin-1 only in 0x80 to 0x9F; undefined bytes keep their own number.
@@ -94,7 +91,7 @@ std::string_view firstChars(std::string_view text, std::size_t count) {
     std::size_t pos = 0;
     for (; count > 0 && pos < text.size(); --count) {
         ++pos;
-        while (pos < text.size() && isContinuationByte(text[pos])) {
+        while (pos < text.size() && isUtf8Continuation(text[pos])) {
             ++pos;
         }
     }
@@ -105,7 +102,7 @@ std::string_view lastChars(std::string_view text, std::size_t count) {
     std::size_t pos = text.size();
     for (; count > 0 && pos > 0; --count) {
         --pos;
-        while (pos > 0 && isContinuationByte(text[pos])) {
+        while (pos > 0 && isUtf8Continuation(text[pos])) {
             --pos;
         }
     }
@@ -145,7 +142,7 @@ bool isValidUtf8(std::string_view text) {
             return false;
         }
         for (std::size_t i = 2; i < length; ++i) {
-            if (!isContinuationByte(text[pos + i])) {
+            if (!isUtf8Continuation(text[pos + i])) {
                 return false;
             }
         }
@@ -162,6 +159,58 @@ std::string windows1252ToUtf8(std::string_view text) {
         appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t{byte});
     }
     return out;
+}
+
+std::string escapedForMessage(std::string_view text) {
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&](unsigned char byte) {
+        out += byte == '\n' ? "\\n" : byte == '\r' ? "\\r" : byte == '\t' ? "\\t" : "";
+        if (byte != '\n' && byte != '\r' && byte != '\t') {
+            out += {'\\', 'x', Hex[byte >> 4], Hex[byte & 15]};
+        }
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+            ++pos;
+            continue;
+        }
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+            ++pos;
+            continue;
+        }
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        const std::string_view sequence = text.substr(pos, length);
+        const std::size_t end = pos + sequence.size();
+        // U+0080 to U+009F are control characters too (a terminal takes U+009B for an escape).
+        if (isValidUtf8(sequence) && !(byte == 0xC2 && static_cast<unsigned char>(text[pos + 1]) < 0xA0)) {
+            out += sequence;
+            pos = end;
+        } else {
+            escape(byte);
+            ++pos;
+        }
+    }
+    return out;
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+}
+
+std::optional<NotText> notText(std::string_view text) {
+    if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+        return NotText{0, "UTF-16 text: save the file as UTF-8"};
+    }
+    if (const void* zero = std::memchr(text.data(), 0, text.size()); zero != nullptr) {
+        return NotText{static_cast<std::size_t>(static_cast<const char*>(zero) - text.data()),
+                       "a NUL byte: this is not a text file"};
+    }
+    return std::nullopt;
 }
 
 int hexDigitValue(char c) {

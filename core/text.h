@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,26 @@ std::string_view lastChars(std::string_view text, std::size_t count);
 // Whether the bytes are well-formed UTF-8: no stray or missing continuation bytes, overlong forms,
 // surrogates or code points past U+10FFFF.
 bool isValidUtf8(std::string_view text);
+
+// Whether the byte continues a UTF-8 sequence (10xxxxxx).
+inline bool isUtf8Continuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Text as it may be shown in a one-line message on a terminal: control characters become \n, \r,
+// \t or \xNN (escape sequences never reach the terminal), and bytes that are not UTF-8 become
+// \xNN. File names and bytes from files go through this before they are printed.
+std::string escapedForMessage(std::string_view text);
+
+// The text without a UTF-8 byte-order mark at its start.
+std::string_view withoutByteOrderMark(std::string_view text);
+
+// Why bytes cannot be read as text: UTF-16 (by its byte-order mark) or a NUL byte, at `offset`.
+struct NotText {
+    std::size_t offset;
+    std::string reason;
+};
+std::optional<NotText> notText(std::string_view text);
 
 // Windows-1252 text as UTF-8. The five bytes that code page leaves undefined (0x81, 0x8D, 0x8F,
 // 0x90, 0x9D) become the control characters of the same number, as Windows reads them, so no byte

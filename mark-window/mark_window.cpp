@@ -2,6 +2,7 @@
 
 #include "app/settings_file.h"
 #include "core/text.h"
+#include "mark/run_files.h"
 
 #include <QAction>
 #include <QApplication>
@@ -308,7 +309,7 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     for (const std::string& line : mark::summaryLines(result.summary)) {
         lines << toQt(line);
     }
-    lines << tr("Written: %1 and %2").arg(toQt(result.outputPath), toQt(result.badPath));
+    lines << toQt(mark::writtenLine(result.outputPath, result.badPath));
     message_->setText(lines.join(QLatin1Char('\n')));
     outputFolder_ = QFileInfo(toQt(result.outputPath)).absolutePath();
 

@@ -3,7 +3,6 @@
 #include "core/text.h"
 
 #include <array>
-#include <cstring>
 
 namespace awardsync::mark {
 
@@ -24,6 +23,10 @@ AdiError::AdiError(const std::string& what, std::size_t offset, std::size_t reco
       offset(offset), record(record) {}
 
 namespace {
+
+// A record keeps at most this many fields: far more than any logger writes, and few enough that
+// a record of millions of tags cannot take many times the file's size in memory.
+constexpr std::size_t MaxKeptFields = 10000;
 
 // More digits than this cannot be a length of anything in memory; stopping here keeps the number
 // from overflowing.
@@ -47,10 +50,6 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-bool isContinuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 enum class TagKind { Field, EndOfRecord, EndOfHeader };
 
 struct Tag {
@@ -64,7 +63,8 @@ struct Tag {
 
 class Reader {
 public:
-    Reader(std::string_view text, AdiLayout& layout) : text_(text), layout_(layout) {}
+    Reader(std::string_view text, AdiLayout& layout, const AdiFieldNames& keep)
+        : text_(text), layout_(layout), keep_(keep) {}
 
     bool read(const AdiRecordSink& sink);
 
@@ -89,13 +89,17 @@ private:
     }
     std::size_t charactersEnd(std::size_t begin, std::size_t length) const;
     void findHeader();
+    bool kept(std::string_view name) const;
+    void addField(const AdiField& field);
     [[noreturn]] void fail(const std::string& what, std::size_t offset) const {
         throw AdiError(what, offset, record_.number);
     }
 
     std::string_view text_;
     AdiLayout& layout_;
+    const AdiFieldNames& keep_;
     AdiRecord record_;
+    std::size_t firstField_ = std::string_view::npos; // where the current record's first field starts
     std::string problem_;
 };
 
@@ -171,7 +175,7 @@ std::size_t nextCharacter(std::string_view text, std::size_t pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     const std::size_t more = (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 0;
     ++pos;
-    for (std::size_t i = 0; i < more && pos < text.size() && isContinuation(text[pos]); ++i) {
+    for (std::size_t i = 0; i < more && pos < text.size() && isUtf8Continuation(text[pos]); ++i) {
         ++pos;
     }
     return pos;
@@ -222,15 +226,37 @@ void Reader::findHeader() {
     }
 }
 
+bool Reader::kept(std::string_view name) const {
+    if (keep_.empty()) {
+        return true;
+    }
+    for (std::string_view wanted : keep_) {
+        if (wanted.size() == name.size() && (wanted[0] | 0x20) == (name[0] | 0x20) &&
+            equalsIgnoreAsciiCase(wanted, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Reader::addField(const AdiField& field) {
+    const bool first = firstField_ == std::string_view::npos;
+    if (first) {
+        firstField_ = field.tagBegin;
+    } else if (!kept(field.name)) {
+        return;
+    }
+    if (record_.fields.size() == MaxKeptFields) {
+        fail("the QSO record holds more than " + std::to_string(MaxKeptFields) + " fields", field.tagBegin);
+    }
+    record_.fields.push_back(field);
+}
+
 bool Reader::read(const AdiRecordSink& sink) {
-    if (const void* zero = std::memchr(text_.data(), 0, text_.size()); zero != nullptr) {
-        throw AdiError("a NUL byte: this is not a text file", static_cast<const char*>(zero) - text_.data(), 0);
+    if (const std::optional<NotText> problem = notText(text_)) {
+        throw AdiError(problem->reason, problem->offset, 0);
     }
-    std::string_view start = text_;
-    if (start.substr(0, 3) == "\xEF\xBB\xBF") {
-        start.remove_prefix(3);
-    }
-    start = trimControl(start);
+    const std::string_view start = trimControl(withoutByteOrderMark(text_));
     if (startsWithIgnoreAsciiCase(start, "<?xml") || startsWithIgnoreAsciiCase(start, "<ADX")) {
         throw AdiError("this is an ADX (XML) file; only ADI files can be read (export the log as ADI)",
                        static_cast<std::size_t>(start.data() - text_.data()), 0);
@@ -270,10 +296,11 @@ bool Reader::read(const AdiRecordSink& sink) {
             if (!tag.hasLength) {
                 value = trimControl(value);
             }
-            record_.fields.push_back({tag.name, tag.type, value, pos, end});
+            addField({tag.name, tag.type, value, pos, end});
         } else if (tag.kind == TagKind::EndOfHeader) {
             // A second header, as in two exports joined into one file: its fields belong to no QSO.
             record_.fields.clear();
+            firstField_ = std::string_view::npos;
         } else {
             record_.eorBegin = pos;
             record_.end = end;
@@ -283,13 +310,14 @@ bool Reader::read(const AdiRecordSink& sink) {
             layout_.records = record_.number;
             layout_.tailBegin = end;
             record_.fields.clear();
+            firstField_ = std::string_view::npos;
             record_.begin = end;
             ++record_.number;
         }
         pos = end;
     }
-    if (!record_.fields.empty()) {
-        fail("the last QSO record has no <EOR> (is the file cut short?)", record_.fields.front().tagBegin);
+    if (firstField_ != std::string_view::npos) {
+        fail("the last QSO record has no <EOR> (is the file cut short?)", firstField_);
     }
     return true;
 }
@@ -307,9 +335,9 @@ std::size_t adiLength(std::string_view value, AdiLengthUnit unit) {
     return count;
 }
 
-bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout) {
+bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep) {
     layout = AdiLayout();
-    return Reader(text, layout).read(sink);
+    return Reader(text, layout, keep).read(sink);
 }
 
 } // namespace awardsync::mark

@@ -59,6 +59,11 @@ public:
 // record and its fields live only until the call returns.
 using AdiRecordSink = std::function<bool(const AdiRecord&)>;
 
+// The names of the fields a reading keeps in AdiRecord::fields, letter case ignored; empty: every
+// field. A reader that needs a few fields names them, so that a record of many other fields costs
+// nothing. The record's first field is kept whatever its name: it says where the record's fields begin.
+using AdiFieldNames = std::vector<std::string_view>;
+
 // Reads an ADI file as loggers write it: tags in any letter case, with or without a data-type
 // indicator, text between fields, tags without a length (the value runs to the next "<"), CR LF or
 // LF, an optional header (free text, fields, or none) ended by <EOH>. Values with a length are taken
@@ -68,9 +73,10 @@ using AdiRecordSink = std::function<bool(const AdiRecord&)>;
 // text before the next tag, but counting UTF-8 characters ends the value cleanly at the next tag (or
 // at blanks before it), the file counts characters, and later values that fit either way follow it.
 //
-// Raises AdiError for what cannot be read: an ADX (XML) file, a file holding a NUL byte (not text), a
-// length that is not a number or runs past the end of the file, a tag not closed, fields after the
-// last <EOR>. Returns false when the sink stopped the reading.
-bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout);
+// Raises AdiError for what cannot be read: an ADX (XML) file, UTF-16 text, a file holding a NUL byte
+// (not text), a length that is not a number or runs past the end of the file, a tag not closed,
+// fields after the last <EOR>, a record of more kept fields than any logger writes (10,000).
+// Returns false when the sink stopped the reading.
+bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep = {});
 
 } // namespace awardsync::mark

@@ -1,6 +1,8 @@
 // The command line of awardsync-mark: options, the report and the summary on standard output,
 // one line on standard error for what went wrong, and the exit status.
+#include "core/text.h"
 #include "marking.h"
+#include "run_files.h"
 
 #include <ostream>
 
@@ -28,14 +30,33 @@ const char* const Help =
     "with \"_bad.txt\" in place of its extension. Exit status: 0 when every credit matched, 1 when some\n"
     "did not, 2 on an error (then nothing is written).\n";
 
+// Prints the report and the summary; false when standard output did not take them all.
+bool printReport(const MarkResult& result, std::ostream& out) {
+    for (const UnmatchedCredit& credit : result.unmatched) {
+        out << escapedForMessage(reportLine(credit)) << "\n";
+    }
+    if (!result.unmatched.empty()) {
+        out << "\n";
+    }
+    for (const std::string& line : summaryLines(result.summary)) {
+        out << line << "\n";
+    }
+    out << escapedForMessage(writtenLine(result.outputPath, result.badPath)) << "\n" << std::flush;
+    return static_cast<bool>(out);
+}
+
 } // namespace
 
 int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     MarkOptions options;
     std::vector<std::string> files;
     bool optionsEnded = false;
+    bool outputGiven = false;
+    // Every message shows file names and file bytes escaped, on one line.
+    const auto error = [&](const std::string& what) { err << "awardsync-mark: " << escapedForMessage(what) << "\n"; };
     const auto usageError = [&](const std::string& what) {
-        err << "awardsync-mark: " << what << "\n" << Usage << "Try 'awardsync-mark --help'.\n";
+        error(what);
+        err << Usage << "Try 'awardsync-mark --help'.\n";
         return 2;
     };
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -57,11 +78,16 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
                 return usageError("--output needs a file name");
             }
             options.outputPath = arguments[i];
+            outputGiven = true;
         } else if (argument.rfind("--output=", 0) == 0) {
             options.outputPath = argument.substr(9);
+            outputGiven = true;
         } else {
             return usageError("unknown option " + argument);
         }
+    }
+    if (outputGiven && options.outputPath.empty()) {
+        return usageError("an empty output name");
     }
     if (files.size() != 2) {
         return usageError(files.size() < 2 ? "RECORDS and LOG are needed" : "too many file names");
@@ -70,19 +96,14 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     options.logPath = files[1];
     try {
         const MarkResult result = markFiles(options);
-        for (const UnmatchedCredit& credit : result.unmatched) {
-            out << reportLine(credit) << "\n";
+        if (!printReport(result, out)) {
+            error("the report could not be printed (standard output is full or closed); " +
+                  writtenLine(result.outputPath, result.badPath));
+            return 2;
         }
-        if (!result.unmatched.empty()) {
-            out << "\n";
-        }
-        for (const std::string& line : summaryLines(result.summary)) {
-            out << line << "\n";
-        }
-        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
         return result.summary.unmatched == 0 ? 0 : 1;
-    } catch (const std::exception& error) {
-        err << "awardsync-mark: " << error.what() << "\n";
+    } catch (const std::exception& failure) {
+        error(failure.what());
         return 2;
     }
 }

@@ -2,12 +2,12 @@
 
 #include "adi_reader.h"
 #include "core/atomic_save.h"
+#include "core/file_paths.h"
 #include "core/text.h"
-#include "credit_list.h"
+#include "credit_granted.h"
 #include "matching.h"
+#include "run_files.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +24,8 @@ constexpr std::string_view CreditField = "CREDIT_GRANTED";
 constexpr std::size_t ProgressStep = 4096;
 constexpr qint64 WriteChunk = 8 << 20;
 constexpr std::size_t GatherLimit = 64 << 10;
+// The fields that qsoOf() reads: a record of millions of other fields then costs no memory.
+const AdiFieldNames QsoFields = {"CALL", "BAND", "MODE", "DXCC", "QSO_DATE", "TIME_ON", "CREDIT_GRANTED"};
 
 void reportProgress(const MarkProgress& progress, MarkPhase phase, std::size_t done, std::size_t total) {
     if (progress && !progress(phase, static_cast<std::int64_t>(done), static_cast<std::int64_t>(total))) {
@@ -73,24 +75,6 @@ std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std:
     return lines;
 }
 
-QString samePathKey(const std::string& path) {
-    const QFileInfo info(toQt(path));
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
-}
-
-QByteArray readWhole(const std::string& path, const char* what) {
-    QFile file(toQt(path));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        throw Error("cannot read the " + std::string(what) + " \"" + path + "\": " + fromQt(file.errorString()));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Error("cannot read the " + std::string(what) + " \"" + path + "\": " + fromQt(file.errorString()));
-    }
-    return bytes;
-}
-
 // Opens the temporary file beside `path` and writes every piece; committing is left to the caller
 // so that both output files are complete before either replaces its predecessor. Long pieces (the
 // log's own bytes between edits) go straight to the file; short ones are gathered first, so that
@@ -128,7 +112,7 @@ void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, 
 // The output files' own words for a save that failed: which file, and why.
 [[noreturn]] void saveFailed(const SaveError& error, const std::string& path) {
     if (error.stage() == SaveError::Stage::Create) {
-        throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " + error.what());
+        throw Error(cannotCreateFileMessage(path, error.what()));
     }
     throw Error("cannot write \"" + path + "\": " + error.what());
 }
@@ -138,9 +122,8 @@ void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, 
 MarkedLog markContent(std::string_view records, std::string_view log, bool onlyMarked, const std::string& recordsName,
                       const std::string& logName, const MarkProgress& progress) {
     MarkedLog result;
-    if (const void* zero = std::memchr(records.data(), 0, records.size()); zero != nullptr) {
-        throw Error(recordsName + ": byte " + std::to_string(static_cast<const char*>(zero) - records.data()) +
-                    ": a NUL byte: this is not a text file");
+    if (const std::optional<NotText> problem = notText(records)) {
+        throw Error(recordsName + ": byte " + std::to_string(problem->offset) + ": " + problem->reason);
     }
     const std::vector<Credit> credits = readCredits(records);
     result.summary.creditsRead = credits.size();
@@ -185,7 +168,7 @@ MarkedLog markContent(std::string_view records, std::string_view log, bool onlyM
                 }
                 return true;
             },
-            layout);
+            layout, QsoFields);
     } catch (const AdiError& error) {
         throw Error(logName + ": " + error.what());
     }
@@ -302,21 +285,9 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     MarkResult result;
     result.outputPath = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
     result.badPath = badCreditsPath(options.recordsPath);
-    const QString log = samePathKey(options.logPath);
-    const QString records = samePathKey(options.recordsPath);
-    const QString output = samePathKey(result.outputPath);
-    const QString bad = samePathKey(result.badPath);
-    if (output == log || output == records || output == bad) {
-        throw Error("the output \"" + result.outputPath +
-                    "\" would replace an input or the other output; choose another name with --output");
-    }
-    if (bad == log) {
-        throw Error("the unmatched credits would go to \"" + result.badPath +
-                    "\", which is the log; rename the records file");
-    }
-
-    const QByteArray recordBytes = readWhole(options.recordsPath, "records file");
-    const QByteArray logBytes = readWhole(options.logPath, "log");
+    checkRunFiles({options.recordsPath, options.logPath, result.outputPath, result.badPath});
+    const QByteArray recordBytes = readRegularFile(options.recordsPath, "the records file");
+    const QByteArray logBytes = readRegularFile(options.logPath, "the log");
     const MarkedLog marked =
         markContent(std::string_view(recordBytes.constData(), static_cast<std::size_t>(recordBytes.size())),
                     std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())),
@@ -343,11 +314,11 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     std::optional<AtomicFile> outputFile;
     std::optional<AtomicFile> badFile;
     saving(result.outputPath, [&] {
-        outputFile.emplace(toQt(result.outputPath));
+        outputFile.emplace(result.outputPath);
         writePieces(*outputFile, marked.output, progress, written, total);
     });
     saving(result.badPath, [&] {
-        badFile.emplace(toQt(result.badPath));
+        badFile.emplace(result.badPath);
         writePieces(*badFile, badPieces, progress, written, total);
     });
     reportProgress(progress, MarkPhase::Writing, total, total);

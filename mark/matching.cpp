@@ -98,7 +98,7 @@ std::vector<Credit> readCredits(std::string_view text) {
     std::vector<Credit> credits;
     std::size_t lineNumber = 0;
     // A byte-order mark, as an editor may add one, is no part of the first line.
-    for (std::size_t begin = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; begin < text.size();) {
+    for (std::size_t begin = text.size() - withoutByteOrderMark(text).size(); begin < text.size();) {
         std::size_t end = text.find('\n', begin);
         end = end == std::string_view::npos ? text.size() : end;
         std::string_view line = text.substr(begin, end - begin);

@@ -28,22 +28,6 @@ std::optional<std::int64_t> timeOf(int hours, int minutes, int seconds) {
 
 } // namespace
 
-std::optional<std::int64_t> daysOfDate(int year, int month, int day) {
-    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (year < 1900 || month < 1 || month > 12 || day < 1 ||
-        day > monthDays[month - 1] + (month == 2 && leap ? 1 : 0)) {
-        return std::nullopt;
-    }
-    // Days from civil (proleptic Gregorian calendar), counting years from March.
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = y / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return static_cast<std::int64_t>(era) * 146097 + dayOfEra - 719468;
-}
-
 std::optional<std::int64_t> daysOfRecordDate(std::string_view text) {
     if (text.size() != 10 || text[4] != text[7] || (text[4] != '/' && text[4] != '-')) {
         return std::nullopt;

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "records/calendar.h"
+
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace awardsync::mark {
 
-// Days since 1970-01-01 of a calendar date, or nothing when the date does not exist.
-std::optional<std::int64_t> daysOfDate(int year, int month, int day);
+using awardsync::daysOfDate;
 
 // A date as the records file writes it (YYYY/MM/DD; YYYY-MM-DD too) or as ADIF does (YYYYMMDD).
 std::optional<std::int64_t> daysOfRecordDate(std::string_view text);

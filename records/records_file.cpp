@@ -1,9 +1,7 @@
 #include "records_file.h"
 
+#include "core/file_paths.h"
 #include "core/text.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 namespace awardsync {
 
@@ -35,17 +33,14 @@ void saveLinesToFile(const std::vector<std::string>& lines, const std::string& p
 }
 
 void saveBesideRecords(const QByteArray& content, const std::string& path, const ContentWriter& writeContent) {
-    const QString qtPath = toQt(path);
     try {
-        saveAtomically(qtPath, content, {.newFilePermissions = std::nullopt, .writeContent = writeContent});
+        saveAtomically(toQt(path), content, {.newFilePermissions = std::nullopt, .writeContent = writeContent});
     } catch (const SaveError& error) {
         if (error.stage() == SaveError::Stage::Write) {
             throw Error("Stream write error");
         }
         // The path as given, in full: a link is named, not its target.
-        const std::string fullPath =
-            path.empty() ? path : fromQt(QDir::cleanPath(QFileInfo(qtPath).absoluteFilePath()));
-        throw Error("Cannot create file \"" + fullPath + "\". " + error.what());
+        throw Error(cannotCreateFileMessage(path, error.what()));
     }
 }
 

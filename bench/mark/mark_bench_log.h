@@ -3,6 +3,8 @@
 // it, so that they measure the same log.
 #pragma once
 
+#include "records/calendar.h"
+
 #include <QFile>
 #include <QString>
 #include <cstdio>
@@ -35,15 +37,10 @@ inline std::string callOf(int station) {
 }
 
 inline void civil(long long days, int& year, int& month, int& day) {
-    days += 10957 + 719468; // from 2000-01-01, then the civil-from-days algorithm
-    const long long era = days / 146097;
-    const long long doe = days - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    const CalendarDate date = dateOfDays(days + 10957); // from 2000-01-01
+    year = date.year;
+    month = date.month;
+    day = date.day;
 }
 
 inline std::string field(const char* name, const std::string& value) {

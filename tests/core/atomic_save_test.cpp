@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -10,6 +12,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+using awardsync::AtomicFile;
 using awardsync::saveAtomically;
 using awardsync::SaveError;
 
@@ -84,6 +87,69 @@ TEST(AtomicSave, OnlyARegularFileOrALinkToOneIsReplaced) {
     EXPECT_EQ(saved.readAll(), "new\n");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(),
               6); // no temporary file left behind
+}
+
+QStringList entriesOf(const QTemporaryDir& dir) {
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+TEST(AtomicSave, AFullDiskIsReportedInTheSystemsWordsAndReplacesNothing) {
+    QTemporaryDir dir;
+    const std::string path = nameOf(dir.filePath("log.adi")).toStdString();
+    saveAtomically(dir.filePath("log.adi"), "old");
+    for (const auto kind : {awardsync::TemporaryKind::Unnamed, awardsync::TemporaryKind::Named}) {
+        AtomicFile file(path, {}, kind);
+        int calls = 0;
+        // The first write takes part of the bytes, as a disk that fills up does; the next one fails.
+        file.setRawWriter([&](int fd, const char* data, std::size_t) -> long {
+            if (++calls == 1) {
+                return ::write(fd, data, 2);
+            }
+            errno = ENOSPC;
+            return -1;
+        });
+        try {
+            file.write("abcdef", 6);
+            ADD_FAILURE() << "a full disk went unnoticed";
+        } catch (const SaveError& error) {
+            EXPECT_EQ(error.stage(), SaveError::Stage::Write);
+            EXPECT_STREQ(error.what(), "No space left on device");
+        }
+    }
+    QFile old(dir.filePath("log.adi"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "old");
+    EXPECT_EQ(entriesOf(dir), QStringList{"log.adi"});
+}
+
+TEST(AtomicSave, ANameThatIsNotUtf8IsWrittenByItsBytes) {
+    QTemporaryDir dir;
+    const std::string path = nameOf(dir.path()).toStdString() + "/l\xf6g.adi";
+    AtomicFile file(path);
+    file.write("abc", 3);
+    file.commit();
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_size, 3);
+}
+
+// A named temporary file (the kind a file system without unnamed ones gets) is removed when the
+// program is interrupted while writing it; the program still ends by the signal.
+TEST(AtomicSaveDeathTest, AnInterruptRemovesThePendingTemporaryFile) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal : {SIGINT, SIGTERM}) {
+        QTemporaryDir dir;
+        const std::string path = nameOf(dir.filePath("log.adi")).toStdString();
+        EXPECT_EXIT(
+            {
+                AtomicFile file(path, {}, awardsync::TemporaryKind::Named);
+                file.write("abc", 3);
+                std::fprintf(stderr, "entries %d\n", static_cast<int>(entriesOf(dir).size()));
+                std::raise(signal);
+            },
+            ::testing::KilledBySignal(signal), "entries 1");
+        EXPECT_EQ(entriesOf(dir), QStringList{});
+    }
 }
 
 } // namespace

@@ -49,4 +49,20 @@ TEST(Windows1252, EveryByteBecomesACharacterOfItsOwn) {
     EXPECT_EQ(QSet<QChar>(characters.begin(), characters.end()).size(), 256); // nothing lost
 }
 
+TEST(MessageText, ControlCharactersAndForeignBytesAreEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain \xC3\xB6 \xE2\x82\xAC", "plain \xC3\xB6 \xE2\x82\xAC"},
+        {"a\nb\r\tc", "a\\nb\\r\\tc"},
+        {"\x1b[2J\x7f", "\\x1b[2J\\x7f"},
+        {"l\xF6g.adi", "l\\xf6g.adi"},
+        {"\xC2\x9B"
+         "31m",
+         "\\xc2\\x9b31m"}, // U+009B starts an escape sequence too
+        {"cut \xE2\x82", "cut \\xe2\\x82"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(awardsync::escapedForMessage(text), shown);
+    }
+}
+
 } // namespace

@@ -2,13 +2,14 @@
 // (judged against the command line's output, byte for byte), an error and a cancel.
 #include "mark-window/mark_window.h"
 #include "tests/support/files.h"
+#include "tests/support/mark_fixtures.h"
+#include "tests/support/program_run.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -23,28 +24,19 @@ using awardsync::markwindow::MarkWindow;
 using awardsync::testing::readBytes;
 using awardsync::testing::writeBytes;
 
-const std::string Log = "<ADIF_VER:5>3.1.4<EOH>\r\n"
-                        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>\r\n"
-                        "<CALL:5>Q2ABC<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20090715<TIME_ON:4>0900<EOR>\r\n";
+const std::string& Log = awardsync::testing::FixtureLog;
 const std::string Records = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
                             "Q3XYZ|001|2009/07/15|10:00:00|CW|40M|QSL|\r\n"
                             "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|\r\n";
 
-struct Cli {
-    int status;
-    std::string out, err;
-};
+using Cli = awardsync::testing::ProgramRun;
 
 class MarkWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { QSettings().clear(); } // every test starts as a first start
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
     Cli runCli(const QStringList& arguments) const {
-        QProcess process;
-        process.start(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+        return awardsync::testing::runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments);
     }
     // Fills in the window and presses Mark; returns when the run has ended.
     void mark(MarkWindow& window, const QString& records, const QString& log, const QString& output = {}) {

@@ -83,6 +83,36 @@ TEST(AdiReader, TagsWithoutLengthAndHeaderFields) {
     EXPECT_EQ(layout.headerEnd, 22u);
 }
 
+std::string repeated(std::string_view text, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+// A reader that names its fields keeps those (and the record's first field, which says where the
+// record begins) however many other fields a record holds.
+TEST(AdiReader, KeepsOnlyTheNamedFields) {
+    const std::string text = "<EOH><X:1>x" + repeated("<A:0>", 20000) + "<call:2>Q1<A:0><MODE:2>CW<EOR><X:0>";
+    AdiLayout layout;
+    std::vector<std::string> kept;
+    try {
+        readAdi(text,
+                [&](const AdiRecord& record) {
+                    for (const AdiField& field : record.fields) {
+                        kept.push_back(std::string(field.name) + "=" + std::string(field.value));
+                    }
+                    return true;
+                },
+                layout, {"CALL", "MODE"});
+        ADD_FAILURE() << "fields after the last <EOR> went unnoticed";
+    } catch (const AdiError& error) {
+        EXPECT_NE(std::string(error.what()).find("the last QSO record has no <EOR>"), std::string::npos);
+    }
+    EXPECT_EQ(kept, (std::vector<std::string>{"X=x", "call=Q1", "MODE=CW"}));
+}
+
 TEST(AdiReader, RefusesWhatCannotBeRead) {
     struct Case {
         const char* what;
@@ -99,6 +129,9 @@ TEST(AdiReader, RefusesWhatCannotBeRead) {
         {"no end of record", "<EOH><CALL:5>Q1ABC<EOR><CALL:5>Q2ABC",
          "byte 23 (QSO record 2): the last QSO record has no <EOR>"},
         {"tag cut off", "<EOH><CALL:5>Q1ABC<EOR><CALL", "is not closed"},
+        {"UTF-16", std::string("\xFF\xFE<\0C\0", 6), "byte 0: UTF-16 text: save the file as UTF-8"},
+        {"too many fields", "<EOH>" + repeated("<A:0>", 10001) + "<EOR>",
+         "byte 50005 (QSO record 1): the QSO record holds more than 10000 fields"},
     };
     for (const Case& c : cases) {
         AdiLayout layout;

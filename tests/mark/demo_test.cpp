@@ -4,11 +4,11 @@
 #include "app/main_form.h"
 #include "tests/support/files.h"
 #include "tests/support/mock_service.h"
+#include "tests/support/program_run.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -16,20 +16,10 @@
 namespace {
 
 using awardsync::testing::MockService;
+using awardsync::testing::ProgramRun;
 using awardsync::testing::readBytes;
+using awardsync::testing::runProgram;
 using awardsync::testing::writeBytes;
-
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-Outcome runProgram(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), process.readAllStandardOutput().toStdString()};
-}
 
 TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     const QString scenarioPath = QStringLiteral(AWARDSYNC_SOURCE_DIR "/tools/demo/demo-scenario.json");
@@ -54,7 +44,7 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     ASSERT_TRUE(QFile::exists(records));
 
     ASSERT_EQ(runProgram(QStringLiteral(AWARDSYNC_DEMO_LOG_PROGRAM), {scenarioPath, log}).status, 0);
-    const Outcome marked = runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {records, log});
+    const ProgramRun marked = runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {records, log});
     EXPECT_EQ(marked.status, 1) << marked.out;
     std::vector<std::string> lines;
     for (std::size_t begin = 0, end; (end = marked.out.find('\n', begin)) != std::string::npos; begin = end + 1) {

@@ -2,10 +2,11 @@
 // status, its two output files and what it prints.
 #include "mark/marking.h"
 #include "tests/support/files.h"
+#include "tests/support/mark_fixtures.h"
+#include "tests/support/program_run.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -15,27 +16,25 @@ namespace {
 using awardsync::testing::readBytes;
 using awardsync::testing::writeBytes;
 
-const std::string Log = "<ADIF_VER:5>3.1.4<EOH>\r\n"
-                        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>\r\n"
-                        "<CALL:5>Q2ABC<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20090715<TIME_ON:4>0900<EOR>\r\n";
+const std::string& Log = awardsync::testing::FixtureLog;
 const std::string Matching = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n";
 const std::string Unmatched = "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|";
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using Outcome = awardsync::testing::ProgramRun;
 
 class MarkCli : public ::testing::Test {
 protected:
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
-    Outcome run(const QStringList& arguments) {
-        QProcess process;
-        process.setWorkingDirectory(dir.path());
-        process.start(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
-                process.readAllStandardError().toStdString()};
+    Outcome run(const QStringList& arguments, const QString& standardInput = {}, const QString& standardOutput = {},
+                const QString& shell = {}) {
+        awardsync::testing::ProgramSetup setup;
+        setup.workingDirectory = dir.path();
+        setup.standardInputFile = standardInput;
+        setup.standardOutputFile = standardOutput;
+        if (!shell.isEmpty()) { // a command line of bytes that are not UTF-8, which only a shell can spell
+            return awardsync::testing::runProgram("/bin/sh", {"-c", shell, AWARDSYNC_MARK_PROGRAM}, setup);
+        }
+        return awardsync::testing::runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments, setup);
     }
     QTemporaryDir dir;
 };
@@ -102,8 +101,7 @@ TEST_F(MarkCli, ErrorsWriteNothingAndKeepEarlierOutputs) {
     ASSERT_EQ(::mkfifo(path("credits_bad.txt").toLocal8Bit().constData(), 0600), 0);
     const Outcome pipe = run({"credits.txt", "log.adi"});
     EXPECT_EQ(pipe.status, 2);
-    EXPECT_EQ(pipe.err, "awardsync-mark: Cannot create file \"" + path("credits_bad.txt").toStdString() +
-                            "\". Not a regular file\n");
+    EXPECT_EQ(pipe.err, "awardsync-mark: the file of unmatched credits \"credits_bad.txt\" is not a regular file\n");
     EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden).size(),
               4); // no temporary file left
@@ -134,6 +132,75 @@ TEST_F(MarkCli, HelpAndVersion) {
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("awardsync-mark ", 0), 0u);
+}
+
+// Inputs that are not regular files would hang, never end or put files into /dev: each is refused
+// before anything is read, and nothing is written anywhere.
+TEST_F(MarkCli, OnlyRegularFilesAreReadOrWritten) {
+    writeBytes(path("credits.txt"), Matching);
+    writeBytes(path("log.adi"), Log);
+    ASSERT_EQ(::mkfifo(path("pipe.adi").toLocal8Bit().constData(), 0600), 0);
+    struct Case {
+        QStringList arguments;
+        QString standardInput;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"/dev/zero", "log.adi"}, {}, "the records file \"/dev/zero\" is not a regular file"},
+        {{"credits.txt", "/dev/urandom"}, {}, "the log \"/dev/urandom\" is not a regular file"},
+        {{"credits.txt", "pipe.adi"}, {}, "the log \"pipe.adi\" is not a regular file"},
+        {{"credits.txt", "/dev/stdin"}, path("log.adi"), "the log \"/dev/stdin\" is not a regular file"},
+        {{"credits.txt", "/proc/self/fd/0"}, path("log.adi"), "the log \"/proc/self/fd/0\" is not a regular file"},
+        {{"-o", "/dev/null", "credits.txt", "log.adi"}, {}, "the output \"/dev/null\" is not a regular file"},
+        {{"-o", "", "credits.txt", "log.adi"}, {}, "an empty output name"},
+        {{"--output=", "credits.txt", "log.adi"}, {}, "an empty output name"},
+    };
+    for (const Case& c : cases) {
+        const Outcome refused = run(c.arguments, c.standardInput);
+        EXPECT_EQ(refused.status, 2) << c.err;
+        EXPECT_EQ(refused.err.substr(0, refused.err.find('\n')), "awardsync-mark: " + c.err);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 3);
+    EXPECT_FALSE(QFile::exists("/dev/stdin-granted"));
+}
+
+TEST_F(MarkCli, MessagesAreOneLineWithControlCharactersAndForeignBytesEscaped) {
+    writeBytes(path("credits.txt"), Matching);
+    const struct {
+        std::string log;
+        std::string err;
+    } cases[] = {
+        {"<EOH><CALL:5\x1b[2J>Q1ABC<EOR>",
+         "log.adi: byte 5 (QSO record 1): the length in \"<CALL:5\\x1b[2J>\" is not a number\n"},
+        {"<EOH><CALL:5\n>Q1ABC<EOR>",
+         "log.adi: byte 5 (QSO record 1): the length in \"<CALL:5\\n>\" is not a number\n"},
+        {std::string("\xFF\xFE<\0E\0", 6), "log.adi: byte 0: UTF-16 text: save the file as UTF-8\n"},
+    };
+    for (const auto& c : cases) {
+        writeBytes(path("log.adi"), c.log);
+        const Outcome refused = run({"credits.txt", "log.adi"});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "awardsync-mark: " + c.err);
+    }
+
+    // A name that is not UTF-8 is opened by its bytes and shown escaped.
+    writeBytes(path("log.adi"), Log);
+    ASSERT_EQ(::rename(path("log.adi").toLocal8Bit().constData(), (path("l").toStdString() + "\xf6g.adi").c_str()), 0);
+    const Outcome marked = run({}, {}, {}, "exec \"$0\" credits.txt \"$(printf 'l\\366g.adi')\"");
+    EXPECT_EQ(marked.status, 0) << marked.err;
+    EXPECT_NE(marked.out.find("Written: l\\xf6g-granted.adi and credits_bad.txt\n"), std::string::npos) << marked.out;
+    struct stat status {};
+    EXPECT_EQ(::stat((path("l").toStdString() + "\xf6g-granted.adi").c_str(), &status), 0);
+}
+
+TEST_F(MarkCli, AReportThatCannotBePrintedIsAnError) {
+    writeBytes(path("credits.txt"), Matching + Unmatched + "\r\n");
+    writeBytes(path("log.adi"), Log);
+    const Outcome full = run({"credits.txt", "log.adi"}, {}, "/dev/full");
+    EXPECT_EQ(full.status, 2);
+    EXPECT_EQ(full.err, "awardsync-mark: the report could not be printed (standard output is full or closed); "
+                        "Written: log-granted.adi and credits_bad.txt\n");
+    EXPECT_EQ(readBytes(path("credits_bad.txt")), Unmatched + "\r\n");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 // and one lies seven minutes off (close enough to match), one holds a card credit already.
 //
 //   awardsync-mark-demo-log SCENARIO OUTPUT
+#include "records/calendar.h"
 #include "scenario.h"
 
 #include <QFile>
@@ -39,30 +40,20 @@ struct Entry {
     std::string text;
 };
 
+// Days from 1970 to 2000, the demo's own epoch.
+constexpr long long DaysTo2000 = 10957;
+
 long long secondsOf(const std::string& dateTime) { // "YYYY-MM-DD HH:MM:SS"
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     std::sscanf(dateTime.c_str(), "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
-    const int yy = y - (mo <= 2 ? 1 : 0);
-    const int era = yy / 400;
-    const int yoe = yy - era * 400;
-    const int doy = (153 * (mo + (mo > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long long days = static_cast<long long>(era) * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 730425;
-    return days * 86400 + h * 3600 + mi * 60 + s;
+    return (awardsync::daysOfDate(y, mo, d).value_or(DaysTo2000) - DaysTo2000) * 86400 + h * 3600 + mi * 60 + s;
 }
 
 std::string dateTimeOf(long long seconds) {
-    long long z = seconds / 86400 + 730425;
-    const long long era = z / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long d = doy - (153 * mp + 2) / 5 + 1;
-    const long long m = mp < 10 ? mp + 3 : mp - 9;
-    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
+    const awardsync::CalendarDate date = awardsync::dateOfDays(seconds / 86400 + DaysTo2000);
     char text[128];
-    std::snprintf(text, sizeof text, "%04lld%02lld%02lld %02lld%02lld%02lld", y, m, d, seconds % 86400 / 3600,
-                  seconds % 3600 / 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%04d%02d%02d %02lld%02lld%02lld", date.year, date.month, date.day,
+                  seconds % 86400 / 3600, seconds % 3600 / 60, seconds % 60);
     return text;
 }
 

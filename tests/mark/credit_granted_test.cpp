@@ -1,10 +1,10 @@
-#include "mark/credit_list.h"
+#include "mark/credit_granted.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(CreditList, AddsTheMediumOrLeavesTheListAlone) {
+TEST(CreditGranted, AddsTheMediumOrLeavesTheListAlone) {
     struct Case {
         const char* list;
         const char* medium;
@@ -19,6 +19,8 @@ TEST(CreditList, AddsTheMediumOrLeavesTheListAlone) {
         {"DXCC:CARD,WAS:CARD", "LOTW", "DXCC:CARD&LOTW,WAS:CARD"},
         {"dxcc:card", "LOTW", "dxcc:card&LOTW"},
         {"DXCC:", "CARD", "DXCC:CARD"},
+        {"DXCC:CARD&", "LOTW", "DXCC:CARD&LOTW"},
+        {"WAS:&CARD,DXCC:&CARD&&", "LOTW", "WAS:&CARD,DXCC:CARD&LOTW"},
         {"IOTA,", "LOTW", "IOTA,DXCC:LOTW"},
         {"DXCC_BAND:LOTW", "LOTW", "DXCC_BAND:LOTW,DXCC:LOTW"},
         {"DXCC", "LOTW", nullptr},

@@ -10,7 +10,7 @@ namespace awardsync::mark {
 // credit list form: items separated by ",", each a credit name optionally followed by ":" and media
 // separated by "&" (IOTA,WAS:LOTW&CARD,DXCC:CARD); names compare without regard to letter case.
 // - an item of that credit that lacks the medium gains it at the end of its media (DXCC:CARD gives
-//   DXCC:CARD&LOTW); one with an empty media list gets it as its only medium;
+//   DXCC:CARD&LOTW), and loses its empty media on the way (DXCC:CARD& gives DXCC:CARD&LOTW);
 // - an item of that credit without media counts as holding the credit already;
 // - without an item of that credit, a new one goes at the end (WAS:LOTW gives WAS:LOTW,DXCC:LOTW).
 // Every other byte stays as it was. Returns nothing when the list already holds the credit and medium.

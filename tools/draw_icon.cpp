@@ -1,6 +1,7 @@
-// Draws awardsync-mark.png, the window's icon: a logbook page whose lines carry a tick. Kept for
-// redrawing it; not part of the build:
-//   g++ -std=c++20 -fPIC draw_icon.cpp $(pkg-config --cflags --libs Qt6Gui) -o draw_icon && ./draw_icon OUT.png
+// Draws mark-window/awardsync-mark.png, the marking window's icon: a logbook page whose lines carry
+// a tick. The icon was made with this program, built by hand (it is not part of the build):
+//   g++ -std=c++20 -fPIC tools/draw_icon.cpp $(pkg-config --cflags --libs Qt6Gui) -o draw_icon
+//   QT_QPA_PLATFORM=offscreen ./draw_icon mark-window/awardsync-mark.png
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>

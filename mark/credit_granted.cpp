@@ -1,4 +1,4 @@
-#include "credit_list.h"
+#include "credit_granted.h"
 
 #include "core/text.h"
 
@@ -25,9 +25,16 @@ std::optional<std::string> addCreditMedium(std::string_view list, std::string_vi
                 }
                 mediumBegin = mediumEnd + 1;
             }
-            std::string result(list.substr(0, itemEnd));
-            if (!trimBlanks(media).empty()) {
-                result += '&';
+            // The changed item loses its empty media ("DXCC:CARD&" gives "DXCC:CARD&LOTW").
+            std::string result(list.substr(0, itemBegin + colon + 1));
+            for (std::size_t begin = 0; begin <= media.size();) {
+                std::size_t end = media.find('&', begin);
+                end = end == std::string_view::npos ? media.size() : end;
+                if (const std::string_view kept = media.substr(begin, end - begin); !trimBlanks(kept).empty()) {
+                    result += kept;
+                    result += '&';
+                }
+                begin = end + 1;
             }
             result += medium;
             result += list.substr(itemEnd);

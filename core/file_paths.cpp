@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "file_paths.h"
+
+#include "core/error.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace awardsync {
+
+namespace {
+
+std::string systemReason(int code) {
+    return std::generic_category().message(code);
+}
+
+std::string quoted(const std::string& what, const std::string& path) {
+    return what + " \"" + path + "\"";
+}
+
+std::string realPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// Closes the descriptor on every way out.
+struct Descriptor {
+    int fd;
+    ~Descriptor() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+};
+
+} // namespace
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty()) {
+        return path;
+    }
+    std::string full = path;
+    if (full.front() != '/') {
+        char cwd[PATH_MAX];
+        full = (::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string()) + "/" + path;
+    }
+    std::vector<std::string> parts;
+    for (std::size_t begin = 1; begin <= full.size();) {
+        std::size_t end = full.find('/', begin);
+        end = end == std::string::npos ? full.size() : end;
+        const std::string part = full.substr(begin, end - begin);
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        begin = end + 1;
+    }
+    std::string cleaned;
+    for (const std::string& part : parts) {
+        cleaned += "/" + part;
+    }
+    return cleaned.empty() ? "/" : cleaned;
+}
+
+std::string samePathKey(const std::string& path) {
+    if (std::string real = realPath(path); !real.empty()) {
+        return real;
+    }
+    const std::string full = absolutePath(path);
+    const std::size_t slash = full.find_last_of('/');
+    const std::string folder = realPath(slash == 0 ? "/" : full.substr(0, slash));
+    return folder.empty() ? full : folder + full.substr(slash);
+}
+
+std::string fileRefusal(const std::string& path, const std::string& what, bool mustExist) {
+    const std::string full = absolutePath(path);
+    const std::string real = realPath(path);
+    const auto underSystemFolder = [](const std::string& p) {
+        return (p.rfind("/dev/", 0) == 0 && p.rfind("/dev/shm/", 0) != 0) || p.rfind("/proc/", 0) == 0;
+    };
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT && !mustExist && !underSystemFolder(full)) {
+            return {};
+        }
+        return "cannot open " + quoted(what, path) + ": " + systemReason(errno);
+    }
+    if (!S_ISREG(status.st_mode) || underSystemFolder(full) || underSystemFolder(real)) {
+        return quoted(what, path) + " is not a regular file";
+    }
+    return {};
+}
+
+QByteArray readRegularFile(const std::string& path, const std::string& what) {
+    if (const std::string refusal = fileRefusal(path, what, true); !refusal.empty()) {
+        throw Error(refusal);
+    }
+    // Non-blocking: should the path have become a pipe since, the open cannot hang.
+    const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat status {};
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0) {
+        throw Error("cannot read " + quoted(what, path) + ": " + systemReason(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw Error(quoted(what, path) + " is not a regular file");
+    }
+    QByteArray bytes(static_cast<qsizetype>(status.st_size), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (true) {
+        if (done == bytes.size()) {
+            char probe;
+            const ssize_t more = ::read(file.fd, &probe, 1); // the file may have grown meanwhile
+            if (more == 0) {
+                return bytes;
+            }
+            if (more > 0) {
+                bytes.resize(bytes.size() + bytes.size() / 2 + 4096);
+                bytes[done++] = probe;
+                continue;
+            }
+        } else {
+            const ssize_t got = ::read(file.fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+            if (got == 0) {
+                bytes.resize(done);
+                return bytes;
+            }
+            if (got > 0) {
+                done += got;
+                continue;
+            }
+        }
+        if (errno != EINTR) {
+            throw Error("cannot read " + quoted(what, path) + ": " + systemReason(errno));
+        }
+    }
+}
+
+std::string cannotCreateFileMessage(const std::string& path, const std::string& reason) {
+    return "Cannot create file \"" + absolutePath(path) + "\". " + reason;
+}
+
+} // namespace awardsync
