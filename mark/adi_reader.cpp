@@ -2,6 +2,7 @@
 
 #include "core/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -288,7 +289,9 @@ bool Reader::read(const AdiRecordSink& sink) {
         }
         pos = end;
     }
-    if (!record_.fields.empty()) {
+    // Tags without a value after the last record are a trailer (the service ends its reports with
+    // <APP_LoTW_EOF>), kept as they are; a field with a value there is a record cut short.
+    if (std::any_of(record_.fields.begin(), record_.fields.end(), [](const AdiField& f) { return !f.value.empty(); })) {
         fail("the last QSO record has no <EOR> (is the file cut short?)", record_.fields.front().tagBegin);
     }
     return true;
