@@ -158,4 +158,19 @@ TEST(CreditSource, HostileLogsEndInAClearResult) {
     EXPECT_THROW(markContent(credits, "<EOH><EOR>", false, "c", "l"), awardsync::Error);
 }
 
+TEST(CreditSource, LogLinesEndAtLfCrLfAndALoneCrWhereverTheyFall) {
+    const char* const ends[] = {"\r\n", "\n", "\r", "\r\r\n", "\n\r"};
+    std::string log = "h<EOH>";
+    std::size_t lines = 1;
+    for (std::size_t i = 0; i < 60; ++i) {
+        log += std::string(i % 9, ' ') + "<CALL:2>QA<EOR>" + ends[i % 5];
+        lines += i % 5 == 3 || i % 5 == 4 ? 2 : 1;
+    }
+    log += "<CALL:2>QB<BAND:3>20M<QSO_DATE:8>20200101<EOR>";
+    const MarkedLog marked = markContent("QB|000|2020/01/01||CW|40M|LoTW|", log, false, "c", "l");
+    ASSERT_EQ(marked.unmatched.size(), 1u);
+    EXPECT_NE(reportLine(marked.unmatched[0]).find("(log line " + std::to_string(lines) + ")"), std::string::npos)
+        << reportLine(marked.unmatched[0]) << " " << lines;
+}
+
 } // namespace
