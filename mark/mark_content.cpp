@@ -91,6 +91,9 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
         maybeCredited[hashSlot(call)] = true;
     }
     QsoList qsos;
+    // Room for the QSOs of a log whose every call is credited, at some 256 bytes a QSO: address space
+    // only, until QSOs fill it, and no copying as the list grows.
+    qsos.reserve(log.size() / 256);
     std::size_t withFields = 0;
     try {
         readAdi(
