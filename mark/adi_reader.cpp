@@ -2,6 +2,7 @@
 
 #include "core/text.h"
 
+#include <algorithm>
 #include <array>
 
 namespace awardsync::mark {
@@ -91,6 +92,17 @@ private:
     void findHeader();
     bool kept(std::string_view name) const;
     void addField(const AdiField& field);
+    // Where the value of the tag at `pos` ends; sets `valueBegin` (a value without a length runs to
+    // the next "<", blanks around it not counted).
+    std::size_t fieldEnd(const Tag& tag, std::size_t pos, std::size_t& valueBegin);
+    // The record ends at the <EOR> tag at `pos`, which ends at `end`; false when the sink stops.
+    bool endRecord(const AdiRecordSink& sink, std::size_t pos, std::size_t end);
+    void startRecord(std::size_t begin) {
+        record_.fields.clear();
+        firstField_ = std::string_view::npos;
+        firstValue_ = std::string_view::npos;
+        record_.begin = begin;
+    }
     [[noreturn]] void fail(const std::string& what, std::size_t offset) const {
         throw AdiError(what, offset, record_.number);
     }
@@ -100,6 +112,9 @@ private:
     const AdiFieldNames& keep_;
     AdiRecord record_;
     std::size_t firstField_ = std::string_view::npos; // where the current record's first field starts
+    // Where its first field with a value starts: tags without one after the last record are a
+    // trailer (the service ends its reports with <APP_LoTW_EOF>), not a record cut short.
+    std::size_t firstValue_ = std::string_view::npos;
     std::string problem_;
 };
 
@@ -240,6 +255,9 @@ bool Reader::kept(std::string_view name) const {
 }
 
 void Reader::addField(const AdiField& field) {
+    if (firstValue_ == std::string_view::npos && !field.value.empty()) {
+        firstValue_ = field.tagBegin;
+    }
     const bool first = firstField_ == std::string_view::npos;
     if (first) {
         firstField_ = field.tagBegin;
@@ -250,6 +268,37 @@ void Reader::addField(const AdiField& field) {
         fail("the QSO record holds more than " + std::to_string(MaxKeptFields) + " fields", field.tagBegin);
     }
     record_.fields.push_back(field);
+}
+
+std::size_t Reader::fieldEnd(const Tag& tag, std::size_t pos, std::size_t& valueBegin) {
+    if (tag.hasLength) {
+        if (tag.length > text_.size() - tag.end) {
+            fail("the length " + std::to_string(tag.length) + " of <" + std::string(tag.name) +
+                     "> runs past the end of the file",
+                 pos);
+        }
+        return valueEnd(tag.end, tag.length);
+    }
+    if (tag.kind != TagKind::Field) {
+        return tag.end;
+    }
+    std::size_t end = text_.find('<', tag.end);
+    end = end == std::string_view::npos ? text_.size() : end;
+    valueBegin = std::min(end, tag.end);
+    return end;
+}
+
+bool Reader::endRecord(const AdiRecordSink& sink, std::size_t pos, std::size_t end) {
+    record_.eorBegin = pos;
+    record_.end = end;
+    if (!sink(record_)) {
+        return false;
+    }
+    layout_.records = record_.number;
+    layout_.tailBegin = end;
+    startRecord(end);
+    ++record_.number;
+    return true;
 }
 
 bool Reader::read(const AdiRecordSink& sink) {
@@ -264,7 +313,7 @@ bool Reader::read(const AdiRecordSink& sink) {
 
     findHeader();
     std::size_t pos = layout_.headerEnd;
-    record_.begin = pos;
+    startRecord(pos);
     record_.number = 1;
     layout_.tailBegin = pos;
     while ((pos = nextOpening(pos)) != std::string_view::npos) {
@@ -278,19 +327,7 @@ bool Reader::read(const AdiRecordSink& sink) {
             continue;
         }
         std::size_t valueBegin = tag.end;
-        std::size_t end = tag.end;
-        if (tag.hasLength) {
-            if (tag.length > text_.size() - tag.end) {
-                fail("the length " + std::to_string(tag.length) + " of <" + std::string(tag.name) +
-                         "> runs past the end of the file",
-                     pos);
-            }
-            end = valueEnd(tag.end, tag.length);
-        } else if (tag.kind == TagKind::Field) {
-            end = text_.find('<', tag.end);
-            end = end == std::string_view::npos ? text_.size() : end;
-            valueBegin = std::min(end, tag.end);
-        }
+        const std::size_t end = fieldEnd(tag, pos, valueBegin);
         if (tag.kind == TagKind::Field) {
             std::string_view value = text_.substr(valueBegin, end - valueBegin);
             if (!tag.hasLength) {
@@ -299,24 +336,13 @@ bool Reader::read(const AdiRecordSink& sink) {
             addField({tag.name, tag.type, value, pos, end});
         } else if (tag.kind == TagKind::EndOfHeader) {
             // A second header, as in two exports joined into one file: its fields belong to no QSO.
-            record_.fields.clear();
-            firstField_ = std::string_view::npos;
-        } else {
-            record_.eorBegin = pos;
-            record_.end = end;
-            if (!sink(record_)) {
-                return false;
-            }
-            layout_.records = record_.number;
-            layout_.tailBegin = end;
-            record_.fields.clear();
-            firstField_ = std::string_view::npos;
-            record_.begin = end;
-            ++record_.number;
+            startRecord(record_.begin);
+        } else if (!endRecord(sink, pos, end)) {
+            return false;
         }
         pos = end;
     }
-    if (firstField_ != std::string_view::npos) {
+    if (firstValue_ != std::string_view::npos) {
         fail("the last QSO record has no <EOR> (is the file cut short?)", firstField_);
     }
     return true;

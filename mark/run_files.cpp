@@ -11,7 +11,7 @@ void checkRunFiles(const RunFiles& files) {
         const std::string& path;
         const char* what;
         bool input;
-    } checked[] = {{files.records, "records file", true},
+    } checked[] = {{files.records, "credits file", true},
                    {files.log, "log", true},
                    {files.output, "output", false},
                    {files.bad, "file of unmatched credits", false}};
@@ -31,7 +31,7 @@ void checkRunFiles(const RunFiles& files) {
     }
     if (bad == log) {
         throw Error("the unmatched credits would go to \"" + files.bad +
-                    "\", which is the log; rename the records file");
+                    "\", which is the log; rename the credits file");
     }
 }
 

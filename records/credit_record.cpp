@@ -2,6 +2,8 @@
 
 #include "core/text.h"
 
+#include <algorithm>
+
 namespace awardsync {
 
 namespace {
@@ -39,6 +41,12 @@ std::string entityNumberOf(const NameValueList& fields) {
     const std::size_t close = rest.find(')');
     const std::string_view number = close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
     return std::string(lastChars("000" + std::string(trimControl(number)), 3));
+}
+
+// A field as a problem quotes it: a long one (a hostile file) cut after a few characters.
+std::string quoted(std::string_view field) {
+    const std::string_view shown = firstChars(field, 40);
+    return "\"" + std::string(shown) + (shown.size() < field.size() ? "...\"" : "\"");
 }
 
 } // namespace
@@ -83,6 +91,37 @@ std::optional<RecordFields> splitRecordLine(std::string_view line) {
         return std::nullopt;
     }
     return fields;
+}
+
+RecordLine parseRecordLine(std::string_view line) {
+    RecordLine record;
+    const std::optional<RecordFields> fields = splitRecordLine(line);
+    if (!fields) {
+        record.problem = "not a record line (it needs seven fields, each followed by \"|\")";
+        return record;
+    }
+    record.call = asciiUpper(trimControl((*fields)[RecordField::Call]));
+    record.band = asciiUpper(trimControl((*fields)[RecordField::Band]));
+    record.mode = trimControl((*fields)[RecordField::Mode]);
+    record.date = trimControl((*fields)[RecordField::Date]);
+    record.time = trimControl((*fields)[RecordField::Time]);
+    const std::string_view dxcc = trimControl((*fields)[RecordField::Dxcc]);
+    const std::string_view kind = trimControl((*fields)[RecordField::Kind]);
+    const bool digits =
+        dxcc.size() == 3 && std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (record.call.empty()) {
+        record.problem = "the call is empty";
+    } else if (!digits) {
+        record.problem = "the DXCC number " + quoted(dxcc) + " is not three digits";
+    } else if (!equalsIgnoreAsciiCase(kind, RecordKindLotw) && !equalsIgnoreAsciiCase(kind, RecordKindQsl)) {
+        record.problem = "the confirmation " + quoted(kind) + " is neither LoTW nor QSL";
+    } else if (record.band.empty()) {
+        record.problem = "the band is empty";
+    } else {
+        record.dxcc = (dxcc[0] - '0') * 100 + (dxcc[1] - '0') * 10 + (dxcc[2] - '0');
+        record.lotw = equalsIgnoreAsciiCase(kind, RecordKindLotw);
+    }
+    return record;
 }
 
 } // namespace awardsync

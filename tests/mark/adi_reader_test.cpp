@@ -94,7 +94,7 @@ std::string repeated(std::string_view text, std::size_t times) {
 // A reader that names its fields keeps those (and the record's first field, which says where the
 // record begins) however many other fields a record holds.
 TEST(AdiReader, KeepsOnlyTheNamedFields) {
-    const std::string text = "<EOH><X:1>x" + repeated("<A:0>", 20000) + "<call:2>Q1<A:0><MODE:2>CW<EOR><X:0>";
+    const std::string text = "<EOH><X:1>x" + repeated("<A:0>", 20000) + "<call:2>Q1<A:0><MODE:2>CW<EOR><X:1>y";
     AdiLayout layout;
     std::vector<std::string> kept;
     try {

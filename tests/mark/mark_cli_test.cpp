@@ -46,8 +46,9 @@ TEST_F(MarkCli, EveryCreditMatched) {
     const Outcome result = run({"credits.txt", "my.log.adi"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, "Credits read: 1\nMatched: 1 (LoTW 1, card 0)\nUnmatched: 0 (ambiguous 0)\nQSOs marked: 1\n"
-                          "QSOs already holding the credit: 0\nWritten: my.log-granted.adi and credits_bad.txt\n");
+    EXPECT_EQ(result.out,
+              "Credits read: 1\nMatched: 1 (LoTW 1, card 0)\nUnmatched: 0 (ambiguous 0)\nQSOs marked: 1\n"
+              "Marked: DXCC 1\nQSOs already holding the credit: 0\nWritten: my.log-granted.adi and credits_bad.txt\n");
     std::string expected = Log;
     expected.insert(expected.find("<EOR>"), "<CREDIT_GRANTED:9>DXCC:LOTW");
     EXPECT_EQ(readBytes(path("my.log-granted.adi")), expected);
@@ -125,10 +126,30 @@ TEST_F(MarkCli, CancelledFromTheProgressHookWritesNothing) {
     EXPECT_EQ(result.outputPath, path("log-granted.adi").toStdString());
 }
 
+TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
+    const std::string matched =
+        "\r\n<CALL:5>Q1ABC <QSO_DATE:8>20090714 <TIME_ON:4>1805 <BAND:3>20M <CREDIT_GRANTED:14>DXCC_BAND:LOTW <EOR>";
+    const std::string unmatched = "\r\n<CALL:5>Q9ZZZ <QSO_DATE:8>20090714 <BAND:3>20M <CREDIT_GRANTED:4>DXCC <EOR>";
+    writeBytes(path("my.credits"), "credits\r\n<EOH>" + matched + unmatched + "\r\n");
+    writeBytes(path("log.adi"), Log);
+    const Outcome result = run({"my.credits", "log.adi"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+              "record 2 Q9ZZZ 2009-07-14 20M (no mode): no QSO with Q9ZZZ in the log");
+    EXPECT_NE(result.out.find("\nMarked: DXCC_BAND 1\n"), std::string::npos) << result.out;
+    EXPECT_EQ(readBytes(path("my_bad.adi")), "credits\r\n<EOH>" + unmatched + "\r\n");
+
+    writeBytes(path("notes.txt"), "just notes\n");
+    const Outcome refused = run({"notes.txt", "log.adi"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("notes.txt holds no credits: credits are read from a records file"), std::string::npos)
+        << refused.err;
+}
+
 TEST_F(MarkCli, HelpAndVersion) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: awardsync-mark [--output FILE] [--only-marked] CREDITS LOG\n", 0), 0u);
     const Outcome version = run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("awardsync-mark ", 0), 0u);
@@ -146,7 +167,7 @@ TEST_F(MarkCli, OnlyRegularFilesAreReadOrWritten) {
         std::string err;
     };
     const Case cases[] = {
-        {{"/dev/zero", "log.adi"}, {}, "the records file \"/dev/zero\" is not a regular file"},
+        {{"/dev/zero", "log.adi"}, {}, "the credits file \"/dev/zero\" is not a regular file"},
         {{"credits.txt", "/dev/urandom"}, {}, "the log \"/dev/urandom\" is not a regular file"},
         {{"credits.txt", "pipe.adi"}, {}, "the log \"pipe.adi\" is not a regular file"},
         {{"credits.txt", "/dev/stdin"}, path("log.adi"), "the log \"/dev/stdin\" is not a regular file"},
