@@ -1,6 +1,7 @@
 // The command line of awardsync-mark: options, the report and the summary on standard output,
 // one line on standard error for what went wrong, and the exit status.
 #include "marking.h"
+#include "standings_files.h"
 
 #include <ostream>
 
@@ -12,7 +13,9 @@ namespace awardsync::mark {
 
 namespace {
 
-const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n";
+const char* const Usage =
+    "Usage: awardsync-mark [--output FILE] [--only-marked] [--standings FILE.html] [--apply FILE.adi]\n"
+    "                      [--standings-only] RECORDS LOG\n";
 
 const char* const Help =
     "\n"
@@ -21,6 +24,9 @@ const char* const Help =
     "\n"
     "  -o, --output FILE  write the marked log to FILE (default: LOG with \"-granted\" before its extension)\n"
     "      --only-marked  write the header and only the QSOs that gained a credit\n"
+    "      --standings FILE.html  write the standings: credited, confirmed and worked entities per award\n"
+    "      --apply FILE.adi  write the confirmed QSOs not yet credited (the application list), as in LOG\n"
+    "      --standings-only  write only the standings files, and mark nothing\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -28,10 +34,15 @@ const char* const Help =
     "with \"_bad.txt\" in place of its extension. Exit status: 0 when every credit matched, 1 when some\n"
     "did not, 2 on an error (then nothing is written).\n";
 
+void writtenLine(std::ostream& out, const std::vector<std::string>& paths) {
+    out << "Written: " << paths.front() << (paths.size() > 1 ? " and " + paths.back() : "") << "\n";
+}
+
 } // namespace
 
 int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     MarkOptions options;
+    StandingsRequest standings;
     std::vector<std::string> files;
     bool optionsEnded = false;
     const auto usageError = [&](const std::string& what) {
@@ -57,6 +68,13 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
                 return usageError("--output needs a file name");
             }
             options.outputPath = arguments[i];
+        } else if (argument == "--standings" || argument == "--apply") {
+            if (++i == arguments.size()) {
+                return usageError(argument + " needs a file name");
+            }
+            (argument == "--apply" ? standings.applyPath : standings.htmlPath) = arguments[i];
+        } else if (argument == "--standings-only") {
+            standings.only = true;
         } else if (argument.rfind("--output=", 0) == 0) {
             options.outputPath = argument.substr(9);
         } else {
@@ -66,9 +84,20 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     if (files.size() != 2) {
         return usageError(files.size() < 2 ? "RECORDS and LOG are needed" : "too many file names");
     }
+    if (standings.only && standings.htmlPath.empty() && standings.applyPath.empty()) {
+        return usageError("--standings-only needs --standings or --apply");
+    }
     options.recordsPath = files[0];
     options.logPath = files[1];
     try {
+        const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
+        StandingsOutput standingsOutput(
+            standings, {options.recordsPath, options.logPath, output, badCreditsPath(options.recordsPath)});
+        if (standings.only) {
+            out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
+            writtenLine(out, standingsOutput.paths());
+            return 0;
+        }
         const MarkResult result = markFiles(options);
         for (const UnmatchedCredit& credit : result.unmatched) {
             out << reportLine(credit) << "\n";
@@ -79,7 +108,11 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
         for (const std::string& line : summaryLines(result.summary)) {
             out << line << "\n";
         }
+        out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
         out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
+        if (!standingsOutput.paths().empty()) {
+            writtenLine(out, standingsOutput.paths());
+        }
         return result.summary.unmatched == 0 ? 0 : 1;
     } catch (const std::exception& error) {
         err << "awardsync-mark: " << error.what() << "\n";

@@ -2,12 +2,17 @@
 // The standings of a small hand-made credit list and log: every cell, every total, the application
 // list, and what the page and the ADI file make of them.
 #include "mark/dxcc_entities.h"
+#include "mark/marking.h"
 #include "mark/standings.h"
 #include "mark/standings_page.h"
 #include "records/adif_enums.h"
+#include "tests/support/files.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
@@ -98,12 +103,12 @@ TEST_F(StandingsTest, EveryCellAndTotal) {
 }
 
 TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
-    std::vector<std::string> slots;
+    std::vector<std::string> applied;
     for (const ApplicationSlot& slot : standings.application) {
-        slots.push_back(std::to_string(standings.rows[slot.row].dxcc) + " " + std::string(columnName(slot.column)) +
-                        " line " + std::to_string(qsos[slot.qso].line));
+        applied.push_back(std::to_string(standings.rows[slot.row].dxcc) + " " + std::string(columnName(slot.column)) +
+                          " line " + std::to_string(qsos[slot.qso].line));
     }
-    EXPECT_EQ(slots,
+    EXPECT_EQ(applied,
               std::vector<std::string>({"1 Phone line 6", "1 SAT line 6", "230 Mixed line 8", "230 Digital line 8",
                                         "230 15M line 8", "291 Phone line 3", "291 20M line 3"}));
     // Each QSO once, in log order, byte for byte with the text before it.
@@ -132,6 +137,39 @@ TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
     EXPECT_EQ(scoped, headers);
     EXPECT_NE(page.find("<caption>Every entity"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
+}
+
+// The options on the command line: what is written, and what is refused before anything is.
+TEST(StandingsCommand, OptionsAndRefusals) {
+    QTemporaryDir dir;
+    const std::string fixture = STANDINGS_FIXTURE;
+    const std::string credits = fixture + "/credits.txt";
+    const std::string log = fixture + "/log.adi";
+    const std::string work = dir.path().toStdString();
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        const char* output; // part of standard output, or of standard error for status 2
+    };
+    const Case cases[] = {
+        {{"--standings-only", "--standings", work + "/s.html", "--apply", work + "/a.adi", credits, log},
+         0,
+         "Credited entities: Mixed 4, CW 0, Phone 0, Digital 0, Challenge 0 (+9 confirmed, not credited)\nWritten: "},
+        {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply"},
+        {{"--standings", log, credits, log}, 2, "would replace an input or another output"},
+        {{"--standings", work + "/x", "--apply", work + "/x", credits, log}, 2, "would replace"},
+        {{"--apply", work + "/missing/a.adi", "-o", work + "/out.adi", credits, log}, 2, "Cannot create file"},
+        {{"--apply"}, 2, "--apply needs a file name"},
+    };
+    for (const Case& c : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(runMarkCommand(c.arguments, out, err), c.status) << out.str() << err.str();
+        EXPECT_NE((c.status == 2 ? err : out).str().find(c.output), std::string::npos) << out.str() << err.str();
+    }
+    // The first case wrote both files; the refused ones wrote nothing, the marked log neither.
+    EXPECT_NE(awardsync::testing::readBytes(dir.filePath("s.html")).find("<caption>"), std::string::npos);
+    EXPECT_EQ(awardsync::testing::readBytes(dir.filePath("a.adi")).substr(0, 11), "Application");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
 
 TEST(DxccEntities, WholeEnumerationWithDeletedOnesMarked) {

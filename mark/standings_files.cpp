@@ -1,0 +1,117 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "standings_files.h"
+
+#include "adi_reader.h"
+#include "core/text.h"
+#include "matching.h"
+#include "standings.h"
+#include "standings_page.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace awardsync::mark {
+
+namespace {
+
+QString pathIdentity(const std::string& path) {
+    const QFileInfo info(toQt(path));
+    return info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
+}
+
+std::string inputBytes(const std::string& path, const std::string& what) {
+    QFile file(toQt(path));
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+    }
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        throw Error("cannot read the " + what + " \"" + path + "\": " + fromQt(file.errorString()));
+    }
+    return bytes.toStdString();
+}
+
+void open(std::optional<AtomicFile>& file, const std::string& path) {
+    try {
+        file.emplace(toQt(path));
+    } catch (const SaveError& error) {
+        throw Error("Cannot create file \"" + fromQt(QFileInfo(toQt(path)).absoluteFilePath()) + "\". " + error.what());
+    }
+}
+
+// Runs a step of saving `path`, in the words of the other outputs when it fails.
+template <typename Step> void saving(const std::string& path, const Step& step) {
+    try {
+        step();
+    } catch (const SaveError& error) {
+        throw Error("cannot write \"" + path + "\": " + error.what());
+    }
+}
+
+void writeAll(std::optional<AtomicFile>& file, const std::string& path, const std::string& content) {
+    if (file) {
+        saving(path, [&] { file->write(content.data(), static_cast<qint64>(content.size())); });
+    }
+}
+
+} // namespace
+
+StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken)
+    : request_(request) {
+    std::vector<QString> used;
+    for (const std::string& path : taken) {
+        used.push_back(pathIdentity(path));
+    }
+    for (const std::string* path : {&request_.htmlPath, &request_.applyPath}) {
+        if (path->empty()) {
+            continue;
+        }
+        const QString identity = pathIdentity(*path);
+        if (std::find(used.begin(), used.end(), identity) != used.end()) {
+            throw Error("the standings output \"" + *path +
+                        "\" would replace an input or another output; choose another name");
+        }
+        used.push_back(identity);
+    }
+    if (!request_.htmlPath.empty()) {
+        open(html_, request_.htmlPath);
+    }
+    if (!request_.applyPath.empty()) {
+        open(apply_, request_.applyPath);
+    }
+}
+
+std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
+    const std::string credits = inputBytes(creditsPath, "records file");
+    const std::string log = inputBytes(logPath, "log");
+    std::vector<StandingsQso> qsos;
+    try {
+        qsos = standingsQsos(log);
+    } catch (const AdiError& error) {
+        throw Error(logPath + ": " + error.what());
+    }
+    const Standings standings = buildStandings(standingsCredits(readCredits(credits)), qsos);
+    writeAll(html_, request_.htmlPath, html_ ? standingsHtml(standings, qsos, {creditsPath, logPath}) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, qsos, log) : "");
+    // Both are complete before either replaces its predecessor.
+    if (html_) {
+        saving(request_.htmlPath, [&] { html_->commit(); });
+    }
+    if (apply_) {
+        saving(request_.applyPath, [&] { apply_->commit(); });
+    }
+    return standingsSummaryLine(standings);
+}
+
+std::vector<std::string> StandingsOutput::paths() const {
+    std::vector<std::string> paths;
+    for (const std::string& path : {request_.htmlPath, request_.applyPath}) {
+        if (!path.empty()) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+} // namespace awardsync::mark

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The standings of a run on files: the summary line, and the page and the application list when asked
+// for, saved whole or not at all.
+#include "core/atomic_save.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace awardsync::mark {
+
+struct StandingsRequest {
+    std::string htmlPath;  // --standings: the page; empty: none
+    std::string applyPath; // --apply: the application list as ADI; empty: none
+    bool only = false;     // --standings-only: no marking
+};
+
+class StandingsOutput {
+public:
+    // Opens the outputs asked for, before anything else is written: a path that is one of `taken`
+    // (the inputs and the marking's outputs) or the other standings output, or that cannot be
+    // written, is refused here (Error).
+    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken);
+
+    // Reads the credit source and the log, builds the standings, writes and saves the outputs; returns
+    // the summary line. Raises Error naming the file.
+    std::string write(const std::string& creditsPath, const std::string& logPath);
+
+    // The files saved, for the "Written" line.
+    std::vector<std::string> paths() const;
+
+private:
+    StandingsRequest request_;
+    std::optional<AtomicFile> html_;
+    std::optional<AtomicFile> apply_;
+};
+
+} // namespace awardsync::mark
