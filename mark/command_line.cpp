@@ -13,9 +13,9 @@ namespace awardsync::mark {
 
 namespace {
 
-const char* const Usage =
-    "Usage: awardsync-mark [--output FILE] [--only-marked] [--standings FILE.html] [--apply FILE.adi]\n"
-    "                      [--standings-only] RECORDS LOG\n";
+const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n"
+                          "       awardsync-mark [options] [--standings FILE.html] [--apply FILE.adi] "
+                          "[--standings-only] RECORDS LOG\n";
 
 const char* const Help =
     "\n"
