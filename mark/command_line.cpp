@@ -1,5 +1,6 @@
 // The command line of awardsync-mark: options, the report and the summary on standard output,
 // one line on standard error for what went wrong, and the exit status.
+#include "mark_command.h"
 #include "marking.h"
 #include "standings_files.h"
 
@@ -13,14 +14,17 @@ namespace awardsync::mark {
 
 namespace {
 
-const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] RECORDS LOG\n"
+const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] CREDITS LOG\n"
                           "       awardsync-mark [options] [--standings FILE.html] [--apply FILE.adi] "
-                          "[--standings-only] RECORDS LOG\n";
+                          "[--standings-only] CREDITS LOG\n";
 
 const char* const Help =
     "\n"
-    "Marks the DXCC credits of RECORDS, a records file written by Awardsync, in LOG, an ADI file:\n"
-    "every QSO that a credit matches gains DXCC:LOTW or DXCC:CARD in its CREDIT_GRANTED field.\n"
+    "Marks the credits of CREDITS in LOG, an ADI file: every QSO that a credit matches gains the\n"
+    "credit's items in its CREDIT_GRANTED field. CREDITS is told apart by its content:\n"
+    "  - a records file written by Awardsync: each line grants DXCC:LOTW or DXCC:CARD;\n"
+    "  - an ADI file whose records carry CALL, QSO_DATE, BAND and CREDIT_GRANTED: the credits file\n"
+    "    written by Awardsync, or the DXCC QSL Card Report of LoTW; each record grants its items.\n"
     "\n"
     "  -o, --output FILE  write the marked log to FILE (default: LOG with \"-granted\" before its extension)\n"
     "      --only-marked  write the header and only the QSOs that gained a credit\n"
@@ -30,9 +34,10 @@ const char* const Help =
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
-    "Credits that match no QSO are listed with the reason on standard output and written to RECORDS\n"
-    "with \"_bad.txt\" in place of its extension. Exit status: 0 when every credit matched, 1 when some\n"
-    "did not, 2 on an error (then nothing is written).\n";
+    "Credits that match no QSO are listed with the reason on standard output and written to CREDITS\n"
+    "with \"_bad.txt\" (a records file) or \"_bad.adi\" (an ADI file) in place of its extension.\n"
+    "Exit status: 0 when every credit matched, 1 when some did not, 2 on an error (then nothing is\n"
+    "written).\n";
 
 void writtenLine(std::ostream& out, const std::vector<std::string>& paths) {
     out << "Written: " << paths.front() << (paths.size() > 1 ? " and " + paths.back() : "") << "\n";
@@ -82,7 +87,7 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
         }
     }
     if (files.size() != 2) {
-        return usageError(files.size() < 2 ? "RECORDS and LOG are needed" : "too many file names");
+        return usageError(files.size() < 2 ? "CREDITS and LOG are needed" : "too many file names");
     }
     if (standings.only && standings.htmlPath.empty() && standings.applyPath.empty()) {
         return usageError("--standings-only needs --standings or --apply");
@@ -91,8 +96,10 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     options.logPath = files[1];
     try {
         const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
-        StandingsOutput standingsOutput(
-            standings, {options.recordsPath, options.logPath, output, badCreditsPath(options.recordsPath)});
+        // The unmatched credits' file depends on the source's form: neither name may be taken.
+        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
         if (standings.only) {
             out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
             writtenLine(out, standingsOutput.paths());

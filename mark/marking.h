@@ -1,12 +1,13 @@
 #pragma once
 
 #include "core/error.h"
-#include "matching.h"
+#include "credit_source.h"
+#include "report.h"
 
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <iosfwd>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,38 +26,46 @@ public:
     MarkCancelled() : Error("Cancelled") {}
 };
 
+// Tells the progress hook, if any; raises MarkCancelled when it asks to stop.
+void reportProgress(const MarkProgress& progress, MarkPhase phase, std::size_t done, std::size_t total);
+
 struct MarkSummary {
     std::size_t creditsRead = 0;
     std::size_t matchedLotw = 0;
     std::size_t matchedCard = 0;
+    std::size_t matchedOther = 0; // ADI credits whose items name neither LoTW nor a card
     std::size_t unmatched = 0; // ambiguous ones included
     std::size_t ambiguous = 0;
     std::size_t qsosMarked = 0;  // QSOs whose CREDIT_GRANTED changed
     std::size_t qsosAlready = 0; // QSOs that a credit matched, all of whose credits they held already
+    std::map<std::string, std::size_t> qsosGaining; // by credit name: the QSOs whose item of it changed
 };
 
-// What marking a log with the credits of a records file gives, before anything is written.
+// What marking a log with the credits of a credit source gives, before anything is written.
 struct MarkedLog {
     MarkSummary summary;
+    CreditSourceKind sourceKind = CreditSourceKind::RecordsFile;
     std::vector<std::string_view> output;   // the output file's bytes, piece by piece
-    std::vector<std::string_view> badLines; // the unmatched record lines, unchanged
+    std::vector<std::string_view> bad;      // the file of unmatched credits, piece by piece
     std::deque<std::string> storage;        // the pieces that are not the log's own bytes
-    std::vector<UnmatchedCredit> unmatched; // in records-file order; reportLine() gives the report
+    std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
 };
 
-// Marks `log` (an ADI file's bytes) with the credits of `records` (a records file's bytes). With
+// Marks `log` (an ADI file's bytes) with the credits of `credits` (a credit source's bytes). With
 // `onlyMarked` the output holds the header and only the QSOs whose CREDIT_GRANTED changed. The
-// names are used in error messages. Raises Error for what cannot be read, named by file, byte
-// offset or line, and record. The pieces point into `log` and into the result.
-MarkedLog markContent(std::string_view records, std::string_view log, bool onlyMarked, const std::string& recordsName,
+// unmatched credits: a records file's lines, each with CR LF; an ADI source's header, records and
+// tail, byte for byte. The names are used in error messages. Raises Error for what cannot be read,
+// named by file, byte offset or line, and record. The pieces point into both inputs and the result.
+MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
                       const std::string& logName, const MarkProgress& progress = {});
 
 // The summary as printed after the report.
 std::vector<std::string> summaryLines(const MarkSummary& summary);
 
-// Output names: LOG with "-granted" before its extension, RECORDS with "_bad.txt" in place of its.
+// Output names: LOG with "-granted" before its extension, CREDITS with "_bad.txt" (a records file) or
+// "_bad.adi" (an ADI source) in place of its.
 std::string defaultOutputPath(const std::string& logPath);
-std::string badCreditsPath(const std::string& recordsPath);
+std::string badCreditsPath(const std::string& creditsPath, CreditSourceKind kind);
 
 struct MarkOptions {
     std::string recordsPath;
@@ -69,17 +78,12 @@ struct MarkResult {
     MarkSummary summary;
     std::string outputPath;
     std::string badPath;
-    std::vector<UnmatchedCredit> unmatched; // in records-file order; reportLine() gives the report
+    std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
 };
 
-// The whole run: reads both files, marks, and writes the output and the "_bad.txt" file, each
+// The whole run: reads both files, marks, and writes the output and the unmatched credits, each
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {});
-
-// The command line: `awardsync-mark [--output FILE] [--only-marked] RECORDS LOG`, --help, --version.
-// Prints the report and the summary to `out`, errors to `err`; returns the exit status: 0 when every
-// credit matched, 1 when some did not, 2 on an error (nothing written).
-int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 } // namespace awardsync::mark

@@ -2,9 +2,9 @@
 
 #include "core/text.h"
 #include "qso_time.h"
-#include "records/credit_record.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace awardsync::mark {
@@ -13,146 +13,135 @@ namespace {
 
 constexpr std::int64_t Window = 30 * 60;
 constexpr std::int64_t Unknown = std::numeric_limits<std::int64_t>::max() / 4;
+constexpr std::int64_t NoDate = std::numeric_limits<std::int64_t>::max();
 
-std::string upperTrimmed(std::string_view text) {
-    return asciiUpper(trimControl(text));
+// The fields qsoOf reads, by the index fieldSlot gives.
+enum Slot { SlotCall, SlotBand, SlotMode, SlotDxcc, SlotDate, SlotTime, SlotCredit, SlotFreq, SlotCount };
+
+int fieldSlot(std::string_view name) {
+    static constexpr std::array<std::string_view, SlotCount> names = {"CALL",     "BAND",    "MODE",           "DXCC",
+                                                                      "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        if (name.size() == names[n].size() && asciiUpper(name[0]) == names[n][0] &&
+            equalsIgnoreAsciiCase(name, names[n])) {
+            return static_cast<int>(n);
+        }
+    }
+    return -1;
 }
 
-// How far a QSO lies from the credit: seconds with a credit time, whole days (in seconds) without.
+// Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
+std::int64_t orderKey(const LogQso& qso) {
+    return qso.start ? *qso.start : qso.day ? *qso.day * 86400 : NoDate;
+}
+
+// The tests a QSO passes on its way to a match, in the order the report names a failure.
+constexpr std::array<Outcome, 4> Steps = {Outcome::OtherBand, Outcome::OtherMode, Outcome::OtherDxcc, Outcome::TooFar};
+
+bool passes(Outcome step, const Credit& c, const LogQso& q) {
+    switch (step) {
+    case Outcome::OtherBand:
+        return equalsIgnoreAsciiCase(q.band, c.band);
+    case Outcome::OtherMode:
+        return (q.groups & c.groups) != 0;
+    case Outcome::OtherDxcc:
+        return q.dxcc < 0 || c.dxcc == 0 || q.dxcc == c.dxcc;
+    default:
+        return c.start ? distance(c, q) <= Window : q.day == c.day;
+    }
+}
+
+// The QSOs that fit every test: the nearest take the credit, or all of a date when the credit has no time.
+Match decide(const Credit& credit, const QsoList& qsos, std::vector<std::size_t> fitting) {
+    std::sort(fitting.begin(), fitting.end()); // log order
+    if (credit.start) {
+        std::int64_t best = Unknown;
+        for (std::size_t index : fitting) {
+            best = std::min(best, distance(credit, qsos[index]));
+        }
+        std::erase_if(fitting, [&](std::size_t index) { return distance(credit, qsos[index]) != best; });
+    }
+    Match match;
+    match.count = fitting.size();
+    fitting.resize(std::min(fitting.size(), NamedQsos));
+    match.qsos = std::move(fitting);
+    const LogQso& first = qsos[match.qsos[0]];
+    match.outcome = match.count > 1          ? Outcome::Ambiguous
+                    : first.creditTwice      ? Outcome::TwoCreditFields
+                    : first.creditUnreadable ? Outcome::Unmarkable
+                                             : Outcome::Matched;
+    return match;
+}
+
+// The fitting QSOs of the credit's band, found by time.
+std::vector<std::size_t> fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
+    const auto band = std::find_if(sameCall.byBand.begin(), sameCall.byBand.end(),
+                                   [&](const auto& entry) { return entry.first == credit.band; });
+    if (band == sameCall.byBand.end()) {
+        return {};
+    }
+    const std::vector<std::size_t>& list = band->second;
+    const std::int64_t from = credit.start ? *credit.start - Window : credit.day * 86400;
+    const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
+    auto it = std::lower_bound(list.begin(), list.end(), from,
+                               [&](std::size_t index, std::int64_t key) { return orderKey(qsos[index]) < key; });
+    std::vector<std::size_t> fitting;
+    for (; it != list.end() && orderKey(qsos[*it]) <= to; ++it) {
+        const LogQso& qso = qsos[*it];
+        if (passes(Outcome::OtherMode, credit, qso) && passes(Outcome::OtherDxcc, credit, qso) &&
+            passes(Outcome::TooFar, credit, qso)) {
+            fitting.push_back(*it);
+        }
+    }
+    return fitting;
+}
+
+// Why no QSO fits, in one pass over the call's QSOs: the first test that none passes, and the nearest
+// QSO that passed the tests before it.
+Match explainMiss(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall) {
+    std::array<std::size_t, Steps.size() + 1> nearest;
+    std::array<std::int64_t, Steps.size() + 1> nearestDistance;
+    nearestDistance.fill(NoDate);
+    std::vector<std::size_t> fitting;
+    for (std::size_t index : sameCall) {
+        const LogQso& qso = qsos[index];
+        std::size_t passed = 0;
+        while (passed < Steps.size() && passes(Steps[passed], credit, qso)) {
+            ++passed;
+        }
+        const std::int64_t far = distance(credit, qso);
+        for (std::size_t level = 0; level <= passed; ++level) {
+            if (far < nearestDistance[level]) {
+                nearestDistance[level] = far;
+                nearest[level] = index;
+            }
+        }
+        if (passed == Steps.size()) {
+            fitting.push_back(index);
+        }
+    }
+    if (!fitting.empty()) {
+        return decide(credit, qsos, std::move(fitting));
+    }
+    std::size_t failed = 0;
+    while (nearestDistance[failed + 1] != NoDate) {
+        ++failed;
+    }
+    Match match;
+    match.outcome = Steps[failed];
+    match.qsos = {nearest[failed]};
+    match.count = 1;
+    return match;
+}
+
+} // namespace
+
 std::int64_t distance(const Credit& credit, const LogQso& qso) {
     if (credit.start) {
         return qso.start ? (*qso.start > *credit.start ? *qso.start - *credit.start : *credit.start - *qso.start)
                          : Unknown;
     }
     return qso.day ? (*qso.day > credit.day ? *qso.day - credit.day : credit.day - *qso.day) * 86400 : Unknown;
-}
-
-std::size_t nearest(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& among) {
-    std::size_t best = among.front();
-    for (std::size_t index : among) {
-        if (distance(credit, qsos[index]) < distance(credit, qsos[best])) {
-            best = index;
-        }
-    }
-    return best;
-}
-
-template <typename Test>
-std::vector<std::size_t> keep(const std::vector<std::size_t>& among, const QsoList& qsos, Test test) {
-    std::vector<std::size_t> kept;
-    for (std::size_t index : among) {
-        if (test(qsos[index])) {
-            kept.push_back(index);
-        }
-    }
-    return kept;
-}
-
-// A QSO as the report names it: call, date, time, band, mode (and DXCC), and its line in the log.
-std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
-    std::string text(qso.call);
-    text += ' ';
-    if (qso.date.size() == 8) {
-        text += std::string(qso.date.substr(0, 4)) + "-" + std::string(qso.date.substr(4, 2)) + "-" +
-                std::string(qso.date.substr(6, 2));
-    } else {
-        text += qso.date.empty() ? "(no date)" : std::string(qso.date);
-    }
-    text += ' ';
-    if (qso.time.size() == 4 || qso.time.size() == 6) {
-        text += std::string(qso.time.substr(0, 2)) + ":" + std::string(qso.time.substr(2, 2));
-        if (qso.time.size() == 6) {
-            text += ":" + std::string(qso.time.substr(4, 2));
-        }
-    } else {
-        text += qso.time.empty() ? "(no time)" : std::string(qso.time);
-    }
-    text += ' ' + (qso.band.empty() ? std::string("(no band)") : std::string(qso.band));
-    text += ' ' + (qso.mode.empty() ? std::string("(no mode)") : std::string(qso.mode));
-    if (withDxcc) {
-        text += " DXCC " + std::to_string(qso.dxcc);
-    }
-    return text + " (log line " + std::to_string(line) + ")";
-}
-
-std::string howFar(const Credit& credit, const LogQso& qso) {
-    if (!qso.day || (credit.start && !qso.start)) {
-        return "the nearest QSO has no valid QSO_DATE or TIME_ON";
-    }
-    if (!credit.start || *qso.day != credit.day) {
-        const std::int64_t seconds = distance(credit, qso);
-        if (!credit.start || seconds >= 86400) {
-            return "the nearest QSO is on another date";
-        }
-    }
-    const std::int64_t seconds = distance(credit, qso);
-    const std::int64_t minutes = (seconds + 59) / 60;
-    std::string text = "the nearest QSO is ";
-    text += std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
-    return text + (*qso.start < *credit.start ? " earlier" : " later");
-}
-
-} // namespace
-
-std::vector<Credit> readCredits(std::string_view text) {
-    std::vector<Credit> credits;
-    std::size_t lineNumber = 0;
-    // A byte-order mark, as an editor may add one, is no part of the first line.
-    for (std::size_t begin = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; begin < text.size();) {
-        std::size_t end = text.find('\n', begin);
-        end = end == std::string_view::npos ? text.size() : end;
-        std::string_view line = text.substr(begin, end - begin);
-        begin = end + 1;
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        if (trimControl(line).empty()) {
-            continue;
-        }
-        Credit& credit = credits.emplace_back();
-        credit.lineNumber = lineNumber;
-        credit.line = line;
-        const std::optional<RecordFields> fields = splitRecordLine(line);
-        if (!fields) {
-            credit.problem = "not a record line (it needs seven fields, each followed by \"|\")";
-            continue;
-        }
-        credit.call = upperTrimmed((*fields)[RecordField::Call]);
-        credit.band = upperTrimmed((*fields)[RecordField::Band]);
-        credit.mode = trimControl((*fields)[RecordField::Mode]);
-        credit.groups = modeGroupsOf(credit.mode);
-        const std::string_view dxcc = trimControl((*fields)[RecordField::Dxcc]);
-        const std::string_view date = trimControl((*fields)[RecordField::Date]);
-        const std::string_view time = trimControl((*fields)[RecordField::Time]);
-        const std::string_view kind = trimControl((*fields)[RecordField::Kind]);
-        const std::optional<std::int64_t> day = daysOfRecordDate(date);
-        const std::optional<std::int64_t> seconds = secondsOfRecordTime(time);
-        if (credit.call.empty()) {
-            credit.problem = "the call is empty";
-        } else if (dxcc.size() != 3 ||
-                   !std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            credit.problem = "the DXCC number \"" + std::string(dxcc) + "\" is not three digits";
-        } else if (!day) {
-            credit.problem = "the date \"" + std::string(date) + "\" is not a date (YYYY/MM/DD)";
-        } else if (!time.empty() && !seconds) {
-            credit.problem = "the time \"" + std::string(time) + "\" is not a time (HH:MM:SS or HH:MM)";
-        } else if (!equalsIgnoreAsciiCase(kind, RecordKindLotw) && !equalsIgnoreAsciiCase(kind, RecordKindQsl)) {
-            credit.problem = "the confirmation \"" + std::string(kind) + "\" is neither LoTW nor QSL";
-        } else if (credit.band.empty()) {
-            credit.problem = "the band is empty";
-        }
-        if (!credit.problem.empty()) {
-            continue;
-        }
-        credit.dxcc = (dxcc[0] - '0') * 100 + (dxcc[1] - '0') * 10 + (dxcc[2] - '0');
-        credit.day = *day;
-        if (seconds) {
-            credit.start = *day * 86400 + *seconds;
-        }
-        credit.kind = equalsIgnoreAsciiCase(kind, RecordKindLotw) ? CreditKind::Lotw : CreditKind::Card;
-    }
-    return credits;
 }
 
 LogQso qsoOf(const AdiRecord& record) {
@@ -164,49 +153,36 @@ LogQso qsoOf(const AdiRecord& record) {
     qso.end = record.end;
     // One pass over the fields, the first of each name counting: this runs for every QSO whose call
     // a credit names.
-    std::string_view dxcc;
-    bool seen[7] = {};
-    static constexpr std::string_view names[7] = {"CALL",     "BAND",    "MODE",          "DXCC",
-                                                  "QSO_DATE", "TIME_ON", "CREDIT_GRANTED"};
+    std::array<std::string_view, SlotCount> values;
+    std::array<bool, SlotCount> seen{};
     for (const AdiField& field : record.fields) {
-        for (std::size_t n = 0; n < 7; ++n) {
-            if (seen[n] || field.name.size() != names[n].size() || asciiUpper(field.name[0]) != names[n][0] ||
-                !equalsIgnoreAsciiCase(field.name, names[n])) {
-                continue;
-            }
-            seen[n] = true;
-            const std::string_view value = trimControl(field.value);
-            switch (n) {
-            case 0:
-                qso.call = value;
-                break;
-            case 1:
-                qso.band = value;
-                break;
-            case 2:
-                qso.mode = value;
-                break;
-            case 3:
-                dxcc = value;
-                break;
-            case 4:
-                qso.date = value;
-                break;
-            case 5:
-                qso.time = value;
-                break;
-            default:
-                qso.hasCredit = true;
-                qso.credit = field;
-                // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
-                qso.creditUnreadable = std::any_of(field.value.begin(), field.value.end(), [](char c) {
-                    return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
-                });
-            }
-            break;
+        const int slot = fieldSlot(field.name);
+        if (slot < 0) {
+            continue;
+        }
+        if (slot == SlotCredit) {
+            qso.creditTwice = qso.creditTwice || qso.hasCredit;
+            qso.hasCredit = true;
+            qso.credit = field;
+            // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
+            qso.creditUnreadable = std::any_of(field.value.begin(), field.value.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
+            });
+        } else if (!seen[static_cast<std::size_t>(slot)]) {
+            seen[static_cast<std::size_t>(slot)] = true;
+            values[static_cast<std::size_t>(slot)] = trimControl(field.value);
         }
     }
+    qso.call = values[SlotCall];
+    qso.band = values[SlotBand];
+    qso.mode = values[SlotMode];
+    qso.date = values[SlotDate];
+    qso.time = values[SlotTime];
+    if (qso.band.empty()) {
+        qso.band = bandOfFrequency(values[SlotFreq]).value_or(std::string_view());
+    }
     qso.groups = modeGroupsOf(qso.mode);
+    const std::string_view dxcc = values[SlotDxcc];
     if (!dxcc.empty() && dxcc.size() <= 6 &&
         std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         qso.dxcc = std::stoi(std::string(dxcc));
@@ -219,100 +195,36 @@ LogQso qsoOf(const AdiRecord& record) {
     return qso;
 }
 
-Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall) {
+void sortByBandAndTime(QsoIndex& index, const QsoList& qsos) {
+    for (auto& [call, entry] : index) {
+        for (std::size_t q : entry.inLogOrder) {
+            const std::string band = asciiUpper(qsos[q].band);
+            auto it = std::find_if(entry.byBand.begin(), entry.byBand.end(),
+                                   [&](const auto& pair) { return pair.first == band; });
+            if (it == entry.byBand.end()) {
+                it = entry.byBand.insert(entry.byBand.end(), {band, {}});
+            }
+            it->second.push_back(q);
+        }
+        for (auto& [band, list] : entry.byBand) {
+            std::stable_sort(list.begin(), list.end(),
+                             [&](std::size_t a, std::size_t b) { return orderKey(qsos[a]) < orderKey(qsos[b]); });
+        }
+    }
+}
+
+Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall) {
     Match match;
     if (!credit.problem.empty()) {
         match.outcome = Outcome::Unreadable;
         return match;
     }
-    if (sameCall.empty()) {
+    if (sameCall == nullptr || sameCall->inLogOrder.empty()) {
         match.outcome = Outcome::NoCall;
         return match;
     }
-    // Each test narrows the QSOs; the first that leaves none gives the reason, naming the nearest
-    // QSO that passed the tests before it.
-    struct Step {
-        Outcome failure;
-        bool (*test)(const Credit&, const LogQso&);
-    };
-    static const Step steps[] = {
-        {Outcome::OtherBand, [](const Credit& c, const LogQso& q) { return equalsIgnoreAsciiCase(q.band, c.band); }},
-        {Outcome::OtherMode, [](const Credit& c, const LogQso& q) { return (q.groups & c.groups) != 0; }},
-        {Outcome::OtherDxcc,
-         [](const Credit& c, const LogQso& q) { return q.dxcc < 0 || c.dxcc == 0 || q.dxcc == c.dxcc; }},
-        {Outcome::TooFar,
-         [](const Credit& c, const LogQso& q) { return c.start ? distance(c, q) <= Window : q.day == c.day; }},
-    };
-    std::vector<std::size_t> candidates = sameCall;
-    for (const Step& step : steps) {
-        std::vector<std::size_t> kept = keep(candidates, qsos, [&](const LogQso& q) { return step.test(credit, q); });
-        if (kept.empty()) {
-            match.outcome = step.failure;
-            match.qsos = {nearest(credit, qsos, candidates)};
-            return match;
-        }
-        candidates = std::move(kept);
-    }
-    const std::int64_t best = distance(credit, qsos[nearest(credit, qsos, candidates)]);
-    match.qsos = credit.start ? keep(candidates, qsos, [&](const LogQso& q) { return distance(credit, q) == best; })
-                              : candidates;
-    match.outcome = match.qsos.size() > 1                  ? Outcome::Ambiguous
-                    : qsos[match.qsos[0]].creditUnreadable ? Outcome::Unmarkable
-                                                           : Outcome::Matched;
-    return match;
-}
-
-UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                                 const std::vector<std::size_t>& qsoLines) {
-    UnmatchedCredit result{credit.lineNumber, std::string(credit.line), {}, {}, ": "};
-    const bool withDxcc = match.outcome == Outcome::OtherDxcc;
-    for (std::size_t index : match.qsos) {
-        result.nearest += (result.nearest.empty() ? "" : "; ") + describeQso(qsos[index], qsoLines[index], withDxcc);
-    }
-    const LogQso* first = match.qsos.empty() ? nullptr : &qsos[match.qsos[0]];
-    std::string& reason = result.reason;
-    switch (match.outcome) {
-    case Outcome::Unreadable:
-        reason = credit.problem;
-        break;
-    case Outcome::NoCall:
-        reason = "no QSO with " + credit.call + " in the log";
-        break;
-    case Outcome::OtherBand:
-        reason = credit.call + " is in the log, but not on " + credit.band;
-        result.link = "; nearest: ";
-        break;
-    case Outcome::OtherMode:
-        reason = credit.call + " is in the log on " + credit.band + ", but not in the " +
-                 std::string(groupName(credit.groups)) + " mode group";
-        result.link = "; nearest: ";
-        break;
-    case Outcome::OtherDxcc:
-        reason = "DXCC differs: the credit has " + std::to_string(credit.dxcc) + ", the nearest QSO " +
-                 std::to_string(first->dxcc);
-        break;
-    case Outcome::TooFar:
-        reason = howFar(credit, *first);
-        break;
-    case Outcome::Ambiguous:
-        reason = "ambiguous, " + std::to_string(match.qsos.size()) +
-                 (credit.start ? " QSOs equally near" : " QSOs on that date and the credit has no time");
-        break;
-    case Outcome::Unmarkable:
-        reason = "the QSO's CREDIT_GRANTED is not a credit list (fix it in the logbook)";
-        break;
-    case Outcome::Matched:
-        break;
-    }
-    return result;
-}
-
-std::string reportLine(const UnmatchedCredit& credit) {
-    std::string text = "line " + std::to_string(credit.lineNumber) + " " + credit.line + ": " + credit.reason;
-    if (!credit.nearest.empty()) {
-        text += credit.link + credit.nearest;
-    }
-    return text;
+    std::vector<std::size_t> fitting = fittingInBand(credit, qsos, *sameCall);
+    return fitting.empty() ? explainMiss(credit, qsos, sameCall->inLogOrder) : decide(credit, qsos, std::move(fitting));
 }
 
 } // namespace awardsync::mark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "adi_reader.h"
+#include "credit_source.h"
 #include "records/adif_enums.h"
 
 #include <cstddef>
@@ -8,40 +9,22 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace awardsync::mark {
-
-enum class CreditKind { Lotw, Card };
-
-// One line of the records file and what it says.
-struct Credit {
-    std::size_t lineNumber = 0;
-    std::string_view line; // unchanged, without its line end
-    std::string problem;   // why the line cannot be used; empty when it can
-    std::string call;      // trimmed, upper case
-    std::string band;      // trimmed, upper case
-    std::string_view mode;
-    unsigned groups = AnyGroup;
-    int dxcc = 0; // 0: unknown
-    std::int64_t day = 0;
-    std::optional<std::int64_t> start; // seconds since 1970, when the line has a time
-    CreditKind kind = CreditKind::Lotw;
-};
-
-// The credits of a records file, one per line that is not blank, in file order (CR LF or LF).
-std::vector<Credit> readCredits(std::string_view text);
 
 // What matching needs of a QSO of the log, and where to mark it.
 struct LogQso {
     std::size_t number = 0; // the record's number in the log
     std::size_t begin = 0, firstTag = 0, eorBegin = 0, end = 0;
-    std::string_view call, band, mode, date, time; // trimmed, as in the log
+    std::string_view call, band, mode, date, time; // trimmed, as in the log; the band from FREQ when BAND is missing
     unsigned groups = AnyGroup;
     int dxcc = -1; // -1: no DXCC field
     std::optional<std::int64_t> day, start;
     bool hasCredit = false;
     bool creditUnreadable = false; // CREDIT_GRANTED holds more than printable ASCII
+    bool creditTwice = false;      // two CREDIT_GRANTED fields: which one counts is anybody's guess
     AdiField credit;               // CREDIT_GRANTED, when hasCredit
 };
 
@@ -51,35 +34,48 @@ using QsoList = std::vector<LogQso>;
 // The QSO facts of a record.
 LogQso qsoOf(const AdiRecord& record);
 
-enum class Outcome { Matched, Unreadable, NoCall, OtherBand, OtherMode, OtherDxcc, TooFar, Ambiguous, Unmarkable };
+// The QSOs of one call (indexes into the QSO list): all of them in log order, and per band (upper
+// case) sorted by time, QSOs with a date but no time at the start of their day.
+struct CallQsos {
+    std::vector<std::size_t> inLogOrder;
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> byBand;
+};
+using QsoIndex = std::unordered_map<std::string, CallQsos>; // by call, upper case
+
+// Fills the per-band lists of every call from its QSOs in log order.
+void sortByBandAndTime(QsoIndex& index, const QsoList& qsos);
+
+enum class Outcome {
+    Matched,
+    Unreadable,
+    NoCall,
+    OtherBand,
+    OtherMode,
+    OtherDxcc,
+    TooFar,
+    Ambiguous,
+    Unmarkable,
+    TwoCreditFields
+};
+
+// How many QSOs a match names at most: an ambiguous credit among thousands of equal QSOs names these
+// and counts the rest.
+constexpr std::size_t NamedQsos = 3;
 
 struct Match {
     Outcome outcome = Outcome::NoCall;
-    // Matched: the QSO; Unmarkable: the QSO whose CREDIT_GRANTED cannot be read; Ambiguous: the QSOs equally near;
-    // otherwise the nearest QSO that passed every earlier test (none for NoCall and Unreadable). Indexes into the QSO
-    // list.
+    // Matched: the QSO; Unmarkable, TwoCreditFields: the QSO that cannot be marked; Ambiguous: the first
+    // of the QSOs equally near; otherwise the nearest QSO that passed every earlier test (none for NoCall
+    // and Unreadable). Indexes into the QSO list.
     std::vector<std::size_t> qsos;
+    std::size_t count = 0; // the QSOs equally near, named or not
 };
 
-// Matches a credit against the QSOs with its call (indexes into `qsos`), in log order.
-Match matchCredit(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall);
+// Matches a credit against the QSOs of its call (nullptr when the log has none).
+Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall);
 
-// A credit that did not match, in the report's words and in parts for a table: its record line, the
-// reason, and the QSOs of the log that the reason names (empty when none), joined to it by `link`.
-struct UnmatchedCredit {
-    std::size_t lineNumber = 0;
-    std::string line;
-    std::string reason;
-    std::string nearest;
-    std::string link;
-};
-
-// Why `credit` matched no QSO, naming the nearest QSOs with their lines in the log (`qsoLines`, by
-// QSO index).
-UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                                 const std::vector<std::size_t>& qsoLines);
-
-// The report line: the record line's number and text, the reason, then the QSOs it names.
-std::string reportLine(const UnmatchedCredit& credit);
+// How far a QSO lies from the credit: seconds with a credit time, whole days (in seconds) without;
+// a QSO without the date or time needed lies further than any other.
+std::int64_t distance(const Credit& credit, const LogQso& qso);
 
 } // namespace awardsync::mark

@@ -153,10 +153,15 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
     std::vector<StandingsCredit> items;
     items.reserve(credits.size());
     for (const Credit& credit : credits) {
-        if (credit.problem.empty()) {
-            // A records-file line is one DXCC credit with its medium.
-            items.push_back({credit.dxcc, "DXCC", credit.kind == CreditKind::Lotw ? MediaLotw : MediaCard, credit.band,
-                             credit.groups, credit.lineNumber});
+        if (!credit.problem.empty()) {
+            continue;
+        }
+        for (const CreditItem& item : credit.items) {
+            unsigned media = 0;
+            for (const std::string& medium : item.media) {
+                media |= medium == "LOTW" ? MediaLotw : medium == "CARD" ? MediaCard : 0u;
+            }
+            items.push_back({credit.dxcc, item.name, media, credit.band, credit.groups, credit.lineNumber});
         }
     }
     return items;

@@ -39,7 +39,7 @@ enum CreditMedia : unsigned { MediaLotw = 1, MediaCard = 2 };
 struct StandingsCredit {
     int dxcc = 0;          // 0: unknown
     std::string_view name; // upper case: DXCC, DXCC_BAND, DXCC_MODE, DXCC_SATELLITE, or any other
-    unsigned media = 0;    // CreditMedia bits; 0: the source names none
+    unsigned media = 0;    // CreditMedia bits; 0: the source names neither LoTW nor card
     std::string_view band; // the credited QSO's band
     unsigned groups = 0;   // the credited QSO's mode groups
     std::size_t line = 0;  // its line or record in the source

@@ -3,7 +3,7 @@
 
 #include "adi_reader.h"
 #include "core/text.h"
-#include "matching.h"
+#include "credit_source.h"
 #include "standings.h"
 #include "standings_page.h"
 
@@ -83,7 +83,7 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
 }
 
 std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
-    const std::string credits = inputBytes(creditsPath, "records file");
+    const std::string credits = inputBytes(creditsPath, "credits file");
     const std::string log = inputBytes(logPath, "log");
     std::vector<StandingsQso> qsos;
     try {
@@ -91,7 +91,8 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
     } catch (const AdiError& error) {
         throw Error(logPath + ": " + error.what());
     }
-    const Standings standings = buildStandings(standingsCredits(readCredits(credits)), qsos);
+    const CreditSource source = readCreditSource(credits, creditsPath);
+    const Standings standings = buildStandings(standingsCredits(source.credits), qsos);
     writeAll(html_, request_.htmlPath, html_ ? standingsHtml(standings, qsos, {creditsPath, logPath}) : "");
     writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, qsos, log) : "");
     // Both are complete before either replaces its predecessor.

@@ -2,6 +2,8 @@
 
 #include "core/text.h"
 
+#include <algorithm>
+
 namespace awardsync {
 
 namespace {
@@ -83,6 +85,37 @@ std::optional<RecordFields> splitRecordLine(std::string_view line) {
         return std::nullopt;
     }
     return fields;
+}
+
+RecordLine parseRecordLine(std::string_view line) {
+    RecordLine record;
+    const std::optional<RecordFields> fields = splitRecordLine(line);
+    if (!fields) {
+        record.problem = "not a record line (it needs seven fields, each followed by \"|\")";
+        return record;
+    }
+    record.call = asciiUpper(trimControl((*fields)[RecordField::Call]));
+    record.band = asciiUpper(trimControl((*fields)[RecordField::Band]));
+    record.mode = trimControl((*fields)[RecordField::Mode]);
+    record.date = trimControl((*fields)[RecordField::Date]);
+    record.time = trimControl((*fields)[RecordField::Time]);
+    const std::string_view dxcc = trimControl((*fields)[RecordField::Dxcc]);
+    const std::string_view kind = trimControl((*fields)[RecordField::Kind]);
+    const bool digits =
+        dxcc.size() == 3 && std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (record.call.empty()) {
+        record.problem = "the call is empty";
+    } else if (!digits) {
+        record.problem = "the DXCC number \"" + std::string(dxcc) + "\" is not three digits";
+    } else if (!equalsIgnoreAsciiCase(kind, RecordKindLotw) && !equalsIgnoreAsciiCase(kind, RecordKindQsl)) {
+        record.problem = "the confirmation \"" + std::string(kind) + "\" is neither LoTW nor QSL";
+    } else if (record.band.empty()) {
+        record.problem = "the band is empty";
+    } else {
+        record.dxcc = (dxcc[0] - '0') * 100 + (dxcc[1] - '0') * 10 + (dxcc[2] - '0');
+        record.lotw = equalsIgnoreAsciiCase(kind, RecordKindLotw);
+    }
+    return record;
 }
 
 } // namespace awardsync

@@ -34,4 +34,21 @@ struct RecordFields {
 // value included) gives nothing. A trailing carriage return is not part of the line.
 std::optional<RecordFields> splitRecordLine(std::string_view line);
 
+// A record line read into typed fields. Date and time are only trimmed here: what a date is, is
+// the calendar's business.
+struct RecordLine {
+    std::string problem;   // why the line cannot be used; empty when it can
+    std::string call;      // trimmed, upper case
+    std::string band;      // trimmed, upper case
+    std::string_view mode; // trimmed
+    std::string_view date; // trimmed: YYYY/MM/DD as written
+    std::string_view time; // trimmed: HH:MM:SS, HH:MM or empty
+    int dxcc = 0;
+    bool lotw = true; // LoTW, else QSL
+};
+
+// Reads a record line; a line that is no record line, an empty call or band, a DXCC number that is
+// not three digits or a confirmation that is neither LoTW nor QSL gives its problem.
+RecordLine parseRecordLine(std::string_view line);
+
 } // namespace awardsync

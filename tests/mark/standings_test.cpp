@@ -2,7 +2,7 @@
 // The standings of a small hand-made credit list and log: every cell, every total, the application
 // list, and what the page and the ADI file make of them.
 #include "mark/dxcc_entities.h"
-#include "mark/marking.h"
+#include "mark/mark_command.h"
 #include "mark/standings.h"
 #include "mark/standings_page.h"
 #include "records/adif_enums.h"
@@ -146,6 +146,9 @@ TEST(StandingsCommand, OptionsAndRefusals) {
     const std::string credits = fixture + "/credits.txt";
     const std::string log = fixture + "/log.adi";
     const std::string work = dir.path().toStdString();
+    awardsync::testing::writeBytes(dir.filePath("report.adi"),
+                                   "report<EOH>\n<CALL:5>DL1AB<QSO_DATE:8>20190301<BAND:3>20M<DXCC:3>230"
+                                   "<APP_LoTW_MODEGROUP:5>PHONE<CREDIT_GRANTED:24>DXCC,DXCC_BAND,DXCC_MODE<EOR>\n");
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -155,6 +158,10 @@ TEST(StandingsCommand, OptionsAndRefusals) {
         {{"--standings-only", "--standings", work + "/s.html", "--apply", work + "/a.adi", credits, log},
          0,
          "Credited entities: Mixed 4, CW 0, Phone 0, Digital 0, Challenge 0 (+9 confirmed, not credited)\nWritten: "},
+        // An ADI source grants what its CREDIT_GRANTED lists, here without media.
+        {{"--standings-only", "--standings", work + "/s.html", work + "/report.adi", log},
+         0,
+         "Mixed 1, CW 0, Phone 1, Digital 0, Challenge 1 (+8 confirmed, not credited)"},
         {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply"},
         {{"--standings", log, credits, log}, 2, "would replace an input or another output"},
         {{"--standings", work + "/x", "--apply", work + "/x", credits, log}, 2, "would replace"},
@@ -169,7 +176,7 @@ TEST(StandingsCommand, OptionsAndRefusals) {
     // The first case wrote both files; the refused ones wrote nothing, the marked log neither.
     EXPECT_NE(awardsync::testing::readBytes(dir.filePath("s.html")).find("<caption>"), std::string::npos);
     EXPECT_EQ(awardsync::testing::readBytes(dir.filePath("a.adi")).substr(0, 11), "Application");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
 TEST(DxccEntities, WholeEnumerationWithDeletedOnesMarked) {

@@ -1,8 +1,8 @@
-// awardsync-mark: marks the credits of a records file in an ADI log. The work and every message
-// live in the library; this only hands over the command line, or opens the window when there is none
-// and a display to open it on.
+// awardsync-mark: marks the credits of a credit source in an ADI log. The work and every message
+// live in the libraries; this only hands over the command line, or opens the window when there is none
+// and a display to open it on. It lives here, where both the marking and its window are seen.
 #include "mark-window/mark_window.h"
-#include "marking.h"
+#include "mark/mark_command.h"
 
 #include <iostream>
 

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The credits awardsync-mark puts into a log, read from one of the forms it knows: a records file
+// (one line per credited QSO), or an ADI file whose records carry CREDIT_GRANTED (our credits file,
+// the service's DXCC QSL Card Report).
+#include "records/adif_enums.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync::mark {
+
+// One item of a CREDIT_GRANTED list: the credit and the media that confirm it.
+struct CreditItem {
+    std::string name;               // upper case: DXCC, DXCC_BAND, DXCC_MODE, DXCC_SATELLITE, or any other
+    std::vector<std::string> media; // upper case: LOTW, CARD, EQSL...; empty when the source gives none
+};
+
+// How a records-file line is confirmed; an ADI credit takes LoTW when an item names it, else card
+// when one names that, else Unstated (the QSL Card Report gives no media).
+enum class CreditKind { Lotw, Card, Unstated };
+
+// One credited QSO of the source and what it grants.
+struct Credit {
+    std::size_t lineNumber = 0; // records file: the line; ADI: the record's number
+    std::string_view line;      // records file: the line without its end; ADI: the record's bytes as written
+    std::string described;      // how the report names it: the line, or call, date, time, band and mode
+    std::string problem;        // why the credit cannot be used; empty when it can
+    std::string call;           // trimmed, upper case
+    std::string band;           // trimmed, upper case
+    std::string_view mode;      // the mode or mode group as the source gives it
+    unsigned groups = AnyGroup;
+    int dxcc = 0; // 0: unknown
+    std::int64_t day = 0;
+    std::optional<std::int64_t> start; // seconds since 1970, when the source has a time
+    CreditKind kind = CreditKind::Lotw;
+    std::vector<CreditItem> items; // a records-file line: one item DXCC with LOTW or CARD
+};
+
+enum class CreditSourceKind { RecordsFile, Adi };
+
+// The credits in source order. The views point into the bytes given to readCreditSource.
+struct CreditSource {
+    CreditSourceKind kind = CreditSourceKind::RecordsFile;
+    std::vector<Credit> credits;
+    std::string_view header; // ADI: the bytes before the first record (the header); empty for a records file
+    std::string_view tail;   // ADI: the bytes after the last record (line end, trailer)
+};
+
+// Which form `bytes` has, by content: a records file when a line reads as a record line, ADI when
+// it holds an <EOR> tag, else a records file when a line holds a "|" or nothing but blank lines is
+// there, else nothing.
+std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes);
+
+// Reads the credits of a records file or of an ADI credit source; `name` names the file in errors.
+// Raises Error for anything else, saying which forms are read, and for ADI that cannot be read.
+CreditSource readCreditSource(std::string_view bytes, const std::string& name);
+
+// The items of a CREDIT_GRANTED value, names and media upper case, empty names and media left out.
+std::vector<CreditItem> creditItemsOf(std::string_view list);
+
+} // namespace awardsync::mark

@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Marking a log in memory: the credit source read, the log's QSOs read and indexed, every credit
+// matched, every matched item put into its QSO's CREDIT_GRANTED, and the output assembled from the
+// log's own bytes around the changes.
+#include "adi_reader.h"
+#include "core/text.h"
+#include "credit_list.h"
+#include "marking.h"
+#include "matching.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace awardsync::mark {
+
+namespace {
+
+constexpr std::string_view CreditField = "CREDIT_GRANTED";
+// How often the progress hook hears from the loops: every so many records or credits.
+constexpr std::size_t ProgressStep = 4096;
+constexpr std::size_t HashBits = 20;
+
+// A credit item that a matched QSO gains; the views point into the credit source.
+struct Gain {
+    std::string_view name;
+    std::string_view medium; // empty: the item without media
+    bool operator==(const Gain&) const = default;
+};
+using Gains = std::vector<std::vector<Gain>>; // by QSO index
+
+// A change of the log: the bytes [begin, end) give way to `text`.
+struct Edit {
+    std::size_t qso;
+    std::size_t begin, end;
+    std::string_view text;
+};
+
+// How many bytes of `text` equal `byte`, eight at a time: the report's line numbers need one pass
+// over a log that may be a hundred megabytes.
+std::size_t countByte(std::string_view text, char byte) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL;
+    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    for (; pos + 8 <= text.size(); pos += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + pos, 8);
+        const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(byte)); // matching bytes are now zero
+        const std::uint64_t nonZero = ((x & lows) + lows) | x;
+        // One bit per match, at the top of its byte; the multiplication adds them up in the top byte.
+        count += static_cast<std::size_t>((((~nonZero & ~lows) >> 7) * ones) >> 56);
+    }
+    return count +
+           static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), byte));
+}
+
+// The line ends in `text`: LF, CR LF and a lone CR each end a line.
+std::size_t lineEnds(std::string_view text) {
+    std::size_t count = countByte(text, '\n');
+    for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
+        count += cr + 1 == text.size() || text[cr + 1] != '\n' ? 1 : 0;
+    }
+    return count;
+}
+
+// The log line of each QSO that the report names, counted in one pass over the log.
+std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
+    std::vector<std::size_t> lines(qsos.size(), 0);
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    std::size_t line = 1;
+    std::size_t counted = 0;
+    for (std::size_t index : wanted) { // QSO indexes follow the log's order; a QSO starts at a tag, never inside CR LF
+        const std::size_t offset = qsos[index].firstTag;
+        line += lineEnds(log.substr(counted, offset - counted));
+        counted = offset;
+        lines[index] = line;
+    }
+    return lines;
+}
+
+std::size_t hashSlot(std::string_view call) {
+    return std::hash<std::string_view>()(call) & ((std::size_t{1} << HashBits) - 1);
+}
+
+// Reads the log, keeping only the QSOs whose call some credit names (the calls of `index`).
+QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& index, AdiLayout& layout,
+                const MarkProgress& progress) {
+    // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
+    // before the map is asked.
+    std::vector<bool> maybeCredited(std::size_t{1} << HashBits);
+    for (const auto& [call, unused] : index) {
+        maybeCredited[hashSlot(call)] = true;
+    }
+    QsoList qsos;
+    std::size_t withFields = 0;
+    try {
+        readAdi(
+            log,
+            [&](const AdiRecord& record) {
+                withFields += record.fields.empty() ? 0 : 1;
+                if (const AdiField* call = record.find("CALL"); call != nullptr) {
+                    const std::string upper = asciiUpper(trimControl(call->value));
+                    if (!maybeCredited[hashSlot(upper)]) {
+                        // no credit for this call
+                    } else if (auto it = index.find(upper); it != index.end()) {
+                        it->second.inLogOrder.push_back(qsos.size());
+                        qsos.push_back(qsoOf(record));
+                    }
+                }
+                if (record.number % ProgressStep == 0) {
+                    reportProgress(progress, MarkPhase::ReadingLog, record.end, log.size());
+                }
+                return true;
+            },
+            layout);
+    } catch (const AdiError& error) {
+        throw Error(logName + ": " + error.what());
+    }
+    if (withFields == 0) {
+        throw Error(logName + ": no QSO record (no <EOR> after a field): is this an ADI log?");
+    }
+    return qsos;
+}
+
+void countMatch(MarkSummary& summary, const Credit& credit) {
+    ++(credit.kind == CreditKind::Lotw   ? summary.matchedLotw
+       : credit.kind == CreditKind::Card ? summary.matchedCard
+                                         : summary.matchedOther);
+}
+
+// Matches every credit: the items each QSO gains, and the credits that matched none.
+Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& index, MarkSummary& summary,
+               std::vector<std::pair<const Credit*, Match>>& unmatched, const MarkProgress& progress) {
+    Gains gains(qsos.size());
+    for (std::size_t i = 0; i < source.credits.size(); ++i) {
+        const Credit& credit = source.credits[i];
+        const auto it = credit.problem.empty() ? index.find(credit.call) : index.end();
+        Match match = matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second);
+        if (match.outcome == Outcome::Matched) {
+            countMatch(summary, credit);
+            std::vector<Gain>& gained = gains[match.qsos[0]];
+            for (const CreditItem& item : credit.items) {
+                for (std::size_t m = 0; m < std::max<std::size_t>(item.media.size(), 1); ++m) {
+                    const Gain gain{item.name, item.media.empty() ? std::string_view() : item.media[m]};
+                    if (std::find(gained.begin(), gained.end(), gain) == gained.end()) {
+                        gained.push_back(gain);
+                    }
+                }
+            }
+        } else {
+            summary.ambiguous += match.outcome == Outcome::Ambiguous ? 1 : 0;
+            unmatched.emplace_back(&credit, std::move(match));
+        }
+        if ((i + 1) % ProgressStep == 0) {
+            reportProgress(progress, MarkPhase::Matching, i + 1, source.credits.size());
+        }
+    }
+    summary.unmatched = unmatched.size();
+    return gains;
+}
+
+// The report of the unmatched credits and the file that lists them.
+void reportUnmatched(const CreditSource& source, const std::vector<std::pair<const Credit*, Match>>& unmatched,
+                     const QsoList& qsos, std::string_view log, MarkedLog& result) {
+    std::vector<std::size_t> named;
+    for (const auto& [credit, match] : unmatched) {
+        named.insert(named.end(), match.qsos.begin(), match.qsos.end());
+    }
+    const std::vector<std::size_t> lines = linesOf(log, qsos, std::move(named));
+    const bool adi = source.kind == CreditSourceKind::Adi;
+    if (adi) {
+        result.bad.push_back(source.header);
+    }
+    for (const auto& [credit, match] : unmatched) {
+        result.unmatched.push_back(explainUnmatched(*credit, match, qsos, lines, adi));
+        result.bad.push_back(credit->line);
+        if (!adi) {
+            result.bad.push_back("\r\n");
+        }
+    }
+    if (adi) {
+        result.bad.push_back(source.tail);
+    }
+}
+
+// Whether the credit list holds an item of `name`, with media or without.
+bool holdsCredit(std::string_view list, std::string_view name) {
+    const std::vector<CreditItem> items = creditItemsOf(list);
+    return std::any_of(items.begin(), items.end(), [&](const CreditItem& item) { return item.name == name; });
+}
+
+// The list with the gained items in it, and which credit names changed; nothing when none did.
+std::optional<std::string> withGains(std::string value, const std::vector<Gain>& gains,
+                                     std::vector<std::string_view>& changedNames) {
+    bool changed = false;
+    for (const Gain& gain : gains) {
+        std::optional<std::string> added;
+        if (!gain.medium.empty()) {
+            added = addCreditMedium(value, gain.name, gain.medium);
+        } else if (!holdsCredit(value, gain.name)) {
+            const std::string_view trimmed = trimBlanks(value);
+            added = trimmed.empty() ? std::string(gain.name)
+                                    : value + (trimmed.back() == ',' ? "" : ",") + std::string(gain.name);
+        }
+        if (added) {
+            value = std::move(*added);
+            changed = true;
+            if (std::find(changedNames.begin(), changedNames.end(), gain.name) == changedNames.end()) {
+                changedNames.push_back(gain.name);
+            }
+        }
+    }
+    return changed ? std::optional(std::move(value)) : std::nullopt;
+}
+
+// The changed CREDIT_GRANTED fields; a changed field keeps its tag's spelling and data-type indicator.
+std::vector<Edit> editsOf(const QsoList& qsos, const Gains& gains, AdiLengthUnit unit, MarkedLog& result) {
+    std::vector<Edit> edits;
+    for (std::size_t q = 0; q < qsos.size(); ++q) {
+        if (gains[q].empty()) {
+            continue;
+        }
+        const LogQso& qso = qsos[q];
+        std::vector<std::string_view> changedNames;
+        const std::optional<std::string> value =
+            withGains(std::string(qso.hasCredit ? qso.credit.value : std::string_view()), gains[q], changedNames);
+        if (!value) {
+            ++result.summary.qsosAlready;
+            continue;
+        }
+        ++result.summary.qsosMarked;
+        for (std::string_view name : changedNames) {
+            ++result.summary.qsosGaining[std::string(name)];
+        }
+        const std::string_view name = qso.hasCredit ? qso.credit.name : CreditField;
+        std::string field = "<" + std::string(name) + ":" + std::to_string(adiLength(*value, unit));
+        if (qso.hasCredit && !qso.credit.type.empty()) {
+            field += ":" + std::string(qso.credit.type);
+        }
+        field += ">" + *value;
+        const std::string_view text = result.storage.emplace_back(std::move(field));
+        edits.push_back(qso.hasCredit ? Edit{q, qso.credit.tagBegin, qso.credit.valueEnd, text}
+                                      : Edit{q, qso.eorBegin, qso.eorBegin, text});
+    }
+    return edits;
+}
+
+// The output: the log's own bytes around the edits (only the changed QSOs with `onlyMarked`).
+void assemble(MarkedLog& result, std::string_view log, const QsoList& qsos, const std::vector<Edit>& edits,
+              const AdiLayout& layout, bool onlyMarked) {
+    const auto bytes = [&](std::size_t begin, std::size_t end) {
+        if (end > begin) {
+            result.output.push_back(log.substr(begin, end - begin));
+        }
+    };
+    std::size_t cursor = 0;
+    if (onlyMarked) {
+        bytes(0, layout.headerEnd);
+    }
+    for (const Edit& edit : edits) {
+        if (onlyMarked) {
+            cursor = qsos[edit.qso].begin;
+        }
+        bytes(cursor, edit.begin);
+        result.output.push_back(edit.text);
+        cursor = edit.end;
+        if (onlyMarked) {
+            bytes(cursor, qsos[edit.qso].end);
+        }
+    }
+    bytes(onlyMarked ? layout.tailBegin : cursor, log.size());
+}
+
+} // namespace
+
+MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
+                      const std::string& logName, const MarkProgress& progress) {
+    MarkedLog result;
+    if (const void* zero = std::memchr(credits.data(), 0, credits.size()); zero != nullptr) {
+        throw Error(creditsName + ": byte " + std::to_string(static_cast<const char*>(zero) - credits.data()) +
+                    ": a NUL byte: this is not a text file");
+    }
+    const CreditSource source = readCreditSource(credits, creditsName);
+    result.sourceKind = source.kind;
+    result.summary.creditsRead = source.credits.size();
+    QsoIndex index;
+    index.reserve(source.credits.size());
+    for (const Credit& credit : source.credits) {
+        if (credit.problem.empty()) {
+            index.try_emplace(credit.call);
+        }
+    }
+    AdiLayout layout;
+    const QsoList qsos = readLog(log, logName, index, layout, progress);
+    sortByBandAndTime(index, qsos);
+    std::vector<std::pair<const Credit*, Match>> unmatched;
+    const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
+    reportUnmatched(source, unmatched, qsos, log, result);
+    assemble(result, log, qsos, editsOf(qsos, gains, layout.unit, result), layout, onlyMarked);
+    return result;
+}
+
+} // namespace awardsync::mark
