@@ -2,6 +2,7 @@
 
 #include "app/settings_file.h"
 #include "core/text.h"
+#include "standings_tab.h"
 
 #include <QAction>
 #include <QApplication>
@@ -107,7 +108,8 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
         label->setBuddy(buddy);
         return label;
     };
-    auto* grid = new QGridLayout(this);
+    auto* markingPage = new QWidget(this);
+    auto* grid = new QGridLayout(markingPage);
     grid->addWidget(labelFor(tr("&Records file:"), records_), 0, 0);
     grid->addWidget(records_, 0, 1);
     grid->addWidget(chooseRecords, 0, 2);
@@ -128,6 +130,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     grid->addWidget(table_, 6, 0, 1, 3);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
+    standings_ = addStandingsTab(this, markingPage);
 
     QWidget* const order[] = {records_,    chooseRecords, log_,    chooseLog,   output_, chooseOutput,
                               onlyMarked_, mark_,         cancel_, openFolder_, table_};
@@ -234,6 +237,7 @@ void MarkWindow::startMarking() {
 
     table_->setSortingEnabled(false);
     table_->setRowCount(0);
+    standings_->setStandings(nullptr);
     message_->setText(tr("Marking…"));
     outputFolder_.clear();
     progress_->setRange(0, 0); // reading the files gives no progress: a busy bar until the first report
@@ -252,6 +256,7 @@ void MarkWindow::startMarking() {
         };
         try {
             run->result = mark::markFiles(options, progress);
+            run->standings = mark::loadStandings(options.recordsPath, options.logPath);
         } catch (const mark::MarkCancelled&) {
             run->cancelled = true;
         } catch (const std::exception& error) {
@@ -297,6 +302,7 @@ void MarkWindow::workerDone() {
     } else {
         progress_->setValue(ProgressRange);
         showResult(*run->result);
+        standings_->setStandings(run->standings);
     }
     updateEnabled();
     (run->result && !run->cancelled ? static_cast<QWidget*>(table_) : mark_)->setFocus();

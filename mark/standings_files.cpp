@@ -82,19 +82,31 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
     }
 }
 
-std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
+std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPath, const std::string& logPath) {
+    auto data = std::make_shared<StandingsData>();
+    data->creditsPath = creditsPath;
+    data->logPath = logPath;
     const std::string credits = inputBytes(creditsPath, "credits file");
-    const std::string log = inputBytes(logPath, "log");
-    std::vector<StandingsQso> qsos;
+    data->log = inputBytes(logPath, "log");
     try {
-        qsos = standingsQsos(log);
+        data->qsos = standingsQsos(data->log);
     } catch (const AdiError& error) {
         throw Error(logPath + ": " + error.what());
     }
     const CreditSource source = readCreditSource(credits, creditsPath);
-    const Standings standings = buildStandings(standingsCredits(source.credits), qsos);
-    writeAll(html_, request_.htmlPath, html_ ? standingsHtml(standings, qsos, {creditsPath, logPath}) : "");
-    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, qsos, log) : "");
+    data->standings = buildStandings(standingsCredits(source.credits), data->qsos);
+    return data;
+}
+
+std::string standingsPage(const StandingsData& data) {
+    return standingsHtml(data.standings, data.qsos, {data.creditsPath, data.logPath});
+}
+
+std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
+    const std::shared_ptr<const StandingsData> data = loadStandings(creditsPath, logPath);
+    const Standings& standings = data->standings;
+    writeAll(html_, request_.htmlPath, html_ ? standingsPage(*data) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, data->qsos, data->log) : "");
     // Both are complete before either replaces its predecessor.
     if (html_) {
         saving(request_.htmlPath, [&] { html_->commit(); });

@@ -4,12 +4,28 @@
 // The standings of a run on files: the summary line, and the page and the application list when asked
 // for, saved whole or not at all.
 #include "core/atomic_save.h"
+#include "standings.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace awardsync::mark {
+
+// The standings of a credit source and a log, with the log's bytes that the QSOs point into.
+struct StandingsData {
+    std::string creditsPath, logPath;
+    std::string log;
+    std::vector<StandingsQso> qsos;
+    Standings standings;
+};
+
+// Reads both files and builds the standings. Raises Error naming the file.
+std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPath, const std::string& logPath);
+
+// The page of standingsHtml() for these standings.
+std::string standingsPage(const StandingsData& data);
 
 struct StandingsRequest {
     std::string htmlPath;  // --standings: the page; empty: none
