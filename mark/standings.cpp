@@ -5,9 +5,11 @@
 #include "core/text.h"
 #include "dxcc_entities.h"
 #include "matching.h"
+#include "qso_time.h"
 #include "records/adif_enums.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace awardsync::mark {
@@ -23,23 +25,58 @@ bool isYesOrVerified(std::string_view value) {
     return v.size() == 1 && (asciiUpper(v[0]) == 'Y' || asciiUpper(v[0]) == 'V');
 }
 
-// The fields the matching does not read: FREQ, PROP_MODE and the two confirmations.
-void addStandingsFields(const AdiRecord& record, StandingsQso& qso) {
-    std::string_view freq;
+// The fields the standings read, in one pass over the record: the name's length picks the few
+// candidates, so that most of a logger's twenty-odd fields cost one comparison. The first of each name
+// counts; either confirmation confirms.
+void readFields(const AdiRecord& record, StandingsQso& qso, std::string_view& dxcc, std::string_view& freq) {
+    // `wanted` is upper case; the names are compared by hand because this runs for every field of the log.
+    const auto is = [](std::string_view name, std::string_view wanted) {
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const char c = name[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != wanted[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto first = [](std::string_view& slot, std::string_view value) {
+        if (slot.empty()) {
+            slot = trimControl(value);
+        }
+    };
+    std::string_view propMode;
     for (const AdiField& field : record.fields) {
-        if (equalsIgnoreAsciiCase(field.name, "LOTW_QSL_RCVD") || equalsIgnoreAsciiCase(field.name, "QSL_RCVD")) {
+        const std::string_view name = field.name;
+        if (name.size() == 4) {
+            is(name, "CALL")   ? first(qso.call, field.value)
+            : is(name, "BAND") ? first(qso.band, field.value)
+            : is(name, "MODE") ? first(qso.mode, field.value)
+            : is(name, "DXCC") ? first(dxcc, field.value)
+            : is(name, "FREQ") ? first(freq, field.value)
+                               : void();
+        } else if (name.size() == 8 && is(name, "QSO_DATE")) {
+            first(qso.date, field.value);
+        } else if (name.size() == 7 && is(name, "TIME_ON")) {
+            first(qso.time, field.value);
+        } else if (name.size() == 9 && is(name, "PROP_MODE")) {
+            first(propMode, field.value);
+        } else if ((name.size() == 8 && is(name, "QSL_RCVD")) || (name.size() == 13 && is(name, "LOTW_QSL_RCVD"))) {
             qso.confirmed = qso.confirmed || isYesOrVerified(field.value);
-        } else if (equalsIgnoreAsciiCase(field.name, "PROP_MODE")) {
-            qso.satellite = equalsIgnoreAsciiCase(trimControl(field.value), "SAT");
-        } else if (freq.empty() && equalsIgnoreAsciiCase(field.name, "FREQ")) {
-            freq = field.value;
         }
     }
-    if (qso.bandColumn < 0 && qso.band.empty() && !freq.empty()) {
-        if (const auto band = bandOfFrequency(freq)) {
-            qso.bandColumn = bandColumn(*band);
-        }
+    qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
+}
+
+int dxccNumber(std::string_view text) {
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return -1;
     }
+    int number = 0;
+    for (char c : text) {
+        number = number * 10 + (c - '0');
+    }
+    return number;
 }
 
 std::size_t rowOf(std::unordered_map<int, std::size_t>& rowIndex, std::vector<StandingsRow>& rows, int dxcc) {
@@ -169,33 +206,38 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 
 std::vector<StandingsQso> standingsQsos(std::string_view log) {
     std::vector<StandingsQso> qsos;
+    qsos.reserve(log.size() / 256); // loggers write a few hundred bytes per QSO: few reallocations
     std::size_t line = 1;
     std::size_t counted = 0; // line feeds are counted up to here
     AdiLayout layout;
     readAdi(
         log,
         [&](const AdiRecord& record) {
-            const LogQso facts = qsoOf(record);
             StandingsQso qso;
             qso.begin = record.begin;
             qso.end = record.end;
-            line +=
-                static_cast<std::size_t>(std::count(log.begin() + static_cast<std::ptrdiff_t>(counted),
-                                                    log.begin() + static_cast<std::ptrdiff_t>(facts.firstTag), '\n'));
-            counted = facts.firstTag;
-            qso.line = line;
-            qso.call = facts.call;
-            qso.date = facts.date;
-            qso.time = facts.time;
-            qso.band = facts.band;
-            qso.mode = facts.mode;
-            qso.dxcc = facts.dxcc;
-            qso.bandColumn = bandColumn(facts.band);
-            qso.modeColumn = modeColumn(facts.groups);
-            if (facts.start || facts.day) {
-                qso.when = facts.start ? *facts.start : *facts.day * 86400;
+            const std::size_t firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
+            // memchr leaps over the long stretches between line feeds.
+            for (const char* at = log.data() + counted;
+                 (at = static_cast<const char*>(
+                      std::memchr(at, '\n', firstTag - static_cast<std::size_t>(at - log.data())))) != nullptr;
+                 ++at) {
+                ++line;
             }
-            addStandingsFields(record, qso);
+            counted = firstTag;
+            qso.line = line;
+            std::string_view dxcc, freq;
+            readFields(record, qso, dxcc, freq);
+            qso.dxcc = dxccNumber(dxcc);
+            qso.bandColumn = bandColumn(qso.band);
+            if (qso.band.empty() && !freq.empty()) {
+                const auto band = bandOfFrequency(freq);
+                qso.bandColumn = band ? bandColumn(*band) : -1;
+            }
+            qso.modeColumn = modeColumn(modeGroupsOf(qso.mode));
+            if (const auto day = daysOfAdifDate(qso.date)) {
+                qso.when = *day * 86400 + secondsOfAdifTime(qso.time).value_or(0);
+            }
             qsos.push_back(qso);
             return true;
         },
