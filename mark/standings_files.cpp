@@ -20,16 +20,27 @@ QString pathIdentity(const std::string& path) {
     return info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
 }
 
+// The file's bytes, read straight into the string: a copy of a large log would double the peak memory.
 std::string inputBytes(const std::string& path, const std::string& what) {
     QFile file(toQt(path));
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) {
-        bytes = file.readAll();
+    std::string bytes;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        bytes.resize(static_cast<std::size_t>(std::max<qint64>(file.size(), 0)));
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const qint64 got = file.read(bytes.data() + done, static_cast<qint64>(bytes.size() - done));
+            if (got <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        bytes.resize(done);
+        bytes += file.readAll().toStdString(); // a file that grew meanwhile, or one without a size
     }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         throw Error("cannot read the " + what + " \"" + path + "\": " + fromQt(file.errorString()));
     }
-    return bytes.toStdString();
+    return bytes;
 }
 
 void open(std::optional<AtomicFile>& file, const std::string& path) {
