@@ -20,22 +20,11 @@ QString pathIdentity(const std::string& path) {
     return info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
 }
 
-// The file's bytes, read straight into the string: a copy of a large log would double the peak memory.
-std::string inputBytes(const std::string& path, const std::string& what) {
+QByteArray inputBytes(const std::string& path, const std::string& what) {
     QFile file(toQt(path));
-    std::string bytes;
+    QByteArray bytes;
     if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        bytes.resize(static_cast<std::size_t>(std::max<qint64>(file.size(), 0)));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const qint64 got = file.read(bytes.data() + done, static_cast<qint64>(bytes.size() - done));
-            if (got <= 0) {
-                break;
-            }
-            done += static_cast<std::size_t>(got);
-        }
-        bytes.resize(done);
-        bytes += file.readAll().toStdString(); // a file that grew meanwhile, or one without a size
+        bytes = file.readAll();
     }
     if (!file.isOpen() || file.error() != QFileDevice::NoError) {
         throw Error("cannot read the " + what + " \"" + path + "\": " + fromQt(file.errorString()));
@@ -97,14 +86,15 @@ std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPat
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
-    const std::string credits = inputBytes(creditsPath, "credits file");
+    const QByteArray credits = inputBytes(creditsPath, "credits file");
     data->log = inputBytes(logPath, "log");
     try {
-        data->qsos = standingsQsos(data->log);
+        data->qsos = standingsQsos(data->logBytes());
     } catch (const AdiError& error) {
         throw Error(logPath + ": " + error.what());
     }
-    const CreditSource source = readCreditSource(credits, creditsPath);
+    const CreditSource source =
+        readCreditSource(std::string_view(credits.constData(), static_cast<std::size_t>(credits.size())), creditsPath);
     data->standings = buildStandings(standingsCredits(source.credits), data->qsos);
     return data;
 }
@@ -117,7 +107,7 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
     const std::shared_ptr<const StandingsData> data = loadStandings(creditsPath, logPath);
     const Standings& standings = data->standings;
     writeAll(html_, request_.htmlPath, html_ ? standingsPage(*data) : "");
-    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, data->qsos, data->log) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, data->qsos, data->logBytes()) : "");
     // Both are complete before either replaces its predecessor.
     if (html_) {
         saving(request_.htmlPath, [&] { html_->commit(); });

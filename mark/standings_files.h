@@ -6,9 +6,11 @@
 #include "core/atomic_save.h"
 #include "standings.h"
 
+#include <QByteArray>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace awardsync::mark {
@@ -16,7 +18,8 @@ namespace awardsync::mark {
 // The standings of a credit source and a log, with the log's bytes that the QSOs point into.
 struct StandingsData {
     std::string creditsPath, logPath;
-    std::string log;
+    QByteArray log;
+    std::string_view logBytes() const { return {log.constData(), static_cast<std::size_t>(log.size())}; }
     std::vector<StandingsQso> qsos;
     Standings standings;
 };
