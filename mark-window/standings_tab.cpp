@@ -85,8 +85,9 @@ QVariant StandingsModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return toQt(mark::cellLetter(cell));
     case Qt::ToolTipRole:
-        return cell.state == mark::CellState::Empty ? QVariant()
-                                                    : QVariant(toQt(mark::cellDescription(cell, data_->qsos)));
+        return cell.state == mark::CellState::Empty
+                   ? QVariant()
+                   : QVariant(toQt(mark::cellDescription(cell, data_->qsos, data_->logBytes())));
     case Qt::BackgroundRole:
         return cell.state == mark::CellState::Empty ? QVariant() : QVariant(QBrush(background(cell.state)));
     case Qt::ForegroundRole:

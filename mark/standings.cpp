@@ -28,7 +28,8 @@ bool isYesOrVerified(std::string_view value) {
 // The fields the standings read, in one pass over the record: the name's length picks the few
 // candidates, so that most of a logger's twenty-odd fields cost one comparison. The first of each name
 // counts; either confirmation confirms.
-void readFields(const AdiRecord& record, StandingsQso& qso, std::string_view& dxcc, std::string_view& freq) {
+void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std::string_view& dxcc,
+                std::string_view& freq) {
     // `wanted` is upper case; the names are compared by hand because this runs for every field of the log.
     const auto is = [](std::string_view name, std::string_view wanted) {
         for (std::size_t i = 0; i < wanted.size(); ++i) {
@@ -48,16 +49,16 @@ void readFields(const AdiRecord& record, StandingsQso& qso, std::string_view& dx
     for (const AdiField& field : record.fields) {
         const std::string_view name = field.name;
         if (name.size() == 4) {
-            is(name, "CALL")   ? first(qso.call, field.value)
-            : is(name, "BAND") ? first(qso.band, field.value)
-            : is(name, "MODE") ? first(qso.mode, field.value)
+            is(name, "CALL")   ? first(names.call, field.value)
+            : is(name, "BAND") ? first(names.band, field.value)
+            : is(name, "MODE") ? first(names.mode, field.value)
             : is(name, "DXCC") ? first(dxcc, field.value)
             : is(name, "FREQ") ? first(freq, field.value)
                                : void();
         } else if (name.size() == 8 && is(name, "QSO_DATE")) {
-            first(qso.date, field.value);
+            first(names.date, field.value);
         } else if (name.size() == 7 && is(name, "TIME_ON")) {
-            first(qso.time, field.value);
+            first(names.time, field.value);
         } else if (name.size() == 9 && is(name, "PROP_MODE")) {
             first(propMode, field.value);
         } else if ((name.size() == 8 && is(name, "QSL_RCVD")) || (name.size() == 13 && is(name, "LOTW_QSL_RCVD"))) {
@@ -66,6 +67,27 @@ void readFields(const AdiRecord& record, StandingsQso& qso, std::string_view& dx
     }
     qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
 }
+
+// The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
+// working them out again for every QSO would cost more than the rest of the QSO.
+class ColumnMemo {
+public:
+    template <typename Work> int columnOf(std::string_view text, const Work& work) {
+        for (const auto& [known, column] : known_) {
+            if (known == text) {
+                return column;
+            }
+        }
+        const int column = work(text);
+        if (known_.size() < 64) {
+            known_.emplace_back(std::string(text), column);
+        }
+        return column;
+    }
+
+private:
+    std::vector<std::pair<std::string, int>> known_;
+};
 
 int dxccNumber(std::string_view text) {
     if (text.empty() || text.size() > 6 ||
@@ -210,6 +232,7 @@ std::vector<StandingsQso> standingsQsos(std::string_view log) {
     std::size_t line = 1;
     std::size_t counted = 0; // line feeds are counted up to here
     AdiLayout layout;
+    ColumnMemo bands, modes;
     readAdi(
         log,
         [&](const AdiRecord& record) {
@@ -226,23 +249,41 @@ std::vector<StandingsQso> standingsQsos(std::string_view log) {
             }
             counted = firstTag;
             qso.line = line;
+            QsoNames names;
             std::string_view dxcc, freq;
-            readFields(record, qso, dxcc, freq);
+            readFields(record, names, qso, dxcc, freq);
             qso.dxcc = dxccNumber(dxcc);
-            qso.bandColumn = bandColumn(qso.band);
-            if (qso.band.empty() && !freq.empty()) {
-                const auto band = bandOfFrequency(freq);
-                qso.bandColumn = band ? bandColumn(*band) : -1;
+            std::string_view band = names.band;
+            if (band.empty() && !freq.empty()) {
+                band = bandOfFrequency(freq).value_or(std::string_view());
             }
-            qso.modeColumn = modeColumn(modeGroupsOf(qso.mode));
-            if (const auto day = daysOfAdifDate(qso.date)) {
-                qso.when = *day * 86400 + secondsOfAdifTime(qso.time).value_or(0);
+            qso.bandColumn =
+                static_cast<std::int8_t>(bands.columnOf(band, [](std::string_view b) { return bandColumn(b); }));
+            qso.modeColumn = static_cast<std::int8_t>(
+                modes.columnOf(names.mode, [](std::string_view mode) { return modeColumn(modeGroupsOf(mode)); }));
+            if (const auto day = daysOfAdifDate(names.date)) {
+                qso.when = *day * 86400 + secondsOfAdifTime(names.time).value_or(0);
             }
             qsos.push_back(qso);
             return true;
         },
         layout);
     return qsos;
+}
+
+QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
+    QsoNames names;
+    AdiLayout layout;
+    readAdi(
+        log.substr(qso.begin, qso.end - qso.begin),
+        [&](const AdiRecord& record) {
+            StandingsQso unused;
+            std::string_view dxcc, freq;
+            readFields(record, names, unused, dxcc, freq);
+            return false;
+        },
+        layout);
+    return names;
 }
 
 Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos) {
@@ -263,7 +304,8 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const std:
     for (std::size_t i = 0; i < qsos.size(); ++i) {
         const StandingsQso& qso = qsos[i];
         // A satellite QSO's BAND is its uplink, so it counts for SAT and not for a band.
-        const std::array<int, 3> columns = {ColumnMixed, qso.modeColumn, qso.satellite ? ColumnSat : qso.bandColumn};
+        const std::array<int, 3> columns = {ColumnMixed, qso.modeColumn,
+                                            qso.satellite ? static_cast<int>(ColumnSat) : qso.bandColumn};
         // DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all.
         StandingsRow* row = qso.dxcc > 0 ? &standings.rows[rowOf(rowIndex, standings.rows, qso.dxcc)] : nullptr;
         for (int column : columns) {

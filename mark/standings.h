@@ -49,18 +49,23 @@ struct Credit;
 // The credit items of a credit source's readable credits (those without a problem), in source order.
 std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits);
 
-// What the standings need of a QSO of the log.
+// What the standings need of a QSO of the log; kept small, as a log may hold a million of them.
 struct StandingsQso {
     std::size_t begin = 0, end = 0; // the record's bytes in the log
     std::size_t line = 0;           // the log line where the record's first tag stands
-    std::string_view call, date, time, band, mode;
-    int dxcc = -1;       // -1: no DXCC field
-    int bandColumn = -1; // from BAND, else FREQ; -1: none
-    int modeColumn = -1;
+    int dxcc = -1;                  // -1: no DXCC field
+    std::int8_t bandColumn = -1;    // from BAND, else FREQ; -1: none
+    std::int8_t modeColumn = -1;
     bool satellite = false;                                       // PROP_MODE SAT
     bool confirmed = false;                                       // LOTW_QSL_RCVD or QSL_RCVD Y or V
     std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
 };
+
+// The fields a QSO is named by, read again from its record when it is shown.
+struct QsoNames {
+    std::string_view call, date, time, band, mode;
+};
+QsoNames qsoNames(const StandingsQso& qso, std::string_view log);
 
 // The log's QSOs for the standings, in log order, pointing into `log`. Raises AdiError.
 std::vector<StandingsQso> standingsQsos(std::string_view log);

@@ -100,7 +100,7 @@ std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPat
 }
 
 std::string standingsPage(const StandingsData& data) {
-    return standingsHtml(data.standings, data.qsos, {data.creditsPath, data.logPath});
+    return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
 std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {

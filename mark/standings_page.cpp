@@ -122,7 +122,7 @@ void awardLines(std::string& page, const Standings& s) {
     }
 }
 
-void gridTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos) {
+void gridTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos, std::string_view log) {
     page += "<p class=\"legend\"><span>L</span>credited by LoTW <span>C</span>by card <span>B</span>by both "
             "<span>G</span>credited, the source names no medium <span>c</span>confirmed, not credited: apply "
             "<span>w</span>worked, not confirmed</p>\n"
@@ -139,8 +139,8 @@ void gridTable(std::string& page, const Standings& s, const std::vector<Standing
             if (letter.empty()) {
                 page += "<td></td>";
             } else {
-                page += "<td class=\"" + std::string(letter) + "\" title=\"" + escaped(cellDescription(cell, qsos)) +
-                        "\">" + std::string(letter) + "</td>";
+                page += "<td class=\"" + std::string(letter) + "\" title=\"" +
+                        escaped(cellDescription(cell, qsos, log)) + "\">" + std::string(letter) + "</td>";
             }
         }
         page += "</tr>\n";
@@ -148,7 +148,8 @@ void gridTable(std::string& page, const Standings& s, const std::vector<Standing
     page += "</tbody>\n</table>\n";
 }
 
-void applicationTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos) {
+void applicationTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos,
+                      std::string_view log) {
     if (s.application.empty()) {
         page += "<p>No confirmed QSO waits for a credit.</p>\n";
         return;
@@ -162,10 +163,11 @@ void applicationTable(std::string& page, const Standings& s, const std::vector<S
     for (const ApplicationSlot& slot : s.application) {
         const StandingsRow& row = s.rows[slot.row];
         const StandingsQso& qso = qsos[slot.qso];
+        const QsoNames names = qsoNames(qso, log);
         page += "<tr><td>" + std::to_string(row.dxcc) + "</td><td class=\"name\">" +
                 escaped(dxccEntityLabel(row.dxcc)) + "</td><td>" + std::string(columnName(slot.column)) + "</td><td>" +
-                escaped(qso.call) + "</td><td>" + escaped(dateText(qso.date)) + "</td><td>" +
-                escaped(timeText(qso.time)) + "</td><td>" + escaped(qso.band) + "</td><td>" + escaped(qso.mode) +
+                escaped(names.call) + "</td><td>" + escaped(dateText(names.date)) + "</td><td>" +
+                escaped(timeText(names.time)) + "</td><td>" + escaped(names.band) + "</td><td>" + escaped(names.mode) +
                 "</td><td>" + std::to_string(qso.line) + "</td></tr>\n";
     }
     page += "</tbody>\n</table>\n";
@@ -173,12 +175,13 @@ void applicationTable(std::string& page, const Standings& s, const std::vector<S
 
 } // namespace
 
-std::string qsoText(const StandingsQso& qso) {
-    return std::string(qso.call) + " " + dateText(qso.date) + " " + timeText(qso.time) + " " + std::string(qso.band) +
-           " " + std::string(qso.mode) + " (log line " + std::to_string(qso.line) + ")";
+std::string qsoText(const StandingsQso& qso, std::string_view log) {
+    const QsoNames n = qsoNames(qso, log);
+    return std::string(n.call) + " " + dateText(n.date) + " " + timeText(n.time) + " " + std::string(n.band) + " " +
+           std::string(n.mode) + " (log line " + std::to_string(qso.line) + ")";
 }
 
-std::string cellDescription(const StandingsCell& cell, const std::vector<StandingsQso>& qsos) {
+std::string cellDescription(const StandingsCell& cell, const std::vector<StandingsQso>& qsos, std::string_view log) {
     std::string text;
     switch (cell.state) {
     case CellState::Credited:
@@ -200,12 +203,12 @@ std::string cellDescription(const StandingsCell& cell, const std::vector<Standin
     if (cell.qso != StandingsCell::NoQso) {
         text += "; " + std::to_string(cell.qsos) + " QSO" + (cell.qsos == 1 ? "" : "s") + " in the log (" +
                 std::to_string(cell.confirmed) + " confirmed); " +
-                (cell.confirmed > 0 ? "earliest confirmed: " : "earliest: ") + qsoText(qsos[cell.qso]);
+                (cell.confirmed > 0 ? "earliest confirmed: " : "earliest: ") + qsoText(qsos[cell.qso], log);
     }
     return text;
 }
 
-std::string standingsHtml(const Standings& standings, const std::vector<StandingsQso>& qsos,
+std::string standingsHtml(const Standings& standings, const std::vector<StandingsQso>& qsos, std::string_view log,
                           const StandingsSources& sources) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -216,10 +219,10 @@ std::string standingsHtml(const Standings& standings, const std::vector<Standing
     totalsTable(page, standings);
     awardLines(page, standings);
     page += "<h2>Grid</h2>\n";
-    gridTable(page, standings, qsos);
+    gridTable(page, standings, qsos, log);
     page += "<h2>Application list</h2>\n<p>Confirmed QSOs that hold no credit yet, one per entity and column: "
             "what the next application can claim. <code>--apply FILE.adi</code> writes them as an ADI file.</p>\n";
-    applicationTable(page, standings, qsos);
+    applicationTable(page, standings, qsos, log);
     page += "</body>\n</html>\n";
     return page;
 }

@@ -125,7 +125,7 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
 }
 
 TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
-    const std::string page = standingsHtml(standings, qsos, {"credits.txt", "a<b&c.adi"});
+    const std::string page = standingsHtml(standings, qsos, Log, {"credits.txt", "a<b&c.adi"});
     EXPECT_NE(page.find("<title>DXCC standings: a&lt;b&amp;c.adi</title>"), std::string::npos);
     EXPECT_NE(page.find("<td>K2&amp;&lt;</td>"), std::string::npos);
     EXPECT_EQ(page.find("a<b"), std::string::npos);
