@@ -105,7 +105,12 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
             writtenLine(out, standingsOutput.paths());
             return 0;
         }
-        const MarkResult result = markFiles(options);
+        // The standings are made of the bytes the marking has read.
+        std::string standingsLine;
+        const MarkResult result = markFiles(options, {}, [&](std::string_view credits, std::string_view log) {
+            standingsLine = standingsOutput.build(credits, log, options.recordsPath, options.logPath);
+        });
+        standingsOutput.save();
         for (const UnmatchedCredit& credit : result.unmatched) {
             out << reportLine(credit) << "\n";
         }
@@ -115,7 +120,7 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
         for (const std::string& line : summaryLines(result.summary)) {
             out << line << "\n";
         }
-        out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
+        out << standingsLine << "\n";
         out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
         if (!standingsOutput.paths().empty()) {
             writtenLine(out, standingsOutput.paths());

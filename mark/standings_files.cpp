@@ -82,20 +82,32 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
     }
 }
 
+namespace {
+
+// The standings of the two files' bytes; the QSOs point into `log`.
+void build(StandingsData& data, std::string_view credits, std::string_view log) {
+    try {
+        data.qsos = standingsQsos(log);
+    } catch (const AdiError& error) {
+        throw Error(data.logPath + ": " + error.what());
+    }
+    const CreditSource source = readCreditSource(credits, data.creditsPath);
+    data.standings = buildStandings(standingsCredits(source.credits), data.qsos);
+}
+
+std::string_view viewOf(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+} // namespace
+
 std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPath, const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
     const QByteArray credits = inputBytes(creditsPath, "credits file");
     data->log = inputBytes(logPath, "log");
-    try {
-        data->qsos = standingsQsos(data->logBytes());
-    } catch (const AdiError& error) {
-        throw Error(logPath + ": " + error.what());
-    }
-    const CreditSource source =
-        readCreditSource(std::string_view(credits.constData(), static_cast<std::size_t>(credits.size())), creditsPath);
-    data->standings = buildStandings(standingsCredits(source.credits), data->qsos);
+    build(*data, viewOf(credits), data->logBytes());
     return data;
 }
 
@@ -103,11 +115,19 @@ std::string standingsPage(const StandingsData& data) {
     return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
-std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
-    const std::shared_ptr<const StandingsData> data = loadStandings(creditsPath, logPath);
-    const Standings& standings = data->standings;
-    writeAll(html_, request_.htmlPath, html_ ? standingsPage(*data) : "");
-    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(standings, data->qsos, data->logBytes()) : "");
+std::string StandingsOutput::build(std::string_view credits, std::string_view log, const std::string& creditsPath,
+                                   const std::string& logPath) {
+    StandingsData data;
+    data.creditsPath = creditsPath;
+    data.logPath = logPath;
+    mark::build(data, credits, log);
+    writeAll(html_, request_.htmlPath,
+             html_ ? standingsHtml(data.standings, data.qsos, log, {creditsPath, logPath}) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, data.qsos, log) : "");
+    return standingsSummaryLine(data.standings);
+}
+
+void StandingsOutput::save() {
     // Both are complete before either replaces its predecessor.
     if (html_) {
         saving(request_.htmlPath, [&] { html_->commit(); });
@@ -115,7 +135,14 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
     if (apply_) {
         saving(request_.applyPath, [&] { apply_->commit(); });
     }
-    return standingsSummaryLine(standings);
+}
+
+std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
+    const QByteArray credits = inputBytes(creditsPath, "credits file");
+    const QByteArray log = inputBytes(logPath, "log");
+    std::string summary = build(viewOf(credits), viewOf(log), creditsPath, logPath);
+    save();
+    return summary;
 }
 
 std::vector<std::string> StandingsOutput::paths() const {

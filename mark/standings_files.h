@@ -47,6 +47,12 @@ public:
     // the summary line. Raises Error naming the file.
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
+    // The same in two steps, for a run that has read the files already (MarkOptions::alsoRead): the
+    // outputs are written from the bytes, and saved by save() once the marking's are.
+    std::string build(std::string_view credits, std::string_view log, const std::string& creditsPath,
+                      const std::string& logPath);
+    void save();
+
     // The files saved, for the "Written" line.
     std::vector<std::string> paths() const;
 

@@ -9,6 +9,7 @@
 #include "tests/support/files.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -146,6 +147,8 @@ TEST(StandingsCommand, OptionsAndRefusals) {
     const std::string credits = fixture + "/credits.txt";
     const std::string log = fixture + "/log.adi";
     const std::string work = dir.path().toStdString();
+    QFile::copy(QString::fromStdString(credits), dir.filePath("credits.txt"));
+    QFile::copy(QString::fromStdString(log), dir.filePath("log.adi"));
     awardsync::testing::writeBytes(dir.filePath("report.adi"),
                                    "report<EOH>\n<CALL:5>DL1AB<QSO_DATE:8>20190301<BAND:3>20M<DXCC:3>230"
                                    "<APP_LoTW_MODEGROUP:5>PHONE<CREDIT_GRANTED:24>DXCC,DXCC_BAND,DXCC_MODE<EOR>\n");
@@ -162,6 +165,10 @@ TEST(StandingsCommand, OptionsAndRefusals) {
         {{"--standings-only", "--standings", work + "/s.html", work + "/report.adi", log},
          0,
          "Mixed 1, CW 0, Phone 1, Digital 0, Challenge 1 (+8 confirmed, not credited)"},
+        // With the marking, from the bytes it has read.
+        {{"--standings", work + "/m.html", work + "/credits.txt", work + "/log.adi"},
+         0,
+         "Credited entities: Mixed 4, CW 0, Phone 0, Digital 0, Challenge 0 (+9 confirmed, not credited)\nWritten: "},
         {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply"},
         {{"--standings", log, credits, log}, 2, "would replace an input or another output"},
         {{"--standings", work + "/x", "--apply", work + "/x", credits, log}, 2, "would replace"},
@@ -173,10 +180,12 @@ TEST(StandingsCommand, OptionsAndRefusals) {
         EXPECT_EQ(runMarkCommand(c.arguments, out, err), c.status) << out.str() << err.str();
         EXPECT_NE((c.status == 2 ? err : out).str().find(c.output), std::string::npos) << out.str() << err.str();
     }
-    // The first case wrote both files; the refused ones wrote nothing, the marked log neither.
+    // The written cases wrote their files; the refused ones wrote nothing.
     EXPECT_NE(awardsync::testing::readBytes(dir.filePath("s.html")).find("<caption>"), std::string::npos);
     EXPECT_EQ(awardsync::testing::readBytes(dir.filePath("a.adi")).substr(0, 11), "Application");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"a.adi", "credits.txt", "credits_bad.txt", "log-granted.adi", "log.adi", "m.html",
+                           "report.adi", "s.html"}));
 }
 
 TEST(DxccEntities, WholeEnumerationWithDeletedOnesMarked) {
