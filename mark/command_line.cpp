@@ -43,6 +43,46 @@ void writtenLine(std::ostream& out, const std::vector<std::string>& paths) {
     out << "Written: " << paths.front() << (paths.size() > 1 ? " and " + paths.back() : "") << "\n";
 }
 
+// The run itself, once the command line is read: the report, the summary and the exit status.
+int runMarking(const MarkOptions& options, const StandingsRequest& standings, std::ostream& out, std::ostream& err) {
+    try {
+        const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
+        // The unmatched credits' file depends on the source's form: neither name may be taken.
+        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
+        if (standings.only) {
+            out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
+            writtenLine(out, standingsOutput.paths());
+            return 0;
+        }
+        // The standings are made of the bytes the marking has read.
+        std::string standingsLine;
+        const MarkResult result = markFiles(options, {}, [&](std::string_view credits, std::string_view log) {
+            standingsLine = standingsOutput.build(credits, log, options.recordsPath, options.logPath);
+        });
+        standingsOutput.save();
+        for (const UnmatchedCredit& credit : result.unmatched) {
+            out << reportLine(credit) << "\n";
+        }
+        if (!result.unmatched.empty()) {
+            out << "\n";
+        }
+        for (const std::string& line : summaryLines(result.summary)) {
+            out << line << "\n";
+        }
+        out << standingsLine << "\n";
+        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
+        if (!standingsOutput.paths().empty()) {
+            writtenLine(out, standingsOutput.paths());
+        }
+        return result.summary.unmatched == 0 ? 0 : 1;
+    } catch (const std::exception& error) {
+        err << "awardsync-mark: " << error.what() << "\n";
+        return 2;
+    }
+}
+
 } // namespace
 
 int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -94,42 +134,7 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     }
     options.recordsPath = files[0];
     options.logPath = files[1];
-    try {
-        const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
-        // The unmatched credits' file depends on the source's form: neither name may be taken.
-        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
-        if (standings.only) {
-            out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
-            writtenLine(out, standingsOutput.paths());
-            return 0;
-        }
-        // The standings are made of the bytes the marking has read.
-        std::string standingsLine;
-        const MarkResult result = markFiles(options, {}, [&](std::string_view credits, std::string_view log) {
-            standingsLine = standingsOutput.build(credits, log, options.recordsPath, options.logPath);
-        });
-        standingsOutput.save();
-        for (const UnmatchedCredit& credit : result.unmatched) {
-            out << reportLine(credit) << "\n";
-        }
-        if (!result.unmatched.empty()) {
-            out << "\n";
-        }
-        for (const std::string& line : summaryLines(result.summary)) {
-            out << line << "\n";
-        }
-        out << standingsLine << "\n";
-        out << "Written: " << result.outputPath << " and " << result.badPath << "\n";
-        if (!standingsOutput.paths().empty()) {
-            writtenLine(out, standingsOutput.paths());
-        }
-        return result.summary.unmatched == 0 ? 0 : 1;
-    } catch (const std::exception& error) {
-        err << "awardsync-mark: " << error.what() << "\n";
-        return 2;
-    }
+    return runMarking(options, standings, out, err);
 }
 
 } // namespace awardsync::mark
