@@ -255,8 +255,9 @@ void MarkWindow::startMarking() {
             return !run->cancel.load();
         };
         try {
-            run->result = mark::markFiles(options, progress);
-            run->standings = mark::loadStandings(options.recordsPath, options.logPath);
+            run->result = mark::markFiles(options, progress, [&](std::string_view credits, std::string_view log) {
+                run->standings = mark::standingsOfBytes(credits, log, options.recordsPath, options.logPath);
+            });
         } catch (const mark::MarkCancelled&) {
             run->cancelled = true;
         } catch (const std::exception& error) {

@@ -101,13 +101,13 @@ std::string_view viewOf(const QByteArray& bytes) {
 
 } // namespace
 
-std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPath, const std::string& logPath) {
+std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
+                                                      const std::string& creditsPath, const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
-    const QByteArray credits = inputBytes(creditsPath, "credits file");
-    data->log = inputBytes(logPath, "log");
-    build(*data, viewOf(credits), data->logBytes());
+    data->log = QByteArray(log.data(), static_cast<qsizetype>(log.size()));
+    build(*data, credits, data->logBytes());
     return data;
 }
 

@@ -24,8 +24,10 @@ struct StandingsData {
     Standings standings;
 };
 
-// Reads both files and builds the standings. Raises Error naming the file.
-std::shared_ptr<const StandingsData> loadStandings(const std::string& creditsPath, const std::string& logPath);
+// The standings of the two files' bytes (as markFiles hands them over), with a copy of the log's.
+// Raises Error naming the file.
+std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
+                                                      const std::string& creditsPath, const std::string& logPath);
 
 // The page of standingsHtml() for these standings.
 std::string standingsPage(const StandingsData& data);
