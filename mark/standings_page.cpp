@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "standings_page.h"
 
+#include "core/text.h"
 #include "dxcc_entities.h"
 
 #include <algorithm>
@@ -38,7 +39,10 @@ tr.deleted th, tr.deleted td.name { color: #777; font-style: italic; }
 }
 )";
 
-std::string escaped(std::string_view text) {
+// Text from the files, fit for the page: a log in Windows-1252 (as older loggers write) becomes UTF-8,
+// so that the page stays valid; markup characters become entities.
+std::string escaped(std::string_view raw) {
+    const std::string text = isValidUtf8(raw) ? std::string(raw) : windows1252ToUtf8(raw);
     std::string out;
     out.reserve(text.size());
     for (char c : text) {

@@ -29,7 +29,7 @@ const std::string Log =
     "<CALL:3>VE1<DXCC:1>1<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20170101<LOTW_QSL_RCVD:1>Y<EOR>\n"           // 5
     "<CALL:3>VE2<DXCC:1>1<BAND:2>2M<MODE:2>FM<PROP_MODE:3>SAT<QSO_DATE:8>20160101<QSL_RCVD:1>Y<EOR>\n" // 6
     "<CALL:2>XX<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20150101<QSL_RCVD:1>Y<EOR>\n"                         // 7
-    "<CALL:2>DL<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<QSL_RCVD:1>Y<EOR>\n";             // 8
+    "<CALL:3>DL\xe4<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<QSL_RCVD:1>Y<EOR>\n";         // 8
 
 const std::vector<StandingsCredit> Credits = {
     {1, "DXCC", MediaLotw, "20M", GroupCw, 1},
@@ -129,6 +129,7 @@ TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
     const std::string page = standingsHtml(standings, qsos, Log, {"credits.txt", "a<b&c.adi"});
     EXPECT_NE(page.find("<title>DXCC standings: a&lt;b&amp;c.adi</title>"), std::string::npos);
     EXPECT_NE(page.find("<td>K2&amp;&lt;</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>DL\xc3\xa4</td>"), std::string::npos); // a Windows-1252 call becomes UTF-8
     EXPECT_EQ(page.find("a<b"), std::string::npos);
     std::size_t headers = 0, scoped = 0;
     for (std::size_t at = page.find("<th"); at != std::string::npos; at = page.find("<th", at + 1)) {
