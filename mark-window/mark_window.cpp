@@ -63,6 +63,12 @@ QString recordsFileOfDownloadProgram(const QString& programDir) {
     return toQt(SettingsFile(settingsPath).readString(SettingsSection, RecordsFileKey, ""));
 }
 
+QString creditsOfDownloadProgram(const QString& programDir) {
+    const QString records = recordsFileOfDownloadProgram(programDir);
+    const QString credits = toQt(pathWithNewEnding(fromQt(records), "-credits.adi", false));
+    return !records.isEmpty() && QFileInfo::exists(credits) ? credits : records;
+}
+
 MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     : QDialog(parent), seams_(std::move(seams)) {
     initResources();
@@ -71,7 +77,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     setSizeGripEnabled(true);
 
     records_ = new QLineEdit(this);
-    auto* chooseRecords = chooserButton(tr("Choose the records file"), this);
+    auto* chooseRecords = chooserButton(tr("Choose the credits"), this);
     log_ = new QLineEdit(this);
     auto* chooseLog = chooserButton(tr("Choose the ADIF log"), this);
     output_ = new QLineEdit(this);
@@ -110,7 +116,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     };
     auto* markingPage = new QWidget(this);
     auto* grid = new QGridLayout(markingPage);
-    grid->addWidget(labelFor(tr("&Records file:"), records_), 0, 0);
+    grid->addWidget(labelFor(tr("C&redits:"), records_), 0, 0);
     grid->addWidget(records_, 0, 1);
     grid->addWidget(chooseRecords, 0, 2);
     grid->addWidget(labelFor(tr("ADIF &log:"), log_), 1, 0);
@@ -165,7 +171,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     });
     const QString adiFilter = tr("ADI logs (*.adi *.ADI);;All files (*)");
     connect(chooseRecords, &QPushButton::clicked, this,
-            [this] { choose(records_, false, tr("Records files (*.txt);;All files (*)")); });
+            [this] { choose(records_, false, tr("Credits (*.adi *.ADI *.txt);;All files (*)")); });
     connect(chooseLog, &QPushButton::clicked, this, [this, adiFilter] { choose(log_, false, adiFilter); });
     connect(chooseOutput, &QPushButton::clicked, this, [this, adiFilter] { choose(output_, true, adiFilter); });
     connect(mark_, &QPushButton::clicked, this, &MarkWindow::startMarking);
@@ -175,7 +181,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
 
     loadSettings();
     if (records_->text().isEmpty()) {
-        records_->setText(recordsFileOfDownloadProgram(programDir));
+        records_->setText(creditsOfDownloadProgram(programDir));
     }
     updateEnabled();
 }
@@ -319,6 +325,10 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     message_->setText(lines.join(QLatin1Char('\n')));
     outputFolder_ = QFileInfo(toQt(result.outputPath)).absolutePath();
 
+    // An ADI source's credits are records, named by their facts rather than by a line of their own.
+    const bool adi = !result.unmatched.empty() && result.unmatched.front().adiRecord;
+    table_->setHorizontalHeaderLabels(
+        {adi ? tr("Record") : tr("Line"), adi ? tr("Credit") : tr("Record"), tr("Reason"), tr("Nearest QSO")});
     table_->setRowCount(static_cast<int>(result.unmatched.size()));
     for (std::size_t i = 0; i < result.unmatched.size(); ++i) {
         const mark::UnmatchedCredit& credit = result.unmatched[i];

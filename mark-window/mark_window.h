@@ -26,8 +26,12 @@ class StandingsTab;
 // settings file beside `awardsync` in `programDir`, or empty when there is none. Only read.
 QString recordsFileOfDownloadProgram(const QString& programDir);
 
-// The window of awardsync-mark: three paths, a tick box and Mark; the marking runs on a worker
-// thread, can be cancelled (then nothing is written), and its report fills a table.
+// The credits the window offers first: the credits file beside that records file when it exists,
+// else the records file (or empty).
+QString creditsOfDownloadProgram(const QString& programDir);
+
+// The window of awardsync-mark: three paths (the credits, the log, the output), a tick box and Mark; the marking runs
+// on a worker thread, can be cancelled (then nothing is written), and its report fills a table.
 class MarkWindow : public QDialog {
     Q_OBJECT
 public:

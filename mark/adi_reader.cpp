@@ -2,6 +2,7 @@
 
 #include "core/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -49,6 +50,12 @@ bool isBlank(char c) {
 
 bool isContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Tags without a value after the last record are a trailer (the service ends its reports with
+// <APP_LoTW_EOF>), kept as they are; a field with a value there is a record cut short.
+bool isTrailer(const std::vector<AdiField>& fields) {
+    return std::none_of(fields.begin(), fields.end(), [](const AdiField& field) { return !field.value.empty(); });
 }
 
 enum class TagKind { Field, EndOfRecord, EndOfHeader };
@@ -288,7 +295,7 @@ bool Reader::read(const AdiRecordSink& sink) {
         }
         pos = end;
     }
-    if (!record_.fields.empty()) {
+    if (!isTrailer(record_.fields)) {
         fail("the last QSO record has no <EOR> (is the file cut short?)", record_.fields.front().tagBegin);
     }
     return true;

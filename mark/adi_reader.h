@@ -68,9 +68,10 @@ using AdiRecordSink = std::function<bool(const AdiRecord&)>;
 // text before the next tag, but counting UTF-8 characters ends the value cleanly at the next tag (or
 // at blanks before it), the file counts characters, and later values that fit either way follow it.
 //
-// Raises AdiError for what cannot be read: an ADX (XML) file, a file holding a NUL byte (not text), a
-// length that is not a number or runs past the end of the file, a tag not closed, fields after the
-// last <EOR>. Returns false when the sink stopped the reading.
+// Tags without a value (no length, or length 0) after the last <EOR> are a trailer and belong to no
+// record. Raises AdiError for what cannot be read: an ADX (XML) file, a file holding a NUL byte (not
+// text), a length that is not a number or runs past the end of the file, a tag not closed, fields
+// with a value after the last <EOR>. Returns false when the sink stopped the reading.
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout);
 
 } // namespace awardsync::mark

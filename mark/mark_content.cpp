@@ -35,30 +35,28 @@ struct Edit {
     std::string_view text;
 };
 
-// How many bytes of `text` equal `byte`, eight at a time: the report's line numbers need one pass
-// over a log that may be a hundred megabytes.
-std::size_t countByte(std::string_view text, char byte) {
+// The line ends in `text`, eight bytes at a time: LF, CR LF and a lone CR each end a line. The
+// report's line numbers need one pass over a log that may be a hundred megabytes.
+std::size_t lineEnds(std::string_view text) {
     constexpr std::uint64_t ones = 0x0101010101010101ULL;
     constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
+    // The top bit of every byte of `x` that is zero, and how many such bits (the multiplication adds
+    // them up in the top byte, without a popcount instruction the target may lack).
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & lows) + lows) | x | lows); };
+    const auto bits = [](std::uint64_t tops) { return static_cast<std::size_t>(((tops >> 7) * ones) >> 56); };
     std::size_t count = 0;
     std::size_t pos = 0;
     for (; pos + 8 <= text.size(); pos += 8) {
         std::uint64_t word;
         std::memcpy(&word, text.data() + pos, 8);
-        const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(byte)); // matching bytes are now zero
-        const std::uint64_t nonZero = ((x & lows) + lows) | x;
-        // One bit per match, at the top of its byte; the multiplication adds them up in the top byte.
-        count += static_cast<std::size_t>((((~nonZero & ~lows) >> 7) * ones) >> 56);
+        const std::uint64_t lf = zeroBytes(word ^ (ones * '\n'));
+        const std::uint64_t cr = zeroBytes(word ^ (ones * '\r'));
+        // A CR that a LF follows in the same word is counted at its LF; one at the word's end, at the next LF.
+        count += bits(lf) + bits(cr & ~(lf >> 8));
+        count -= (cr >> 63) != 0 && pos + 8 < text.size() && text[pos + 8] == '\n' ? 1 : 0;
     }
-    return count +
-           static_cast<std::size_t>(std::count(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(), byte));
-}
-
-// The line ends in `text`: LF, CR LF and a lone CR each end a line.
-std::size_t lineEnds(std::string_view text) {
-    std::size_t count = countByte(text, '\n');
-    for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1)) {
-        count += cr + 1 == text.size() || text[cr + 1] != '\n' ? 1 : 0;
+    for (; pos < text.size(); ++pos) {
+        count += text[pos] == '\n' || (text[pos] == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'));
     }
     return count;
 }
@@ -93,6 +91,9 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
         maybeCredited[hashSlot(call)] = true;
     }
     QsoList qsos;
+    // Room for the QSOs of a log whose every call is credited, at some 256 bytes a QSO: address space
+    // only, until QSOs fill it, and no copying as the list grows.
+    qsos.reserve(log.size() / 256);
     std::size_t withFields = 0;
     try {
         readAdi(

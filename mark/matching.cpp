@@ -35,9 +35,7 @@ std::int64_t orderKey(const LogQso& qso) {
     return qso.start ? *qso.start : qso.day ? *qso.day * 86400 : NoDate;
 }
 
-// The tests a QSO passes on its way to a match, in the order the report names a failure.
-constexpr std::array<Outcome, 4> Steps = {Outcome::OtherBand, Outcome::OtherMode, Outcome::OtherDxcc, Outcome::TooFar};
-
+// The tests a QSO passes on its way to a match; the report names the first that no QSO passes.
 bool passes(Outcome step, const Credit& c, const LogQso& q) {
     switch (step) {
     case Outcome::OtherBand:
@@ -96,42 +94,80 @@ std::vector<std::size_t> fittingInBand(const Credit& credit, const QsoList& qsos
     return fitting;
 }
 
-// Why no QSO fits, in one pass over the call's QSOs: the first test that none passes, and the nearest
-// QSO that passed the tests before it.
-Match explainMiss(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& sameCall) {
-    std::array<std::size_t, Steps.size() + 1> nearest;
-    std::array<std::int64_t, Steps.size() + 1> nearestDistance;
-    nearestDistance.fill(NoDate);
-    std::vector<std::size_t> fitting;
-    for (std::size_t index : sameCall) {
-        const LogQso& qso = qsos[index];
-        std::size_t passed = 0;
-        while (passed < Steps.size() && passes(Steps[passed], credit, qso)) {
-            ++passed;
-        }
-        const std::int64_t far = distance(credit, qso);
-        for (std::size_t level = 0; level <= passed; ++level) {
-            if (far < nearestDistance[level]) {
-                nearestDistance[level] = far;
-                nearest[level] = index;
-            }
-        }
-        if (passed == Steps.size()) {
-            fitting.push_back(index);
+// A lower bound of a QSO's distance from the credit by its place in a band's list, never above the
+// distance itself: the walk in nearestIn stops once it exceeds the best distance found.
+std::int64_t keyDistance(const Credit& credit, std::int64_t key) {
+    if (key == NoDate) {
+        return NoDate;
+    }
+    if (credit.start) {
+        return key > *credit.start ? key - *credit.start : *credit.start - key;
+    }
+    const std::int64_t day = key >= 0 ? key / 86400 : (key - 86399) / 86400;
+    return (day > credit.day ? day - credit.day : credit.day - day) * 86400;
+}
+
+struct Nearest {
+    std::size_t index = 0;
+    std::int64_t distance = NoDate; // NoDate: none found
+    void consider(std::size_t candidate, std::int64_t far) {
+        if (far < distance || (far == distance && candidate < index)) {
+            index = candidate;
+            distance = far;
         }
     }
-    if (!fitting.empty()) {
-        return decide(credit, qsos, std::move(fitting));
+};
+
+// The nearest QSO of a band's list that passes `test`, the first in log order among equally near ones,
+// found by walking outward from the credit's time.
+template <typename Test>
+Nearest nearestIn(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& list, Test test) {
+    const std::int64_t key = credit.start ? *credit.start : credit.day * 86400;
+    const auto begin = list.begin();
+    auto right = std::lower_bound(begin, list.end(), key,
+                                  [&](std::size_t index, std::int64_t k) { return orderKey(qsos[index]) < k; });
+    auto left = right;
+    Nearest best;
+    while (left != begin || right != list.end()) {
+        const std::int64_t leftFar = left != begin ? keyDistance(credit, orderKey(qsos[*(left - 1)])) : NoDate;
+        const std::int64_t rightFar = right != list.end() ? keyDistance(credit, orderKey(qsos[*right])) : NoDate;
+        const bool goLeft = left != begin && (right == list.end() || leftFar <= rightFar);
+        if (std::min(leftFar, rightFar) > best.distance) {
+            break;
+        }
+        const std::size_t index = goLeft ? *--left : *right++;
+        if (test(qsos[index])) {
+            best.consider(index, distance(credit, qsos[index]));
+        }
     }
-    std::size_t failed = 0;
-    while (nearestDistance[failed + 1] != NoDate) {
-        ++failed;
+    return best;
+}
+
+Match missed(Outcome outcome, const Nearest& nearest) {
+    return {outcome, {nearest.index}, 1};
+}
+
+// Why no QSO fits: the first test that none passes, and the nearest QSO that passed the tests before it.
+Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
+    const auto all = [](const LogQso&) { return true; };
+    const auto band = std::find_if(sameCall.byBand.begin(), sameCall.byBand.end(),
+                                   [&](const auto& entry) { return entry.first == credit.band; });
+    if (band == sameCall.byBand.end()) {
+        Nearest nearest;
+        for (const auto& [name, list] : sameCall.byBand) {
+            const Nearest inBand = nearestIn(credit, qsos, list, all);
+            nearest.consider(inBand.index, inBand.distance);
+        }
+        return missed(Outcome::OtherBand, nearest);
     }
-    Match match;
-    match.outcome = Steps[failed];
-    match.qsos = {nearest[failed]};
-    match.count = 1;
-    return match;
+    const auto mode = [&](const LogQso& q) { return passes(Outcome::OtherMode, credit, q); };
+    const auto modeAndDxcc = [&](const LogQso& q) { return mode(q) && passes(Outcome::OtherDxcc, credit, q); };
+    const Nearest withMode = nearestIn(credit, qsos, band->second, mode);
+    if (withMode.distance == NoDate) {
+        return missed(Outcome::OtherMode, nearestIn(credit, qsos, band->second, all));
+    }
+    const Nearest withDxcc = nearestIn(credit, qsos, band->second, modeAndDxcc);
+    return withDxcc.distance == NoDate ? missed(Outcome::OtherDxcc, withMode) : missed(Outcome::TooFar, withDxcc);
 }
 
 } // namespace
@@ -224,7 +260,7 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sam
         return match;
     }
     std::vector<std::size_t> fitting = fittingInBand(credit, qsos, *sameCall);
-    return fitting.empty() ? explainMiss(credit, qsos, sameCall->inLogOrder) : decide(credit, qsos, std::move(fitting));
+    return fitting.empty() ? explainMiss(credit, qsos, *sameCall) : decide(credit, qsos, std::move(fitting));
 }
 
 } // namespace awardsync::mark

@@ -43,6 +43,12 @@ std::string entityNumberOf(const NameValueList& fields) {
     return std::string(lastChars("000" + std::string(trimControl(number)), 3));
 }
 
+// A field as a problem quotes it: a long one (a hostile file) cut after a few characters.
+std::string quoted(std::string_view field) {
+    const std::string_view shown = firstChars(field, 40);
+    return "\"" + std::string(shown) + (shown.size() < field.size() ? "...\"" : "\"");
+}
+
 } // namespace
 
 std::string buildRecordLine(const NameValueList& fields, bool phoneToSsb) {
@@ -106,9 +112,9 @@ RecordLine parseRecordLine(std::string_view line) {
     if (record.call.empty()) {
         record.problem = "the call is empty";
     } else if (!digits) {
-        record.problem = "the DXCC number \"" + std::string(dxcc) + "\" is not three digits";
+        record.problem = "the DXCC number " + quoted(dxcc) + " is not three digits";
     } else if (!equalsIgnoreAsciiCase(kind, RecordKindLotw) && !equalsIgnoreAsciiCase(kind, RecordKindQsl)) {
-        record.problem = "the confirmation \"" + std::string(kind) + "\" is neither LoTW nor QSL";
+        record.problem = "the confirmation " + quoted(kind) + " is neither LoTW nor QSL";
     } else if (record.band.empty()) {
         record.problem = "the band is empty";
     } else {

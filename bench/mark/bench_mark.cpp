@@ -1,10 +1,11 @@
 // Times awardsync-mark on a log of 300,000 QSOs (about 100 MB) with 20,000 credits, and in the same
 // run the floor: a process that reads the same log and writes it out again through a temporary file
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
-// (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed.
+// (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Three
+// cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
-//   bench_mark --files DIR   only writes DIR/log.adi and DIR/credits.txt, for a profiler
+//   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
 #include "mark_bench_log.h"
 
 #include <QByteArray>
@@ -41,6 +42,7 @@ Child runChild(const std::vector<std::string>& argv) {
     args.push_back(nullptr);
     QElapsedTimer timer;
     timer.start();
+    std::fflush(stdout); // else the child's stdout would write the parent's pending lines again
     const pid_t pid = fork();
     if (pid == 0) {
         if (freopen("/dev/null", "w", stdout) == nullptr) {
@@ -79,6 +81,38 @@ int floorCopy(const char* in, const char* out) {
     return 0;
 }
 
+// One case: awardsync-mark on `source` and `log`, and the floor of copying the log, alternating.
+void runCase(const char* name, const std::string& source, const QString& log, const QString& copy, int runs) {
+    std::vector<double> markTimes, floorTimes, markCpu, floorCpu;
+    long peakKiB = 0;
+    int status = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Child mark = runChild({AWARDSYNC_MARK_PATH, source, log.toStdString()});
+        const Child floor = runChild({"/proc/self/exe", "--floor", log.toStdString(), copy.toStdString()});
+        if (mark.status > 1 || floor.status != 0) {
+            std::fprintf(stderr, "%s: a run failed: awardsync-mark %d, floor %d\n", name, mark.status, floor.status);
+            std::exit(1);
+        }
+        status = mark.status;
+        markTimes.push_back(mark.seconds);
+        floorTimes.push_back(floor.seconds);
+        markCpu.push_back(mark.cpuSeconds);
+        floorCpu.push_back(floor.cpuSeconds);
+        peakKiB = std::max(peakKiB, mark.peakKiB);
+    }
+    const double logBytes = static_cast<double>(QFile(log).size());
+    const double markMedian = median(markTimes);
+    const double floorMedian = median(floorTimes);
+    std::printf("%s\n", name);
+    std::printf("  log:            %d QSOs, %.1f MB; %d credits (exit status %d)\n", QsoCount, logBytes / 1e6,
+                CreditCount, status);
+    std::printf("  awardsync-mark: %.3f s median of %d runs (CPU %.3f s)\n", markMedian, runs, median(markCpu));
+    std::printf("  floor (copy):   %.3f s median (CPU %.3f s)\n", floorMedian, median(floorCpu));
+    std::printf("  ratio:          %.2f (CPU %.2f)\n", markMedian / floorMedian, median(markCpu) / median(floorCpu));
+    std::printf("  peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(peakKiB) * 1024 / 1e6,
+                static_cast<double>(peakKiB) * 1024 / logBytes);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -87,42 +121,19 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && std::string(argv[1]) == "--files") {
         const QString folder = QString::fromLocal8Bit(argv[2]);
-        writeFiles(folder + "/log.adi", folder + "/credits.txt");
+        writeFiles(folder + "/log.adi", folder + "/credits.txt", folder + "/credits.adi");
+        writeFiles(folder + "/one-call.adi", folder + "/one-call.txt", {}, true);
         return 0;
     }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     QTemporaryDir dir;
     const QString log = dir.filePath("log.adi");
-    const QString records = dir.filePath("credits.txt");
-    writeFiles(log, records);
-    const double logBytes = static_cast<double>(QFile(log).size());
-
-    std::vector<double> markTimes, floorTimes, markCpu, floorCpu;
-    long peakKiB = 0;
-    int status = 0;
-    for (int run = 0; run < runs; ++run) {
-        const Child mark = runChild({AWARDSYNC_MARK_PATH, records.toStdString(), log.toStdString()});
-        const Child copy =
-            runChild({"/proc/self/exe", "--floor", log.toStdString(), dir.filePath("copy.adi").toStdString()});
-        if (mark.status > 1 || copy.status != 0) {
-            std::fprintf(stderr, "a run failed: awardsync-mark %d, floor %d\n", mark.status, copy.status);
-            return 1;
-        }
-        status = mark.status;
-        markTimes.push_back(mark.seconds);
-        floorTimes.push_back(copy.seconds);
-        markCpu.push_back(mark.cpuSeconds);
-        floorCpu.push_back(copy.cpuSeconds);
-        peakKiB = std::max(peakKiB, mark.peakKiB);
-    }
-    const double markMedian = median(markTimes);
-    const double floorMedian = median(floorTimes);
-    std::printf("log:            %d QSOs, %.1f MB; %d credits (exit status %d)\n", QsoCount, logBytes / 1e6,
-                CreditCount, status);
-    std::printf("awardsync-mark: %.3f s median of %d runs (CPU %.3f s)\n", markMedian, runs, median(markCpu));
-    std::printf("floor (copy):   %.3f s median (CPU %.3f s)\n", floorMedian, median(floorCpu));
-    std::printf("ratio:          %.2f (CPU %.2f)\n", markMedian / floorMedian, median(markCpu) / median(floorCpu));
-    std::printf("peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(peakKiB) * 1024 / 1e6,
-                static_cast<double>(peakKiB) * 1024 / logBytes);
+    writeFiles(log, dir.filePath("credits.txt"), dir.filePath("credits.adi"));
+    writeFiles(dir.filePath("one-call.adi"), dir.filePath("one-call.txt"), {}, true);
+    const QString copy = dir.filePath("copy.adi");
+    runCase("records file", dir.filePath("credits.txt").toStdString(), log, copy, runs);
+    runCase("credits file", dir.filePath("credits.adi").toStdString(), log, copy, runs);
+    runCase("one call (records file)", dir.filePath("one-call.txt").toStdString(), dir.filePath("one-call.adi"), copy,
+            runs);
     return 0;
 }

@@ -1,6 +1,7 @@
-// The bench's large log and records file: 300,000 QSOs (about 100 MB) as a desktop logger exports
-// them, and 20,000 credits drawn from them (one in fifty on another band). Both mark benches read
-// it, so that they measure the same log.
+// The bench's large log and credit sources: 300,000 QSOs (about 100 MB) as a desktop logger exports
+// them, and 20,000 credits drawn from them (one in fifty on another band), as a records file and as
+// a credits file. Both mark benches read it, so that they measure the same log. With `oneCall` every
+// QSO has the same call, the worst case for matching within a call.
 #pragma once
 
 #include <QFile>
@@ -51,7 +52,8 @@ inline std::string field(const char* name, const std::string& value) {
 }
 
 // A log like a desktop logger's export: about 330 bytes per QSO, CR LF.
-inline void writeFiles(const QString& logPath, const QString& recordsPath) {
+inline void writeFiles(const QString& logPath, const QString& recordsPath, const QString& creditsPath = {},
+                       bool oneCall = false) {
     std::mt19937 random(20260101);
     std::vector<Qso> qsos;
     qsos.reserve(QsoCount);
@@ -59,7 +61,7 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath) {
     for (int i = 0; i < QsoCount; ++i) {
         start += 60 + static_cast<long long>(random() % 1500);
         const int station = static_cast<int>(random() % StationCount);
-        qsos.push_back({callOf(station), static_cast<int>(random() % 10), static_cast<int>(random() % 5),
+        qsos.push_back({callOf(oneCall ? 0 : station), static_cast<int>(random() % 10), static_cast<int>(random() % 5),
                         1 + station % 340, start});
     }
     std::string log = "Generated for the awardsync-mark bench\r\n<ADIF_VER:5>3.1.4 <PROGRAMID:5>BENCH <EOH>\r\n";
@@ -80,7 +82,10 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath) {
                field("TX_PWR", "100") + field("COMMENT", "tnx fer QSO 73") + "<EOR>\r\n";
     }
     std::string records;
+    std::string credits =
+        "Generated for the awardsync-mark bench\r\n<ADIF_VER:5>3.1.4 <PROGRAMID:9>awardsync <EOH>\r\n";
     const char* const recordModes[] = {"CW", "SSB", "DATA", "DATA", "SSB"};
+    const char* const groups[] = {"CW", "PHONE", "DATA", "DATA", "PHONE"};
     for (int i = 0; i < CreditCount; ++i) {
         const Qso& q = qsos[random() % QsoCount];
         int year, month, day;
@@ -90,8 +95,22 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath) {
                       q.dxcc, year, month, day, q.start % 86400 / 3600, q.start % 3600 / 60, q.start % 60,
                       recordModes[q.mode], Bands[(q.band + (i % 50 == 0 ? 1 : 0)) % 10], i % 7 ? "LoTW" : "QSL");
         records += line;
+        const std::string medium = i % 7 ? ":LOTW" : ":CARD";
+        std::snprintf(line, sizeof line, "%04d%02d%02d", year, month, day);
+        const std::string date = line;
+        std::snprintf(line, sizeof line, "%02lld%02lld%02lld", q.start % 86400 / 3600, q.start % 3600 / 60,
+                      q.start % 60);
+        credits += field("CALL", q.call) + field("QSO_DATE", date) + field("TIME_ON", line) +
+                   field("BAND", Bands[(q.band + (i % 50 == 0 ? 1 : 0)) % 10]) + field("MODE", Modes[q.mode]) +
+                   field("APP_AWARDSYNC_MODEGROUP", groups[q.mode]) + field("DXCC", std::to_string(q.dxcc)) +
+                   field("CREDIT_GRANTED", "DXCC" + medium + ",DXCC_MODE" + medium + ",DXCC_BAND" + medium) +
+                   "<EOR>\r\n";
     }
-    for (const auto& [path, bytes] : {std::pair{logPath, &log}, std::pair{recordsPath, &records}}) {
+    for (const auto& [path, bytes] :
+         {std::pair{logPath, &log}, std::pair{recordsPath, &records}, std::pair{creditsPath, &credits}}) {
+        if (path.isEmpty()) {
+            continue;
+        }
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) ||
             file.write(bytes->data(), static_cast<qint64>(bytes->size())) != static_cast<qint64>(bytes->size())) {

@@ -68,6 +68,10 @@ TEST_F(MarkWindowTest, DefaultsAndTheEnablingRuleOfMark) {
     MarkWindow window(dir.path());
     EXPECT_EQ(window.recordsEdit()->text(), QStringLiteral("/data/credits.txt"));
     EXPECT_EQ(readBytes(path("awardsync.ini")), "[Settings]\r\nCall=Q1ABC\r\nTextFile=/data/credits.txt\r\n");
+    // The credits file beside the records file comes first, once the download has written it.
+    writeBytes(path("awardsync.ini"), "[Settings]\r\nTextFile=" + path("credits.txt").toStdString() + "\r\n");
+    writeBytes(path("credits-credits.adi"), "");
+    EXPECT_EQ(MarkWindow(dir.path()).recordsEdit()->text(), path("credits-credits.adi"));
 
     const struct {
         const char *records, *log;

@@ -75,7 +75,7 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     }
     EXPECT_EQ(lines[4], "") << marked.out;
     EXPECT_EQ(lines[7], "Unmatched: 4 (ambiguous 1)") << marked.out;
-    EXPECT_EQ(lines[9], "QSOs already holding the credit: 1") << marked.out; // a card credit logged already
+    EXPECT_EQ(lines[10], "QSOs already holding the credit: 1") << marked.out; // a card credit logged already
     const std::string bad = readBytes(dir.filePath("awardsync_bad.txt"));
     EXPECT_EQ(std::count(bad.begin(), bad.end(), '\n'), 4) << bad;
     // The demo's standings page, as clean HTML as tidy knows it.

@@ -129,6 +129,26 @@ TEST_F(MarkCli, CancelledFromTheProgressHookWritesNothing) {
     EXPECT_EQ(result.outputPath, path("log-granted.adi").toStdString());
 }
 
+TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
+    const std::string matched =
+        "\r\n<CALL:5>Q1ABC <QSO_DATE:8>20090714 <TIME_ON:4>1805 <BAND:3>20M <CREDIT_GRANTED:14>DXCC_BAND:LOTW <EOR>";
+    const std::string unmatched = "\r\n<CALL:5>Q9ZZZ <QSO_DATE:8>20090714 <BAND:3>20M <CREDIT_GRANTED:4>DXCC <EOR>";
+    writeBytes(path("my.credits"), "credits\r\n<EOH>" + matched + unmatched + "\r\n");
+    writeBytes(path("log.adi"), Log);
+    const Outcome result = run({"my.credits", "log.adi"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+              "record 2 Q9ZZZ 2009-07-14 20M (no mode): no QSO with Q9ZZZ in the log");
+    EXPECT_NE(result.out.find("\nMarked: DXCC_BAND 1\n"), std::string::npos) << result.out;
+    EXPECT_EQ(readBytes(path("my_bad.adi")), "credits\r\n<EOH>" + unmatched + "\r\n");
+
+    writeBytes(path("notes.txt"), "just notes\n");
+    const Outcome refused = run({"notes.txt", "log.adi"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("notes.txt holds no credits: credits are read from a records file"), std::string::npos)
+        << refused.err;
+}
+
 TEST_F(MarkCli, HelpAndVersion) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
