@@ -114,8 +114,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
         label->setBuddy(buddy);
         return label;
     };
-    auto* markingPage = new QWidget(this);
-    auto* grid = new QGridLayout(markingPage);
+    auto* grid = new QGridLayout(addStandingsTab(this, standings_));
     grid->addWidget(labelFor(tr("C&redits:"), records_), 0, 0);
     grid->addWidget(records_, 0, 1);
     grid->addWidget(chooseRecords, 0, 2);
@@ -136,7 +135,6 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     grid->addWidget(table_, 6, 0, 1, 3);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
-    standings_ = addStandingsTab(this, markingPage);
 
     QWidget* const order[] = {records_,    chooseRecords, log_,    chooseLog,   output_, chooseOutput,
                               onlyMarked_, mark_,         cancel_, openFolder_, table_};
@@ -243,7 +241,6 @@ void MarkWindow::startMarking() {
 
     table_->setSortingEnabled(false);
     table_->setRowCount(0);
-    standings_->setStandings(nullptr);
     message_->setText(tr("Marking…"));
     outputFolder_.clear();
     progress_->setRange(0, 0); // reading the files gives no progress: a busy bar until the first report
@@ -261,9 +258,7 @@ void MarkWindow::startMarking() {
             return !run->cancel.load();
         };
         try {
-            run->result = mark::markFiles(options, progress, [&](std::string_view credits, std::string_view log) {
-                run->standings = mark::standingsOfBytes(credits, log, options.recordsPath, options.logPath);
-            });
+            run->result = mark::markFiles(options, progress, keepStandings(run->standings, options));
         } catch (const mark::MarkCancelled&) {
             run->cancelled = true;
         } catch (const std::exception& error) {
@@ -309,8 +304,8 @@ void MarkWindow::workerDone() {
     } else {
         progress_->setValue(ProgressRange);
         showResult(*run->result);
-        standings_->setStandings(run->standings);
     }
+    standings_->setStandings(run->result && !run->cancelled ? run->standings : nullptr);
     updateEnabled();
     (run->result && !run->cancelled ? static_cast<QWidget*>(table_) : mark_)->setFocus();
     emit markingFinished();

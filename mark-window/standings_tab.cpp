@@ -168,15 +168,22 @@ bool StandingsTab::saveHtml(const QString& path) {
     }
 }
 
-StandingsTab* addStandingsTab(QWidget* window, QWidget* markingPage) {
+QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
     auto* tabs = new QTabWidget(window);
+    auto* markingPage = new QWidget(tabs);
     tabs->addTab(markingPage, StandingsTab::tr("Mar&king"));
-    auto* tab = new StandingsTab(tabs);
+    tab = new StandingsTab(tabs);
     tabs->addTab(tab, StandingsTab::tr("&Standings"));
     auto* layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabs);
-    return tab;
+    return markingPage;
+}
+
+mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
+    return [&slot, &options](std::string_view credits, std::string_view log) {
+        slot = mark::standingsOfBytes(credits, log, options.recordsPath, options.logPath);
+    };
 }
 
 } // namespace awardsync::markwindow

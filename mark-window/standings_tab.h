@@ -3,6 +3,7 @@
 
 // The "Standings" tab of the marking window: the totals, the grid of entities by award column (a
 // table view over the standings), and "Save as HTML..." for the same page as the command line's.
+#include "mark/marking.h"
 #include "mark/standings_files.h"
 
 #include <QAbstractTableModel>
@@ -55,7 +56,11 @@ private:
     QLabel* message_;
 };
 
-// Puts `markingPage` and a new StandingsTab into tabs that fill `window`; returns the tab.
-StandingsTab* addStandingsTab(QWidget* window, QWidget* markingPage);
+// Fills `window` with two tabs: a new page for the marking form, which it returns, and a new
+// StandingsTab, which goes to `tab`.
+QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab);
+
+// For markFiles: keeps the standings of the bytes it has read in `slot`.
+mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options);
 
 } // namespace awardsync::markwindow
