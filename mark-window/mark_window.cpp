@@ -3,6 +3,7 @@
 #include "app/settings_file.h"
 #include "core/text.h"
 #include "mark/run_files.h"
+#include "standings_tab.h"
 
 #include <QAction>
 #include <QApplication>
@@ -114,7 +115,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
         label->setBuddy(buddy);
         return label;
     };
-    auto* grid = new QGridLayout(this);
+    auto* grid = new QGridLayout(addStandingsTab(this, standings_));
     grid->addWidget(labelFor(tr("C&redits:"), records_), 0, 0);
     grid->addWidget(records_, 0, 1);
     grid->addWidget(chooseRecords, 0, 2);
@@ -258,7 +259,7 @@ void MarkWindow::startMarking() {
             return !run->cancel.load();
         };
         try {
-            run->result = mark::markFiles(options, progress);
+            run->result = mark::markFiles(options, progress, keepStandings(run->standings, options));
         } catch (const mark::MarkCancelled&) {
             run->cancelled = true;
         } catch (const std::exception& error) {
@@ -305,6 +306,7 @@ void MarkWindow::workerDone() {
         progress_->setValue(ProgressRange);
         showResult(*run->result);
     }
+    standings_->setStandings(run->result && !run->cancelled ? run->standings : nullptr);
     updateEnabled();
     (run->result && !run->cancelled ? static_cast<QWidget*>(table_) : mark_)->setFocus();
     emit markingFinished();
@@ -315,7 +317,7 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     for (const std::string& line : mark::summaryLines(result.summary)) {
         lines << toQt(line);
     }
-    lines << toQt(mark::writtenLine(result.outputPath, result.badPath));
+    lines << toQt(mark::writtenLine({result.outputPath, result.badPath}));
     message_->setText(lines.join(QLatin1Char('\n')));
     outputFolder_ = QFileInfo(toQt(result.outputPath)).absolutePath();
 

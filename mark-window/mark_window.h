@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mark/marking.h"
+#include "mark/standings_files.h"
 
 #include <QDialog>
 #include <QString>
@@ -18,6 +19,8 @@ class QTableWidget;
 class QThread;
 
 namespace awardsync::markwindow {
+
+class StandingsTab;
 
 // The records file that the download program writes: "TextFile" in section "Settings" of the
 // settings file beside `awardsync` in `programDir`, or empty when there is none. Only read.
@@ -50,6 +53,7 @@ public:
     QPushButton* openFolderButton() const { return openFolder_; }
     QLabel* messageLabel() const { return message_; }
     QTableWidget* table() const { return table_; }
+    StandingsTab* standingsTab() const { return standings_; }
     bool isWorking() const { return worker_ != nullptr; }
 
     void startMarking();
@@ -83,6 +87,7 @@ private:
     QProgressBar* progress_;
     QLabel* message_;
     QTableWidget* table_;
+    StandingsTab* standings_;
     QString outputFolder_;
     bool outputFollowsLog_ = true; // the output name is derived from the log until the user edits it
 
@@ -90,6 +95,7 @@ private:
     struct Run {
         std::atomic<bool> cancel{false};
         std::optional<mark::MarkResult> result;
+        std::shared_ptr<const mark::StandingsData> standings;
         QString error;
         bool cancelled = false;
     };

@@ -4,6 +4,7 @@
 #include "mark_command.h"
 #include "marking.h"
 #include "run_files.h"
+#include "standings_files.h"
 
 #include <ostream>
 
@@ -15,7 +16,9 @@ namespace awardsync::mark {
 
 namespace {
 
-const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] CREDITS LOG\n";
+const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] CREDITS LOG\n"
+                          "       awardsync-mark [options] [--standings FILE.html] [--apply FILE.adi] "
+                          "[--standings-only] CREDITS LOG\n";
 
 const char* const Help =
     "\n"
@@ -27,6 +30,9 @@ const char* const Help =
     "\n"
     "  -o, --output FILE  write the marked log to FILE (default: LOG with \"-granted\" before its extension)\n"
     "      --only-marked  write the header and only the QSOs that gained a credit\n"
+    "      --standings FILE.html  write the standings: credited, confirmed and worked entities per award\n"
+    "      --apply FILE.adi  write the confirmed QSOs not yet credited (the application list), as in LOG\n"
+    "      --standings-only  write only the standings files, and mark nothing\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "\n"
@@ -35,8 +41,9 @@ const char* const Help =
     "Exit status: 0 when every credit matched, 1 when some did not, 2 on an error (then nothing is\n"
     "written).\n";
 
-// Prints the report and the summary; false when standard output did not take them all.
-bool printReport(const MarkResult& result, std::ostream& out) {
+// Prints the report, the summary and the files written; false when standard output did not take them all.
+bool printReport(const MarkResult& result, const std::string& standingsLine,
+                 const std::vector<std::string>& standingsPaths, std::ostream& out) {
     for (const UnmatchedCredit& credit : result.unmatched) {
         out << escapedForMessage(reportLine(credit)) << "\n";
     }
@@ -46,14 +53,58 @@ bool printReport(const MarkResult& result, std::ostream& out) {
     for (const std::string& line : summaryLines(result.summary)) {
         out << line << "\n";
     }
-    out << escapedForMessage(writtenLine(result.outputPath, result.badPath)) << "\n" << std::flush;
+    out << standingsLine << "\n";
+    out << escapedForMessage(writtenLine({result.outputPath, result.badPath})) << "\n";
+    if (!standingsPaths.empty()) {
+        out << escapedForMessage(writtenLine(standingsPaths)) << "\n";
+    }
+    out << std::flush;
     return static_cast<bool>(out);
+}
+
+// The run itself, once the command line is read: the report, the summary and the exit status.
+int runMarking(const MarkOptions& options, const StandingsRequest& standings, std::ostream& out, std::ostream& err) {
+    const auto error = [&](const std::string& what) { err << "awardsync-mark: " << escapedForMessage(what) << "\n"; };
+    try {
+        const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
+        // The unmatched credits' file depends on the source's form: neither name may be taken.
+        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
+                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
+        if (standings.only) {
+            out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
+            out << escapedForMessage(writtenLine(standingsOutput.paths())) << "\n" << std::flush;
+            if (!out) {
+                error("the summary could not be printed (standard output is full or closed); " +
+                      writtenLine(standingsOutput.paths()));
+                return 2;
+            }
+            return 0;
+        }
+        // The standings are made of the bytes the marking has read.
+        std::string standingsLine;
+        const MarkResult result = markFiles(options, {}, [&](std::string_view credits, std::string_view log) {
+            standingsLine = standingsOutput.build(credits, log, options.recordsPath, options.logPath);
+        });
+        standingsOutput.save();
+        if (!printReport(result, standingsLine, standingsOutput.paths(), out)) {
+            std::vector<std::string> written = {result.outputPath, result.badPath};
+            written.insert(written.end(), standingsOutput.paths().begin(), standingsOutput.paths().end());
+            error("the report could not be printed (standard output is full or closed); " + writtenLine(written));
+            return 2;
+        }
+        return result.summary.unmatched == 0 ? 0 : 1;
+    } catch (const std::exception& failure) {
+        error(failure.what());
+        return 2;
+    }
 }
 
 } // namespace
 
 int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     MarkOptions options;
+    StandingsRequest standings;
     std::vector<std::string> files;
     bool optionsEnded = false;
     bool outputGiven = false;
@@ -84,6 +135,13 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
             }
             options.outputPath = arguments[i];
             outputGiven = true;
+        } else if (argument == "--standings" || argument == "--apply") {
+            if (++i == arguments.size()) {
+                return usageError(argument + " needs a file name");
+            }
+            (argument == "--apply" ? standings.applyPath : standings.htmlPath) = arguments[i];
+        } else if (argument == "--standings-only") {
+            standings.only = true;
         } else if (argument.rfind("--output=", 0) == 0) {
             options.outputPath = argument.substr(9);
             outputGiven = true;
@@ -97,20 +155,12 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     if (files.size() != 2) {
         return usageError(files.size() < 2 ? "CREDITS and LOG are needed" : "too many file names");
     }
+    if (standings.only && standings.htmlPath.empty() && standings.applyPath.empty()) {
+        return usageError("--standings-only needs --standings or --apply");
+    }
     options.recordsPath = files[0];
     options.logPath = files[1];
-    try {
-        const MarkResult result = markFiles(options);
-        if (!printReport(result, out)) {
-            error("the report could not be printed (standard output is full or closed); " +
-                  writtenLine(result.outputPath, result.badPath));
-            return 2;
-        }
-        return result.summary.unmatched == 0 ? 0 : 1;
-    } catch (const std::exception& failure) {
-        error(failure.what());
-        return 2;
-    }
+    return runMarking(options, standings, out, err);
 }
 
 } // namespace awardsync::mark

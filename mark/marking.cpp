@@ -90,7 +90,7 @@ std::string badCreditsPath(const std::string& creditsPath, CreditSourceKind kind
     return pathWithNewEnding(creditsPath, kind == CreditSourceKind::Adi ? "_bad.adi" : "_bad.txt", false);
 }
 
-MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
+MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, const MarkInputsHook& alsoRead) {
     MarkResult result;
     result.outputPath = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
     // The name of the unmatched credits' file follows the source's form, so the source is read
@@ -104,6 +104,9 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress) {
     const MarkedLog marked =
         markContent(creditBytes, std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())),
                     options.onlyMarked, options.recordsPath, options.logPath, progress);
+    if (alsoRead) {
+        alsoRead(creditBytes, std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())));
+    }
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {
         total += piece.size();

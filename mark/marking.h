@@ -84,6 +84,11 @@ struct MarkResult {
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
-MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {});
+// Called with both files' bytes once they are marked and before anything is written, so that the
+// standings need not read them again; what it raises ends the run with nothing written.
+using MarkInputsHook = std::function<void(std::string_view credits, std::string_view log)>;
+
+MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
+                     const MarkInputsHook& alsoRead = {});
 
 } // namespace awardsync::mark

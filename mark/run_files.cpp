@@ -35,8 +35,12 @@ void checkRunFiles(const RunFiles& files) {
     }
 }
 
-std::string writtenLine(const std::string& output, const std::string& bad) {
-    return "Written: " + output + " and " + bad;
+std::string writtenLine(const std::vector<std::string>& paths) {
+    std::string line = "Written:";
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        line += (i == 0 ? " " : i + 1 == paths.size() ? " and " : ", ") + paths[i];
+    }
+    return line;
 }
 
 } // namespace awardsync::mark

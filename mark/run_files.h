@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace awardsync::mark {
 
@@ -15,7 +16,7 @@ struct RunFiles {
 // output may not exist yet), and no output may be an input or the other output. Raises Error.
 void checkRunFiles(const RunFiles& files);
 
-// "Written: OUTPUT and BAD", the last line of a run's summary.
-std::string writtenLine(const std::string& output, const std::string& bad);
+// "Written: A and B" (or "A, B and C"), the line of a run's summary that names the files written.
+std::string writtenLine(const std::vector<std::string>& paths);
 
 } // namespace awardsync::mark

@@ -1,6 +1,7 @@
 // The window of awardsync-mark, offscreen: when Mark may be pressed, a run against a small log
 // (judged against the command line's output, byte for byte), an error and a cancel.
 #include "mark-window/mark_window.h"
+#include "mark-window/standings_tab.h"
 #include "tests/support/files.h"
 #include "tests/support/mark_fixtures.h"
 #include "tests/support/program_run.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <atomic>
@@ -137,6 +139,24 @@ TEST_F(MarkWindowTest, MarksAsTheCommandLineDoes) {
         EXPECT_EQ(again.logEdit()->text(), path("log.adi"));
         EXPECT_EQ(again.onlyMarkedBox()->isChecked(), onlyMarked);
     }
+}
+
+TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLinesPage) {
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(path("log.adi"), Log);
+    MarkWindow window(dir.path());
+    mark(window, path("credits.txt"), path("log.adi"));
+    const QAbstractItemModel& grid = *window.standingsTab()->view()->model();
+    ASSERT_EQ(grid.rowCount(), 1); // the log's QSOs have no DXCC: only the credits' entity has a row
+    EXPECT_EQ(grid.headerData(0, Qt::Vertical).toString(), QStringLiteral("1 CANADA"));
+    EXPECT_EQ(grid.index(0, 0).data().toString(), QStringLiteral("B"));
+    EXPECT_EQ(grid.index(0, 0).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("Credited by LoTW and card (credit source line 1)"));
+    ASSERT_TRUE(window.standingsTab()->saveHtml(path("window.html")));
+    const Cli cli = runCli({QStringLiteral("--standings-only"), QStringLiteral("--standings"), path("cli.html"),
+                            path("credits.txt"), path("log.adi")});
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(readBytes(path("window.html")), readBytes(path("cli.html")));
 }
 
 TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) {

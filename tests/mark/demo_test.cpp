@@ -1,6 +1,7 @@
 // The demo's whole workflow, headless: the window downloads the demo account from the stand-in
 // service (the pauses after each credit list skipped), the demo logbook is written, and
-// awardsync-mark marks it. The report must hold exactly the four QSOs the demo logbook gets wrong.
+// awardsync-mark marks it. The report must hold exactly the four QSOs the demo logbook gets wrong, and
+// the standings page must pass tidy.
 #include "app/main_form.h"
 #include "tests/support/files.h"
 #include "tests/support/mock_service.h"
@@ -44,7 +45,9 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     ASSERT_TRUE(QFile::exists(records));
 
     ASSERT_EQ(runProgram(QStringLiteral(AWARDSYNC_DEMO_LOG_PROGRAM), {scenarioPath, log}).status, 0);
-    const ProgramRun marked = runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {records, log});
+    const QString page = dir.filePath("standings.html");
+    const ProgramRun marked =
+        runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {QStringLiteral("--standings"), page, records, log});
     EXPECT_EQ(marked.status, 1) << marked.out;
     std::vector<std::string> lines;
     for (std::size_t begin = 0, end; (end = marked.out.find('\n', begin)) != std::string::npos; begin = end + 1) {
@@ -65,6 +68,9 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     EXPECT_EQ(lines[10], "QSOs already holding the credit: 1") << marked.out; // a card credit logged already
     const std::string bad = readBytes(dir.filePath("awardsync_bad.txt"));
     EXPECT_EQ(std::count(bad.begin(), bad.end(), '\n'), 4) << bad;
+    // The demo's standings page, as clean HTML as tidy knows it.
+    EXPECT_EQ(readBytes(page).rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_EQ(runProgram(QStringLiteral("tidy"), {QStringLiteral("-q"), QStringLiteral("-e"), page}).status, 0);
     std::printf("%s", marked.out.c_str()); // the README quotes this
 }
 

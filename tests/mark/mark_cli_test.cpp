@@ -48,7 +48,8 @@ TEST_F(MarkCli, EveryCreditMatched) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
               "Credits read: 1\nMatched: 1 (LoTW 1, card 0)\nUnmatched: 0 (ambiguous 0)\nQSOs marked: 1\n"
-              "Marked: DXCC 1\nQSOs already holding the credit: 0\nWritten: my.log-granted.adi and credits_bad.txt\n");
+              "Marked: DXCC 1\nQSOs already holding the credit: 0\nCredited entities: Mixed 1, CW 0, Phone 0, "
+              "Digital 0, Challenge 0 (+0 confirmed, not credited)\nWritten: my.log-granted.adi and credits_bad.txt\n");
     std::string expected = Log;
     expected.insert(expected.find("<EOR>"), "<CREDIT_GRANTED:9>DXCC:LOTW");
     EXPECT_EQ(readBytes(path("my.log-granted.adi")), expected);

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Times the standings of the mark bench's log (300,000 QSOs, 20,000 credits) against the marking of the
+// same bytes, in one process and alternating, RUNS times each (default 5); prints the medians:
+// the marking (markContent), the standings from the bytes (reading the log and the credits, building
+// the model) and the model alone (buildStandings over QSOs already read).
+//
+//   bench_standings [RUNS]
+#include "mark/adi_reader.h"
+#include "mark/credit_source.h"
+#include "mark/marking.h"
+#include "mark/standings.h"
+#include "mark_bench_log.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+using namespace awardsync;
+
+std::string readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    return file.readAll().toStdString();
+}
+
+template <typename Work> double seconds(const Work& work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    QTemporaryDir dir;
+    bench::writeFiles(dir.filePath("log.adi"), dir.filePath("credits.txt"));
+    const std::string log = readAll(dir.filePath("log.adi"));
+    const std::string credits = readAll(dir.filePath("credits.txt"));
+
+    std::vector<double> marking, standings, model, reading;
+    std::size_t rows = 0;
+    std::string summary;
+    for (int run = 0; run < runs; ++run) {
+        reading.push_back(seconds([&] {
+            mark::AdiLayout layout;
+            mark::readAdi(
+                log, [](const mark::AdiRecord&) { return true; }, layout);
+        }));
+        marking.push_back(seconds([&] { mark::markContent(credits, log, false, "credits.txt", "log.adi"); }));
+        std::vector<mark::StandingsQso> qsos;
+        mark::CreditSource source;
+        standings.push_back(seconds([&] {
+            qsos = mark::standingsQsos(log);
+            source = mark::readCreditSource(credits, "credits.txt");
+            summary = mark::standingsSummaryLine(mark::buildStandings(mark::standingsCredits(source.credits), qsos));
+        }));
+        const std::vector<mark::StandingsCredit> items = mark::standingsCredits(source.credits);
+        model.push_back(seconds([&] { rows = mark::buildStandings(items, qsos).rows.size(); }));
+    }
+    std::printf("log: %d QSOs, %.1f MB; %d credits; %zu entities\n%s\n", bench::QsoCount,
+                static_cast<double>(log.size()) / 1e6, bench::CreditCount, rows, summary.c_str());
+    std::printf("marking (markContent):            %.3f s (median of %d)\n", median(marking), runs);
+    std::printf("the floor, reading the log alone: %.3f s, %.2f of the marking\n", median(reading),
+                median(reading) / median(marking));
+    std::printf("standings from the bytes:         %.3f s, %.2f of the marking\n", median(standings),
+                median(standings) / median(marking));
+    std::printf("model alone (buildStandings):     %.3f s, %.2f of the marking\n", median(model),
+                median(model) / median(marking));
+    return 0;
+}

@@ -1,0 +1,332 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "standings.h"
+
+#include "adi_reader.h"
+#include "core/text.h"
+#include "dxcc_entities.h"
+#include "matching.h"
+#include "qso_time.h"
+#include "records/adif_enums.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace awardsync::mark {
+
+namespace {
+
+constexpr std::array<std::string_view, ColumnCount> ColumnNames = {"Mixed", "CW",  "Phone", "Digital", "160M", "80M",
+                                                                   "40M",   "30M", "20M",   "17M",     "15M",  "12M",
+                                                                   "10M",   "6M",  "2M",    "SAT"};
+
+bool isYesOrVerified(std::string_view value) {
+    const std::string_view v = trimControl(value);
+    return v.size() == 1 && (asciiUpper(v[0]) == 'Y' || asciiUpper(v[0]) == 'V');
+}
+
+// The fields the standings read, in one pass over the record: the name's length picks the few
+// candidates, so that most of a logger's twenty-odd fields cost one comparison. The first of each name
+// counts; either confirmation confirms.
+void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std::string_view& dxcc,
+                std::string_view& freq) {
+    // `wanted` is upper case; the names are compared by hand because this runs for every field of the log.
+    const auto is = [](std::string_view name, std::string_view wanted) {
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            const char c = name[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != wanted[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto first = [](std::string_view& slot, std::string_view value) {
+        if (slot.empty()) {
+            slot = trimControl(value);
+        }
+    };
+    std::string_view propMode;
+    for (const AdiField& field : record.fields) {
+        const std::string_view name = field.name;
+        if (name.size() == 4) {
+            is(name, "CALL")   ? first(names.call, field.value)
+            : is(name, "BAND") ? first(names.band, field.value)
+            : is(name, "MODE") ? first(names.mode, field.value)
+            : is(name, "DXCC") ? first(dxcc, field.value)
+            : is(name, "FREQ") ? first(freq, field.value)
+                               : void();
+        } else if (name.size() == 8 && is(name, "QSO_DATE")) {
+            first(names.date, field.value);
+        } else if (name.size() == 7 && is(name, "TIME_ON")) {
+            first(names.time, field.value);
+        } else if (name.size() == 9 && is(name, "PROP_MODE")) {
+            first(propMode, field.value);
+        } else if ((name.size() == 8 && is(name, "QSL_RCVD")) || (name.size() == 13 && is(name, "LOTW_QSL_RCVD"))) {
+            qso.confirmed = qso.confirmed || isYesOrVerified(field.value);
+        }
+    }
+    qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
+}
+
+// The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
+// working them out again for every QSO would cost more than the rest of the QSO.
+class ColumnMemo {
+public:
+    template <typename Work> int columnOf(std::string_view text, const Work& work) {
+        for (const auto& [known, column] : known_) {
+            if (known == text) {
+                return column;
+            }
+        }
+        const int column = work(text);
+        if (known_.size() < 64) {
+            known_.emplace_back(std::string(text), column);
+        }
+        return column;
+    }
+
+private:
+    std::vector<std::pair<std::string, int>> known_;
+};
+
+int dxccNumber(std::string_view text) {
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return -1;
+    }
+    int number = 0;
+    for (char c : text) {
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+std::size_t rowOf(std::unordered_map<int, std::size_t>& rowIndex, std::vector<StandingsRow>& rows, int dxcc) {
+    const auto [found, added] = rowIndex.try_emplace(dxcc, rows.size());
+    if (added) {
+        StandingsRow row;
+        row.dxcc = dxcc;
+        const DxccEntity* entity = dxccEntity(dxcc);
+        row.counted = entity != nullptr && !entity->deleted;
+        rows.push_back(row);
+    }
+    return found->second;
+}
+
+// The column a credit item grants, or -1.
+int creditColumn(const StandingsCredit& credit) {
+    if (credit.name == "DXCC") {
+        return ColumnMixed;
+    }
+    if (credit.name == "DXCC_MODE") {
+        return modeColumn(credit.groups);
+    }
+    if (credit.name == "DXCC_BAND") {
+        return bandColumn(credit.band);
+    }
+    return credit.name == "DXCC_SATELLITE" ? ColumnSat : -1;
+}
+
+void addQso(StandingsCell& cell, const std::vector<StandingsQso>& qsos, std::size_t index) {
+    const StandingsQso& qso = qsos[index];
+    ++cell.qsos;
+    cell.confirmed += qso.confirmed ? 1 : 0;
+    if (cell.qso == StandingsCell::NoQso) {
+        cell.qso = index;
+        return;
+    }
+    const StandingsQso& held = qsos[cell.qso];
+    // A confirmed QSO wins over one that is not; the earlier of two alike wins (log order on a tie).
+    if (qso.confirmed != held.confirmed ? qso.confirmed : qso.when < held.when) {
+        cell.qso = index;
+    }
+}
+
+void countTotals(Standings& standings) {
+    for (std::size_t r = 0; r < standings.rows.size(); ++r) {
+        StandingsRow& row = standings.rows[r];
+        for (int c = 0; c < ColumnCount; ++c) {
+            StandingsCell& cell = row.cells[static_cast<std::size_t>(c)];
+            if (cell.state != CellState::Credited) {
+                cell.state = cell.confirmed > 0 ? CellState::Confirmed
+                             : cell.qsos > 0    ? CellState::Worked
+                                                : CellState::Empty;
+            }
+            if (cell.state == CellState::Confirmed) {
+                standings.application.push_back({r, c, cell.qso});
+            }
+            if (!row.counted) {
+                continue;
+            }
+            ColumnTotals& totals = standings.totals[static_cast<std::size_t>(c)];
+            totals.credited += cell.state == CellState::Credited ? 1 : 0;
+            totals.lotw += cell.state == CellState::Credited && (cell.media & MediaLotw) ? 1 : 0;
+            totals.card += cell.state == CellState::Credited && (cell.media & MediaCard) ? 1 : 0;
+            totals.confirmed += cell.state == CellState::Confirmed ? 1 : 0;
+            totals.worked += cell.state == CellState::Worked ? 1 : 0;
+        }
+    }
+    for (int c = Column160M; c <= Column6M; ++c) {
+        standings.challenge += standings.totals[static_cast<std::size_t>(c)].credited;
+        standings.challengeConfirmed += standings.totals[static_cast<std::size_t>(c)].confirmed;
+    }
+}
+
+} // namespace
+
+std::string_view columnName(int column) {
+    return column >= 0 && column < ColumnCount ? ColumnNames[static_cast<std::size_t>(column)] : std::string_view();
+}
+
+int bandColumn(std::string_view band) {
+    for (int c = Column160M; c <= Column2M; ++c) {
+        if (equalsIgnoreAsciiCase(band, ColumnNames[static_cast<std::size_t>(c)])) {
+            return c;
+        }
+    }
+    return -1;
+}
+
+int modeColumn(unsigned groups) {
+    if (groups == 0 || groups == AnyGroup) {
+        return -1;
+    }
+    // DIGITALVOICE is in both PHONE and DATA: the first group counts, as the report names it.
+    return groups & GroupCw ? ColumnCw : groups & (GroupPhone | GroupImage) ? ColumnPhone : ColumnDigital;
+}
+
+std::string_view cellLetter(const StandingsCell& cell) {
+    switch (cell.state) {
+    case CellState::Credited:
+        return cell.media == (MediaLotw | MediaCard) ? "B" : cell.media == MediaLotw ? "L" : cell.media ? "C" : "G";
+    case CellState::Confirmed:
+        return "c";
+    case CellState::Worked:
+        return "w";
+    default:
+        return "";
+    }
+}
+
+std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits) {
+    std::vector<StandingsCredit> items;
+    items.reserve(credits.size());
+    for (const Credit& credit : credits) {
+        if (!credit.problem.empty()) {
+            continue;
+        }
+        for (const CreditItem& item : credit.items) {
+            unsigned media = 0;
+            for (const std::string& medium : item.media) {
+                media |= medium == "LOTW" ? MediaLotw : medium == "CARD" ? MediaCard : 0u;
+            }
+            items.push_back({credit.dxcc, item.name, media, credit.band, credit.groups, credit.lineNumber});
+        }
+    }
+    return items;
+}
+
+std::vector<StandingsQso> standingsQsos(std::string_view log) {
+    std::vector<StandingsQso> qsos;
+    qsos.reserve(log.size() / 256); // loggers write a few hundred bytes per QSO: few reallocations
+    std::size_t line = 1;
+    std::size_t counted = 0; // line feeds are counted up to here
+    AdiLayout layout;
+    ColumnMemo bands, modes;
+    readAdi(
+        log,
+        [&](const AdiRecord& record) {
+            StandingsQso qso;
+            qso.begin = record.begin;
+            qso.end = record.end;
+            const std::size_t firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
+            // memchr leaps over the long stretches between line feeds.
+            for (const char* at = log.data() + counted;
+                 (at = static_cast<const char*>(
+                      std::memchr(at, '\n', firstTag - static_cast<std::size_t>(at - log.data())))) != nullptr;
+                 ++at) {
+                ++line;
+            }
+            counted = firstTag;
+            qso.line = line;
+            QsoNames names;
+            std::string_view dxcc, freq;
+            readFields(record, names, qso, dxcc, freq);
+            qso.dxcc = dxccNumber(dxcc);
+            std::string_view band = names.band;
+            if (band.empty() && !freq.empty()) {
+                band = bandOfFrequency(freq).value_or(std::string_view());
+            }
+            qso.bandColumn =
+                static_cast<std::int8_t>(bands.columnOf(band, [](std::string_view b) { return bandColumn(b); }));
+            qso.modeColumn = static_cast<std::int8_t>(
+                modes.columnOf(names.mode, [](std::string_view mode) { return modeColumn(modeGroupsOf(mode)); }));
+            if (const auto day = daysOfAdifDate(names.date)) {
+                qso.when = *day * 86400 + secondsOfAdifTime(names.time).value_or(0);
+            }
+            qsos.push_back(qso);
+            return true;
+        },
+        layout);
+    return qsos;
+}
+
+QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
+    QsoNames names;
+    AdiLayout layout;
+    readAdi(
+        log.substr(qso.begin, qso.end - qso.begin),
+        [&](const AdiRecord& record) {
+            StandingsQso unused;
+            std::string_view dxcc, freq;
+            readFields(record, names, unused, dxcc, freq);
+            return false;
+        },
+        layout);
+    return names;
+}
+
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos) {
+    Standings standings;
+    std::unordered_map<int, std::size_t> rowIndex;
+    for (const StandingsCredit& credit : credits) {
+        const int column = creditColumn(credit);
+        if (credit.dxcc <= 0 || column < 0) {
+            standings.creditsUnplaced += credit.name.rfind("DXCC", 0) == 0 ? 1 : 0;
+            continue;
+        }
+        StandingsCell& cell =
+            standings.rows[rowOf(rowIndex, standings.rows, credit.dxcc)].cells[static_cast<std::size_t>(column)];
+        cell.state = CellState::Credited;
+        cell.media |= credit.media;
+        cell.creditLine = cell.creditLine ? cell.creditLine : credit.line;
+    }
+    for (std::size_t i = 0; i < qsos.size(); ++i) {
+        const StandingsQso& qso = qsos[i];
+        // A satellite QSO's BAND is its uplink, so it counts for SAT and not for a band.
+        const std::array<int, 3> columns = {ColumnMixed, qso.modeColumn,
+                                            qso.satellite ? static_cast<int>(ColumnSat) : qso.bandColumn};
+        // DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all.
+        StandingsRow* row = qso.dxcc > 0 ? &standings.rows[rowOf(rowIndex, standings.rows, qso.dxcc)] : nullptr;
+        for (int column : columns) {
+            if (column >= 0 && row != nullptr) {
+                addQso(row->cells[static_cast<std::size_t>(column)], qsos, i);
+            } else if (column >= 0) {
+                ++standings.totals[static_cast<std::size_t>(column)].unknownEntity;
+            }
+        }
+    }
+    std::sort(standings.rows.begin(), standings.rows.end(),
+              [](const StandingsRow& a, const StandingsRow& b) { return a.dxcc < b.dxcc; });
+    countTotals(standings);
+    return standings;
+}
+
+std::string standingsSummaryLine(const Standings& s) {
+    const auto n = [&](int column) { return std::to_string(s.totals[static_cast<std::size_t>(column)].credited); };
+    return "Credited entities: Mixed " + n(ColumnMixed) + ", CW " + n(ColumnCw) + ", Phone " + n(ColumnPhone) +
+           ", Digital " + n(ColumnDigital) + ", Challenge " + std::to_string(s.challenge) + " (+" +
+           std::to_string(s.challengeConfirmed) + " confirmed, not credited)";
+}
+
+} // namespace awardsync::mark

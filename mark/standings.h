@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The standings: for every DXCC entity of the credits or the log, what each award column holds
+// (credited, confirmed but not credited, worked, or nothing), the totals, and the application list.
+// Shared by the command line and the window; no Qt here.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync::mark {
+
+// The columns: Mixed, CW, Phone, Digital, the bands 160M to 2M, SAT.
+enum StandingsColumn : int {
+    ColumnMixed,
+    ColumnCw,
+    ColumnPhone,
+    ColumnDigital,
+    Column160M,
+    Column6M = 13,
+    Column2M,
+    ColumnSat,
+    ColumnCount
+};
+std::string_view columnName(int column); // "Mixed", "CW", "Phone", "Digital", "160M", ..., "SAT"
+// The column of a band ("20m" or "20M"), or -1 for a band without one.
+int bandColumn(std::string_view band);
+// The mode column of mode groups (records/adif_enums.h): CW, Phone (PHONE and IMAGE), Digital (DATA);
+// -1 for any group.
+int modeColumn(unsigned groups);
+
+enum CreditMedia : unsigned { MediaLotw = 1, MediaCard = 2 };
+
+// One credit item of the credit source: a credit name with its media for a QSO of an entity.
+struct StandingsCredit {
+    int dxcc = 0;          // 0: unknown
+    std::string_view name; // upper case: DXCC, DXCC_BAND, DXCC_MODE, DXCC_SATELLITE, or any other
+    unsigned media = 0;    // CreditMedia bits; 0: the source names neither LoTW nor card
+    std::string_view band; // the credited QSO's band
+    unsigned groups = 0;   // the credited QSO's mode groups
+    std::size_t line = 0;  // its line or record in the source
+};
+
+struct Credit;
+// The credit items of a credit source's readable credits (those without a problem), in source order.
+std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits);
+
+// What the standings need of a QSO of the log; kept small, as a log may hold a million of them.
+struct StandingsQso {
+    std::size_t begin = 0, end = 0; // the record's bytes in the log
+    std::size_t line = 0;           // the log line where the record's first tag stands
+    int dxcc = -1;                  // -1: no DXCC field
+    std::int8_t bandColumn = -1;    // from BAND, else FREQ; -1: none
+    std::int8_t modeColumn = -1;
+    bool satellite = false;                                       // PROP_MODE SAT
+    bool confirmed = false;                                       // LOTW_QSL_RCVD or QSL_RCVD Y or V
+    std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
+};
+
+// The fields a QSO is named by, read again from its record when it is shown.
+struct QsoNames {
+    std::string_view call, date, time, band, mode;
+};
+QsoNames qsoNames(const StandingsQso& qso, std::string_view log);
+
+// The log's QSOs for the standings, in log order, pointing into `log`. Raises AdiError.
+std::vector<StandingsQso> standingsQsos(std::string_view log);
+
+enum class CellState : std::uint8_t { Empty, Worked, Confirmed, Credited };
+
+struct StandingsCell {
+    CellState state = CellState::Empty;
+    unsigned media = 0;          // Credited: CreditMedia bits; 0: granted without a medium
+    std::uint32_t qsos = 0;      // QSOs of the log in this slot
+    std::uint32_t confirmed = 0; // of them confirmed
+    std::size_t qso = NoQso;     // the earliest confirmed QSO of the slot, else its earliest QSO
+    std::size_t creditLine = 0;  // the first credit of the slot in the source, 0: none
+    static constexpr std::size_t NoQso = std::numeric_limits<std::size_t>::max();
+};
+
+// The letter a cell shows: L, C, B (both), G (granted, no medium named), c (confirmed), w (worked), or empty.
+std::string_view cellLetter(const StandingsCell& cell);
+
+struct StandingsRow {
+    int dxcc = 0;
+    bool counted = true; // a current entity of the ADIF standard; deleted and unknown numbers are not counted
+    std::array<StandingsCell, ColumnCount> cells{};
+};
+
+struct ColumnTotals {
+    std::size_t credited = 0, lotw = 0, card = 0; // entities credited; by LoTW, by card (both count in each)
+    std::size_t confirmed = 0;                    // confirmed, not credited
+    std::size_t worked = 0;                       // worked, not confirmed
+    std::size_t unknownEntity = 0;                // QSOs of this column without DXCC
+};
+
+struct ApplicationSlot {
+    std::size_t row = 0;
+    int column = 0;
+    std::size_t qso = 0; // index into the QSOs
+};
+
+struct Standings {
+    std::vector<StandingsRow> rows; // by entity number
+    std::array<ColumnTotals, ColumnCount> totals{};
+    std::size_t challenge = 0;                // credited band slots 160M to 6M
+    std::size_t challengeConfirmed = 0;       // confirmed, not credited band slots 160M to 6M
+    std::size_t creditsUnplaced = 0;          // credit items without entity, or of no column
+    std::vector<ApplicationSlot> application; // by entity, then column
+};
+
+// The five bands of 5-band DXCC.
+constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, Column160M + 4, Column160M + 6,
+                                                Column160M + 8};
+
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos);
+
+// "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
+std::string standingsSummaryLine(const Standings& standings);
+
+} // namespace awardsync::mark

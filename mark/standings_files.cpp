@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "standings_files.h"
+
+#include "adi_reader.h"
+#include "core/file_paths.h"
+#include "core/text.h"
+#include "credit_source.h"
+#include "standings.h"
+#include "standings_page.h"
+
+#include <algorithm>
+
+namespace awardsync::mark {
+
+namespace {
+
+void open(std::optional<AtomicFile>& file, const std::string& path) {
+    try {
+        file.emplace(path);
+    } catch (const SaveError& error) {
+        throw Error(cannotCreateFileMessage(path, error.what()));
+    }
+}
+
+// Runs a step of saving `path`, in the words of the other outputs when it fails.
+template <typename Step> void saving(const std::string& path, const Step& step) {
+    try {
+        step();
+    } catch (const SaveError& error) {
+        throw Error("cannot write \"" + path + "\": " + error.what());
+    }
+}
+
+void writeAll(std::optional<AtomicFile>& file, const std::string& path, const std::string& content) {
+    if (file) {
+        saving(path, [&] { file->write(content.data(), static_cast<qint64>(content.size())); });
+    }
+}
+
+} // namespace
+
+StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken)
+    : request_(request) {
+    std::vector<std::string> used;
+    for (const std::string& path : taken) {
+        used.push_back(samePathKey(path));
+    }
+    for (const std::string* path : {&request_.htmlPath, &request_.applyPath}) {
+        if (path->empty()) {
+            continue;
+        }
+        if (const std::string refusal = fileRefusal(*path, "the standings output", false); !refusal.empty()) {
+            throw Error(refusal);
+        }
+        const std::string identity = samePathKey(*path);
+        if (std::find(used.begin(), used.end(), identity) != used.end()) {
+            throw Error("the standings output \"" + *path +
+                        "\" would replace an input or another output; choose another name");
+        }
+        used.push_back(identity);
+    }
+    if (!request_.htmlPath.empty()) {
+        open(html_, request_.htmlPath);
+    }
+    if (!request_.applyPath.empty()) {
+        open(apply_, request_.applyPath);
+    }
+}
+
+namespace {
+
+// The standings of the two files' bytes; the QSOs point into `log`.
+void build(StandingsData& data, std::string_view credits, std::string_view log) {
+    try {
+        data.qsos = standingsQsos(log);
+    } catch (const AdiError& error) {
+        throw Error(data.logPath + ": " + error.what());
+    }
+    const CreditSource source = readCreditSource(credits, data.creditsPath);
+    data.standings = buildStandings(standingsCredits(source.credits), data.qsos);
+}
+
+std::string_view viewOf(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+} // namespace
+
+std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
+                                                      const std::string& creditsPath, const std::string& logPath) {
+    auto data = std::make_shared<StandingsData>();
+    data->creditsPath = creditsPath;
+    data->logPath = logPath;
+    data->log = QByteArray(log.data(), static_cast<qsizetype>(log.size()));
+    build(*data, credits, data->logBytes());
+    return data;
+}
+
+std::string standingsPage(const StandingsData& data) {
+    return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
+}
+
+std::string StandingsOutput::build(std::string_view credits, std::string_view log, const std::string& creditsPath,
+                                   const std::string& logPath) {
+    StandingsData data;
+    data.creditsPath = creditsPath;
+    data.logPath = logPath;
+    mark::build(data, credits, log);
+    writeAll(html_, request_.htmlPath,
+             html_ ? standingsHtml(data.standings, data.qsos, log, {creditsPath, logPath}) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, data.qsos, log) : "");
+    return standingsSummaryLine(data.standings);
+}
+
+void StandingsOutput::save() {
+    // Both are complete before either replaces its predecessor.
+    if (html_) {
+        saving(request_.htmlPath, [&] { html_->commit(); });
+    }
+    if (apply_) {
+        saving(request_.applyPath, [&] { apply_->commit(); });
+    }
+}
+
+std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
+    const QByteArray credits = readRegularFile(creditsPath, "the credits file");
+    const QByteArray log = readRegularFile(logPath, "the log");
+    std::string summary = build(viewOf(credits), viewOf(log), creditsPath, logPath);
+    save();
+    return summary;
+}
+
+std::vector<std::string> StandingsOutput::paths() const {
+    std::vector<std::string> paths;
+    for (const std::string& path : {request_.htmlPath, request_.applyPath}) {
+        if (!path.empty()) {
+            paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+} // namespace awardsync::mark

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The standings of a run on files: the summary line, and the page and the application list when asked
+// for, saved whole or not at all.
+#include "core/atomic_save.h"
+#include "standings.h"
+
+#include <QByteArray>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace awardsync::mark {
+
+// The standings of a credit source and a log, with the log's bytes that the QSOs point into.
+struct StandingsData {
+    std::string creditsPath, logPath;
+    QByteArray log;
+    std::string_view logBytes() const { return {log.constData(), static_cast<std::size_t>(log.size())}; }
+    std::vector<StandingsQso> qsos;
+    Standings standings;
+};
+
+// The standings of the two files' bytes (as markFiles hands them over), with a copy of the log's.
+// Raises Error naming the file.
+std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
+                                                      const std::string& creditsPath, const std::string& logPath);
+
+// The page of standingsHtml() for these standings.
+std::string standingsPage(const StandingsData& data);
+
+struct StandingsRequest {
+    std::string htmlPath;  // --standings: the page; empty: none
+    std::string applyPath; // --apply: the application list as ADI; empty: none
+    bool only = false;     // --standings-only: no marking
+};
+
+class StandingsOutput {
+public:
+    // Opens the outputs asked for, before anything else is written: a path that is one of `taken`
+    // (the inputs and the marking's outputs) or the other standings output, or that cannot be
+    // written, is refused here (Error).
+    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken);
+
+    // Reads the credit source and the log, builds the standings, writes and saves the outputs; returns
+    // the summary line. Raises Error naming the file.
+    std::string write(const std::string& creditsPath, const std::string& logPath);
+
+    // The same in two steps, for a run that has read the files already (MarkOptions::alsoRead): the
+    // outputs are written from the bytes, and saved by save() once the marking's are.
+    std::string build(std::string_view credits, std::string_view log, const std::string& creditsPath,
+                      const std::string& logPath);
+    void save();
+
+    // The files saved, for the "Written" line.
+    std::vector<std::string> paths() const;
+
+private:
+    StandingsRequest request_;
+    std::optional<AtomicFile> html_;
+    std::optional<AtomicFile> apply_;
+};
+
+} // namespace awardsync::mark
