@@ -71,6 +71,9 @@ std::string windows1252ToUtf8(std::string_view text);
 // extension.
 std::string pathWithNewEnding(const std::string& path, std::string_view ending, bool keepExtension);
 
+// How many lines `text` ends: LF, CR LF and a lone CR each end one.
+std::size_t countLineEnds(std::string_view text);
+
 // The value of a hexadecimal digit in either case, or -1.
 int hexDigitValue(char c);
 

@@ -35,32 +35,6 @@ struct Edit {
     std::string_view text;
 };
 
-// The line ends in `text`, eight bytes at a time: LF, CR LF and a lone CR each end a line. The
-// report's line numbers need one pass over a log that may be a hundred megabytes.
-std::size_t lineEnds(std::string_view text) {
-    constexpr std::uint64_t ones = 0x0101010101010101ULL;
-    constexpr std::uint64_t lows = 0x7F7F7F7F7F7F7F7FULL;
-    // The top bit of every byte of `x` that is zero, and how many such bits (the multiplication adds
-    // them up in the top byte, without a popcount instruction the target may lack).
-    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & lows) + lows) | x | lows); };
-    const auto bits = [](std::uint64_t tops) { return static_cast<std::size_t>(((tops >> 7) * ones) >> 56); };
-    std::size_t count = 0;
-    std::size_t pos = 0;
-    for (; pos + 8 <= text.size(); pos += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text.data() + pos, 8);
-        const std::uint64_t lf = zeroBytes(word ^ (ones * '\n'));
-        const std::uint64_t cr = zeroBytes(word ^ (ones * '\r'));
-        // A CR that a LF follows in the same word is counted at its LF; one at the word's end, at the next LF.
-        count += bits(lf) + bits(cr & ~(lf >> 8));
-        count -= (cr >> 63) != 0 && pos + 8 < text.size() && text[pos + 8] == '\n' ? 1 : 0;
-    }
-    for (; pos < text.size(); ++pos) {
-        count += text[pos] == '\n' || (text[pos] == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'));
-    }
-    return count;
-}
-
 // The log line of each QSO that the report names, counted in one pass over the log.
 std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
     std::vector<std::size_t> lines(qsos.size(), 0);
@@ -70,7 +44,7 @@ std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std:
     std::size_t counted = 0;
     for (std::size_t index : wanted) { // QSO indexes follow the log's order; a QSO starts at a tag, never inside CR LF
         const std::size_t offset = qsos[index].firstTag;
-        line += lineEnds(log.substr(counted, offset - counted));
+        line += countLineEnds(log.substr(counted, offset - counted));
         counted = offset;
         lines[index] = line;
     }

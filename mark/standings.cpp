@@ -226,6 +226,10 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
     return items;
 }
 
+// The fields the standings read: a record of millions of other fields then costs no memory.
+const AdiFieldNames StandingsFields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
+                                       "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+
 std::vector<StandingsQso> standingsQsos(std::string_view log) {
     std::vector<StandingsQso> qsos;
     qsos.reserve(log.size() / 256); // loggers write a few hundred bytes per QSO: few reallocations
@@ -240,13 +244,7 @@ std::vector<StandingsQso> standingsQsos(std::string_view log) {
             qso.begin = record.begin;
             qso.end = record.end;
             const std::size_t firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
-            // memchr leaps over the long stretches between line feeds.
-            for (const char* at = log.data() + counted;
-                 (at = static_cast<const char*>(
-                      std::memchr(at, '\n', firstTag - static_cast<std::size_t>(at - log.data())))) != nullptr;
-                 ++at) {
-                ++line;
-            }
+            line += countLineEnds(log.substr(counted, firstTag - counted));
             counted = firstTag;
             qso.line = line;
             QsoNames names;
@@ -267,7 +265,7 @@ std::vector<StandingsQso> standingsQsos(std::string_view log) {
             qsos.push_back(qso);
             return true;
         },
-        layout);
+        layout, StandingsFields);
     return qsos;
 }
 
