@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building the window's controls: places, captions, pictures, focus order and wiring.
 #include "app/main_form.h"
 #include "service/page_loader.h"

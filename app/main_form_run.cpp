@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download run: the Download button and the steps of a harvest, as methods of the window.
 #include "app/main_form.h"
 #include "core/text.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # add_awardsync_test(name [NO_GTEST_MAIN] SOURCES a.cpp b.cpp LIBS lib1 lib2)
 # Builds one GoogleTest program and registers it with CTest, with an environment that
 # makes GUI tests run without a display and with a predictable locale. NO_GTEST_MAIN: the test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes as an ADI log to the reader and to marking. A log the reader refuses raises
 // Error, an expected outcome; anything else that escapes, and every sanitizer report, is a finding.
 // Properties checked on a log that reads:

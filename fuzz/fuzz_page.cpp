@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes as a loaded page through everything that reads pages: the document model,
 // the credit-list links, the detail page fields and the record line built from them. A page the
 // program refuses raises Error, which is an expected outcome; anything else that escapes, and

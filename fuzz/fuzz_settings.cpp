@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the settings-file reader as the file's content, then writes keys and
 // reads the file back. The input is the content, optionally followed by a NUL and writes, each
 // one byte choosing the key and the value up to the next NUL. Properties checked:

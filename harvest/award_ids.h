@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The DXCC award categories, in the order a run visits them and logs them. The program, the mock

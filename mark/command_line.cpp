@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of awardsync-mark: options, the report and the summary on standard output,
 // one line on standard error for what went wrong, and the exit status.
 #include "core/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Gumbo tree under the document model: the memory it lives in, reading its nodes, and walking

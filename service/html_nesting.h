@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The nesting guard of the document model: a page nested too deep is refused before Gumbo builds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What a page's body is and how its bytes become text. Internal to the page loader.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/page_loader.h"
 
 #include "core/error.h"

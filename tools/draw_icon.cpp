@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws mark-window/awardsync-mark.png, the marking window's icon: a logbook page whose lines carry
 // a tick. The icon was made with this program, built by hand (it is not part of the build):
 //   g++ -std=c++20 -fPIC tools/draw_icon.cpp $(pkg-config --cflags --libs Qt6Gui) -o draw_icon

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Appends 40,000 lines to the log pane, offscreen, and prints the cost per line of the first
 // thousand, of the thousand that fills the pane to its 20,000-line limit, and of the last thousand
 // (when the oldest lines are being dropped), so that one sees whether logging slows down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole harvest of 5,000 credited QSOs through the real window, offscreen, against the mock service
 // on loopback, with the program's own 1000 ms pause after each of the 17 credit lists. Reports the
 // wall time, the milliseconds per QSO once the 17 s of pauses are taken off, the CPU seconds and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times awardsync-mark on a log of 300,000 QSOs (about 100 MB) with 20,000 credits, and in the same
 // run the floor: a process that reads the same log and writes it out again through a temporary file
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each

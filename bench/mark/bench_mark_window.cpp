@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How responsive the window of awardsync-mark stays while it marks the bench's log of 300,000 QSOs:
 // the longest gap between two events processed on the user-interface thread, from pressing Mark
 // to the filled table. A timer ticks every 5 ms throughout, as a stream of input would, so that a

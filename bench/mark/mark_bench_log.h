@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bench's large log and credit sources: 300,000 QSOs (about 100 MB) as a desktop logger exports
 // them, and 20,000 credits drawn from them (one in fifty on another band), as a records file and as
 // a credits file. Both mark benches read it, so that they measure the same log. With `oneCall` every

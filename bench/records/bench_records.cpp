@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times one run's worth of record lines: 20,000 distinct lines inserted in random order into the
 // sorted record list, then saved as the records file. Prints the two times and the file's size.
 #include "core/string_list.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of the process while the page loader refuses a 40 MiB page sent chunked (no
 // Content-Length, so the size limit of 32 MiB is only met while reading). The peak is printed
 // after a small page (the cost of Qt, TLS and the connection) and again after the large one.

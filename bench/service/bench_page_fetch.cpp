@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 2,000 small detail pages fetched and read one after another by the page loader (over one kept-alive
 // connection), against curl fetching the same 2,000 addresses in one process with keep-alive, both
 // measured in the same run against the same mock service. Reading a page means what the detail-page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPU time of the process while it waits for a page that takes 3 s to come (the mock service
 // delays it): the page wait blocks in the event loop between passes instead of polling. For
 // comparison, the same wait with a pump that does not block (a busy poll).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Shared bits of the service bench programs: where the mock service is, medians, CPU time.

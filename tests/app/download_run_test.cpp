@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download run end to end: the real window, offscreen, against the mock service. Each test
 // drives a whole run through the Download button and judges what the user and the service see:
 // the log pane, the records file, the buttons, the progress bar and the service's request log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download run against a service that fails in every way we know of, at the login, at one
 // credit-list page and at one QSO detail page. Each fault must give one clear log line, the run
 // must go on where it should, the window must keep handling input while the faulty page is

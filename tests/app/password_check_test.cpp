@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password goes to exactly two places: the settings file, and the body of the login post.
 // A harvest with a distinctive password is run (one with a failed login, one with a failed QSO
 // page among good ones), then everything the program logged, asked for and wrote is searched

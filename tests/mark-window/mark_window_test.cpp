@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window of awardsync-mark, offscreen: when Mark may be pressed, a run against a small log
 // (judged against the command line's output, byte for byte), an error and a cancel.
 #include "mark-window/mark_window.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks what `cmake --install` puts on the desktop: both menu entries (desktop-file-validate: no
 # error or warning; hints are advice), both manual pages (man shows them without a warning at 80
 # columns) and the AppStream entry (appstreamcli, offline).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ADI as real programs write it, each sample shaped after the named program's exports, and the
 // files that must be refused. Marking one QSO of each sample must change nothing but that QSO's
 // CREDIT_GRANTED.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo's whole workflow, headless: the window downloads the demo account from the stand-in
 // service (the pauses after each credit list skipped), the demo logbook is written, and
 // awardsync-mark marks it. The report must hold exactly the four QSOs the demo logbook gets wrong, and

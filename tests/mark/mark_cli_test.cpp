@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // awardsync-mark as a user runs it: the real program in a temporary folder, judged by its exit
 // status, its two output files and what it prints.
 #include "mark/marking.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The matching rules, case by case, against one small log: which QSO a record line marks, or the
 // reason the report gives when it marks none.
 #include "mark/marking.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mock service is the stand-in for the award service in every end-to-end test, the bench
 // programs and the demo; these tests pin down the behaviour those rely on.
 #include "core/error.h"

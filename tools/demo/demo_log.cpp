@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the demo's logbook: an ADI log of the demo account's QSOs, as the stand-in service's
 // scenario makes them, the way a desktop logger exports it. Most QSOs are logged as the service
 // has them; a few are off in ways that awardsync-mark's report explains:

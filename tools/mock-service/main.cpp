@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the award service, for tests, bench programs and the demo: HTTPS on the loopback
 // interface only, with a certificate made at start, serving the sign-in form, credit lists and QSO
 // detail pages from a scenario file, and faults on request. See README.md.
