@@ -4,12 +4,11 @@
 #include "app/settings_file.h"
 #include "core/text.h"
 #include "mark/run_files.h"
+#include "report_table.h"
 #include "standings_tab.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -17,7 +16,6 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -42,7 +40,6 @@ const QString LogKey = QStringLiteral("log");
 const QString OutputKey = QStringLiteral("output");
 const QString OnlyMarkedKey = QStringLiteral("onlyMarked");
 constexpr int ProgressRange = 1000;
-enum Column { LineColumn, RecordColumn, ReasonColumn, NearestColumn, ColumnCount };
 
 QString defaultOutputFor(const QString& log) {
     return log.trimmed().isEmpty() ? QString() : toQt(mark::defaultOutputPath(fromQt(log.trimmed())));
@@ -99,17 +96,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     message_->setWordWrap(true);
     message_->setTextFormat(Qt::PlainText);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    table_ = new QTableWidget(0, ColumnCount, this);
-    table_->setHorizontalHeaderLabels({tr("Line"), tr("Record"), tr("Reason"), tr("Nearest QSO")});
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
-    // Column widths from the first rows only: measuring thousands of rows would stall the window.
-    table_->horizontalHeader()->setResizeContentsPrecision(100);
-    table_->setWordWrap(false);
-    table_->setToolTip(tr("Double-click a row (or press Ctrl+C) to copy its record line"));
+    table_ = makeReportTable(this, seams_.copyText);
 
     const auto labelFor = [this](const QString& text, QWidget* buddy) {
         auto* label = new QLabel(text, this);
@@ -147,22 +134,6 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     const QFontMetrics metrics = fontMetrics();
     setMinimumSize(metrics.averageCharWidth() * 72, metrics.lineSpacing() * 20);
     resize(metrics.averageCharWidth() * 150, metrics.lineSpacing() * 30);
-
-    auto* copy = new QAction(table_);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetShortcut);
-    table_->addAction(copy);
-    const auto copyRecord = [this](int row) {
-        if (const QTableWidgetItem* item = row >= 0 ? table_->item(row, RecordColumn) : nullptr) {
-            if (seams_.copyText) {
-                seams_.copyText(item->text());
-            } else {
-                QApplication::clipboard()->setText(item->text());
-            }
-        }
-    };
-    connect(copy, &QAction::triggered, this, [this, copyRecord] { copyRecord(table_->currentRow()); });
-    connect(table_, &QTableWidget::cellDoubleClicked, this, [copyRecord](int row, int) { copyRecord(row); });
 
     connect(records_, &QLineEdit::textChanged, this, &MarkWindow::updateEnabled);
     connect(log_, &QLineEdit::textChanged, this, &MarkWindow::logChanged);

@@ -130,17 +130,15 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
             return 0;
         } else if (argument == "--only-marked") {
             options.onlyMarked = true;
-        } else if (argument == "--output" || argument == "-o") {
+        } else if (argument == "--output" || argument == "-o" || argument == "--standings" || argument == "--apply") {
             if (++i == arguments.size()) {
-                return usageError("--output needs a file name");
+                return usageError((argument == "-o" ? std::string("--output") : argument) + " needs a file name");
             }
-            options.outputPath = arguments[i];
-            outputGiven = true;
-        } else if (argument == "--standings" || argument == "--apply") {
-            if (++i == arguments.size()) {
-                return usageError(argument + " needs a file name");
-            }
-            (argument == "--apply" ? standings.applyPath : standings.htmlPath) = arguments[i];
+            std::string& path = argument == "--standings" ? standings.htmlPath
+                                : argument == "--apply"   ? standings.applyPath
+                                                          : options.outputPath;
+            path = arguments[i];
+            outputGiven = outputGiven || &path == &options.outputPath;
         } else if (argument == "--standings-only") {
             standings.only = true;
         } else if (argument.rfind("--output=", 0) == 0) {

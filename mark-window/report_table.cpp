@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "report_table.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace awardsync::markwindow {
+
+QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&)> copyText) {
+    auto* table = new QTableWidget(0, ReportColumnCount, parent);
+    table->setHorizontalHeaderLabels(
+        {QObject::tr("Line"), QObject::tr("Record"), QObject::tr("Reason"), QObject::tr("Nearest QSO")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the first rows only: measuring thousands of rows would stall the window.
+    table->horizontalHeader()->setResizeContentsPrecision(100);
+    table->setWordWrap(false);
+    table->setToolTip(QObject::tr("Double-click a row (or press Ctrl+C) to copy its record line"));
+
+    auto* copy = new QAction(table);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    table->addAction(copy);
+    const auto copyRecord = [table, copyText = std::move(copyText)](int row) {
+        if (const QTableWidgetItem* item = row >= 0 ? table->item(row, RecordColumn) : nullptr) {
+            if (copyText) {
+                copyText(item->text());
+            } else {
+                QApplication::clipboard()->setText(item->text());
+            }
+        }
+    };
+    QObject::connect(copy, &QAction::triggered, table, [table, copyRecord] { copyRecord(table->currentRow()); });
+    QObject::connect(table, &QTableWidget::cellDoubleClicked, table, [copyRecord](int row, int) { copyRecord(row); });
+    return table;
+}
+
+} // namespace awardsync::markwindow

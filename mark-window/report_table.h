@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QTableWidget;
+class QWidget;
+
+namespace awardsync::markwindow {
+
+// The columns of the table of unmatched credits.
+enum ReportColumn { LineColumn, RecordColumn, ReasonColumn, NearestColumn, ReportColumnCount };
+
+// The table of unmatched credits: read-only rows, sized from the first rows only, and a double-click
+// or Ctrl+C handing a row's record line to `copyText` (the clipboard when it is empty).
+QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&)> copyText);
+
+} // namespace awardsync::markwindow
