@@ -263,4 +263,31 @@ std::size_t countLineEnds(std::string_view text) {
     return count;
 }
 
+std::string escapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace awardsync

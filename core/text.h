@@ -75,6 +75,9 @@ std::string pathWithNewEnding(const std::string& path, std::string_view ending, 
 // How many lines `text` ends: LF, CR LF and a lone CR each end one.
 std::size_t countLineEnds(std::string_view text);
 
+// Text fit for an HTML page: the markup characters & < > " ' as entities.
+std::string escapeHtml(std::string_view text);
+
 // The value of a hexadecimal digit in either case, or -1.
 int hexDigitValue(char c);
 

@@ -42,31 +42,7 @@ tr.deleted th, tr.deleted td.name { color: #777; font-style: italic; }
 // Text from the files, fit for the page: a log in Windows-1252 (as older loggers write) becomes UTF-8,
 // so that the page stays valid; markup characters become entities.
 std::string escaped(std::string_view raw) {
-    const std::string text = isValidUtf8(raw) ? std::string(raw) : windows1252ToUtf8(raw);
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += static_cast<unsigned char>(c) < 32 ? ' ' : c; // no control characters in the page
-        }
-    }
-    return out;
+    return escapeHtml(isValidUtf8(raw) ? raw : std::string_view(windows1252ToUtf8(raw)));
 }
 
 std::string dateText(std::string_view date) {

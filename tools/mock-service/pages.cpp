@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "pages.h"
 
+#include "core/text.h"
+
 namespace mock {
+
+using awardsync::escapeHtml;
 namespace {
 
 std::string page(const std::string& title, const std::string& body) {
@@ -33,30 +37,6 @@ std::string cell(const std::string& content) {
 }
 
 } // namespace
-
-std::string escapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 std::string loginPage(const std::string& message) {
     std::string body = "<h2>Sign in</h2>\n";

@@ -8,7 +8,6 @@
 
 namespace mock {
 
-std::string escapeHtml(std::string_view text);
 
 // The sign-in form; `message` (escaped) is shown above it when not empty.
 std::string loginPage(const std::string& message);
