@@ -206,7 +206,9 @@ private:
         qso.confirmed = confirmed;
         // Recent QSOs, the ones not credited yet: 2024 to 2026, after every credited one (so the log's
         // lines up to the credited QSOs stay where they were), a different day and hour for each.
-        const long long start = (8766 + static_cast<long long>(count_ * 389 % 1050)) * 86400 + count_ * 3607 % 86400;
+        constexpr long long DaysTo2024 = 8766;
+        const long long start =
+            (DaysTo2024 + static_cast<long long>(count_ * 389 % 1050)) * 86400 + count_ * 3607 % 86400;
         ++count_;
         entries_.push_back({start, record(qso, start, "")});
     }
