@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The demo's whole workflow, headless: the window downloads the demo account from the stand-in
 // service (the pauses after each credit list skipped), the demo logbook is written, and
-// awardsync-mark marks it. The report must hold exactly the four QSOs the demo logbook gets wrong, and
-// the standings page must pass tidy.
+// awardsync-mark marks it with the credits file. The report must hold exactly the four QSOs the demo
+// logbook gets wrong, and the standings page must pass tidy and show confirmed and worked cells besides
+// the credited ones.
 #include "app/main_form.h"
 #include "tests/support/files.h"
 #include "tests/support/mock_service.h"
@@ -47,8 +48,9 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
 
     ASSERT_EQ(runProgram(QStringLiteral(AWARDSYNC_DEMO_LOG_PROGRAM), {scenarioPath, log}).status, 0);
     const QString page = dir.filePath("standings.html");
+    const QString credits = dir.filePath("awardsync-credits.adi");
     const ProgramRun marked =
-        runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {QStringLiteral("--standings"), page, records, log});
+        runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), {QStringLiteral("--standings"), page, credits, log});
     EXPECT_EQ(marked.status, 1) << marked.out;
     std::vector<std::string> lines;
     for (std::size_t begin = 0, end; (end = marked.out.find('\n', begin)) != std::string::npos; begin = end + 1) {
@@ -66,11 +68,20 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     }
     EXPECT_EQ(lines[4], "") << marked.out;
     EXPECT_EQ(lines[7], "Unmatched: 4 (ambiguous 1)") << marked.out;
-    EXPECT_EQ(lines[10], "QSOs already holding the credit: 1") << marked.out; // a card credit logged already
-    const std::string bad = readBytes(dir.filePath("awardsync_bad.txt"));
-    EXPECT_EQ(std::count(bad.begin(), bad.end(), '\n'), 4) << bad;
+    // The log's confirmed QSOs beyond the credits are what the next application claims.
+    EXPECT_NE(lines[11].find(" confirmed, not credited)"), std::string::npos) << marked.out;
+    EXPECT_EQ(lines[11].find("(+0 "), std::string::npos) << marked.out;
+    const std::string bad = readBytes(dir.filePath("awardsync-credits_bad.adi"));
+    std::size_t unmatched = 0;
+    for (std::size_t at = 0; (at = bad.find("<EOR>", at)) != std::string::npos; ++at) {
+        ++unmatched;
+    }
+    EXPECT_EQ(unmatched, 4u) << bad;
     // The demo's standings page, as clean HTML as tidy knows it.
-    EXPECT_EQ(readBytes(page).rfind("<!DOCTYPE html>", 0), 0u);
+    const std::string html = readBytes(page);
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(html.find("<td class=\"c\""), std::string::npos);
+    EXPECT_NE(html.find("<td class=\"w\""), std::string::npos);
     EXPECT_EQ(runProgram(QStringLiteral("tidy"), {QStringLiteral("-q"), QStringLiteral("-e"), page}).status, 0);
     std::printf("%s", marked.out.c_str()); // the README quotes this
 }
