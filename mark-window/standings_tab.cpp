@@ -181,8 +181,8 @@ QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
 }
 
 mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
-    return [&slot, &options](std::string_view credits, std::string_view log) {
-        slot = mark::standingsOfBytes(credits, log, options.recordsPath, options.logPath);
+    return [&slot, &options](std::string_view credits, const QByteArray& log, std::vector<mark::StandingsQso>& qsos) {
+        slot = mark::standingsOfMarking(credits, log, qsos, options.recordsPath, options.logPath);
     };
 }
 

@@ -84,9 +84,10 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
         }
         // The standings are made of the bytes the marking has read.
         std::string standingsLine;
-        const MarkResult result = markFiles(options, {}, [&](std::string_view credits, std::string_view log) {
-            standingsLine = standingsOutput.build(credits, log, options.recordsPath, options.logPath);
-        });
+        const MarkResult result = markFiles(
+            options, {}, [&](std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& qsos) {
+                standingsLine = standingsOutput.build(credits, log, qsos, options.recordsPath, options.logPath);
+            });
         standingsOutput.save();
         if (!printReport(result, standingsLine, standingsOutput.paths(), out)) {
             std::vector<std::string> written = {result.outputPath, result.badPath};

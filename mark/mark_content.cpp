@@ -60,7 +60,7 @@ std::size_t hashSlot(std::string_view call) {
 const AdiFieldNames QsoFields = {"CALL", "BAND", "MODE", "DXCC", "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
 
 QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& index, AdiLayout& layout,
-                const MarkProgress& progress) {
+                const MarkProgress& progress, const LogRecordObserver& observer) {
     // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
     // before the map is asked.
     std::vector<bool> maybeCredited(std::size_t{1} << HashBits);
@@ -72,11 +72,18 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
     // only, until QSOs fill it, and no copying as the list grows.
     qsos.reserve(log.size() / 256);
     std::size_t withFields = 0;
+    AdiFieldNames keep = QsoFields;
+    if (observer.record) {
+        keep.insert(keep.end(), observer.fields.begin(), observer.fields.end());
+    }
     try {
         readAdi(
             log,
             [&](const AdiRecord& record) {
                 withFields += record.fields.empty() ? 0 : 1;
+                if (observer.record) {
+                    observer.record(record);
+                }
                 if (const AdiField* call = record.find("CALL"); call != nullptr) {
                     const std::string upper = asciiUpper(trimControl(call->value));
                     if (!maybeCredited[hashSlot(upper)]) {
@@ -91,7 +98,7 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
                 }
                 return true;
             },
-            layout, QsoFields);
+            layout, keep);
     } catch (const AdiError& error) {
         throw Error(logName + ": " + error.what());
     }
@@ -253,7 +260,7 @@ void assemble(MarkedLog& result, std::string_view log, const QsoList& qsos, cons
 } // namespace
 
 MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
-                      const std::string& logName, const MarkProgress& progress) {
+                      const std::string& logName, const MarkProgress& progress, const LogRecordObserver& observer) {
     MarkedLog result;
     if (const std::optional<NotText> problem = notText(credits)) {
         throw Error(creditsName + ": byte " + std::to_string(problem->offset) + ": " + problem->reason);
@@ -269,7 +276,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
         }
     }
     AdiLayout layout;
-    const QsoList qsos = readLog(log, logName, index, layout, progress);
+    const QsoList qsos = readLog(log, logName, index, layout, progress, observer);
     sortByBandAndTime(index, qsos);
     std::vector<std::pair<const Credit*, Match>> unmatched;
     const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);

@@ -102,11 +102,19 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
         badCreditsPath(options.recordsPath, creditSourceKindOf(creditBytes).value_or(CreditSourceKind::RecordsFile));
     checkRunFiles({options.recordsPath, options.logPath, result.outputPath, result.badPath});
     const QByteArray logBytes = readRegularFile(options.logPath, "the log");
-    const MarkedLog marked =
-        markContent(creditBytes, std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())),
-                    options.onlyMarked, options.recordsPath, options.logPath, progress);
+    const std::string_view log(logBytes.constData(), static_cast<std::size_t>(logBytes.size()));
+    // The standings' QSOs are collected in the marking's reading of the log, only when they are wanted.
+    std::optional<StandingsQsoReader> standingsReader;
+    LogRecordObserver observer;
     if (alsoRead) {
-        alsoRead(creditBytes, std::string_view(logBytes.constData(), static_cast<std::size_t>(logBytes.size())));
+        standingsReader.emplace(log.size());
+        observer = {StandingsQsoReader::Fields, [&](const AdiRecord& record) { standingsReader->add(record); }};
+    }
+    const MarkedLog marked =
+        markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
+    if (alsoRead) {
+        std::vector<StandingsQso> logQsos = standingsReader->take();
+        alsoRead(creditBytes, logBytes, logQsos);
     }
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {

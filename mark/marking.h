@@ -4,7 +4,9 @@
 #include "core/error.h"
 #include "credit_source.h"
 #include "report.h"
+#include "standings.h"
 
+#include <QByteArray>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -52,13 +54,22 @@ struct MarkedLog {
     std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
 };
 
+// Sees every record of the log as the marking reads it, with `fields` kept beside the marking's own, so
+// that one reading of the log serves another purpose too.
+struct LogRecordObserver {
+    AdiFieldNames fields;
+    std::function<void(const AdiRecord&)> record;
+};
+
 // Marks `log` (an ADI file's bytes) with the credits of `credits` (a credit source's bytes). With
 // `onlyMarked` the output holds the header and only the QSOs whose CREDIT_GRANTED changed. The
 // unmatched credits: a records file's lines, each with CR LF; an ADI source's header, records and
 // tail, byte for byte. The names are used in error messages. Raises Error for what cannot be read,
 // named by file, byte offset or line, and record. The pieces point into both inputs and the result.
+// `observer`, if given, sees every record of the log.
 MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
-                      const std::string& logName, const MarkProgress& progress = {});
+                      const std::string& logName, const MarkProgress& progress = {},
+                      const LogRecordObserver& observer = {});
 
 // The summary as printed after the report.
 std::vector<std::string> summaryLines(const MarkSummary& summary);
@@ -85,9 +96,12 @@ struct MarkResult {
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
-// Called with both files' bytes once they are marked and before anything is written, so that the
-// standings need not read them again; what it raises ends the run with nothing written.
-using MarkInputsHook = std::function<void(std::string_view credits, std::string_view log)>;
+// Called once both files are marked and before anything is written, with the credit source's bytes,
+// the log's (shared, so keeping them copies nothing) and the log's QSOs for the standings, collected
+// as the marking read the log, so that the standings need not read it again; what it raises ends the
+// run with nothing written.
+using MarkInputsHook =
+    std::function<void(std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& logQsos)>;
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
                      const MarkInputsHook& alsoRead = {});

@@ -68,27 +68,6 @@ void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std
     qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
 }
 
-// The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
-// working them out again for every QSO would cost more than the rest of the QSO.
-class ColumnMemo {
-public:
-    template <typename Work> int columnOf(std::string_view text, const Work& work) {
-        for (const auto& [known, column] : known_) {
-            if (known == text) {
-                return column;
-            }
-        }
-        const int column = work(text);
-        if (known_.size() < 64) {
-            known_.emplace_back(std::string(text), column);
-        }
-        return column;
-    }
-
-private:
-    std::vector<std::pair<std::string, int>> known_;
-};
-
 int dxccNumber(std::string_view text) {
     if (text.empty() || text.size() > 6 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -227,46 +206,67 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 }
 
 // The fields the standings read: a record of millions of other fields then costs no memory.
-const AdiFieldNames StandingsFields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
-                                       "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+const AdiFieldNames StandingsQsoReader::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
+                                                  "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+
+StandingsQsoReader::StandingsQsoReader(std::size_t logSize) {
+    qsos_.reserve(logSize / 256); // loggers write a few hundred bytes per QSO: few reallocations
+}
+
+void StandingsQsoReader::add(const AdiRecord& record) {
+    StandingsQso qso;
+    qso.begin = record.begin;
+    qso.end = record.end;
+    qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
+    QsoNames names;
+    std::string_view dxcc, freq;
+    readFields(record, names, qso, dxcc, freq);
+    qso.dxcc = dxccNumber(dxcc);
+    std::string_view band = names.band;
+    if (band.empty() && !freq.empty()) {
+        band = bandOfFrequency(freq).value_or(std::string_view());
+    }
+    qso.bandColumn = static_cast<std::int8_t>(bands_.columnOf(band, [](std::string_view b) { return bandColumn(b); }));
+    qso.modeColumn = static_cast<std::int8_t>(
+        modes_.columnOf(names.mode, [](std::string_view mode) { return modeColumn(modeGroupsOf(mode)); }));
+    if (const auto day = daysOfAdifDate(names.date)) {
+        qso.when = *day * 86400 + secondsOfAdifTime(names.time).value_or(0);
+    }
+    qsos_.push_back(qso);
+}
 
 std::vector<StandingsQso> standingsQsos(std::string_view log) {
-    std::vector<StandingsQso> qsos;
-    qsos.reserve(log.size() / 256); // loggers write a few hundred bytes per QSO: few reallocations
-    std::size_t line = 1;
-    std::size_t counted = 0; // line feeds are counted up to here
+    StandingsQsoReader reader(log.size());
     AdiLayout layout;
-    ColumnMemo bands, modes;
     readAdi(
         log,
         [&](const AdiRecord& record) {
-            StandingsQso qso;
-            qso.begin = record.begin;
-            qso.end = record.end;
-            const std::size_t firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
-            line += countLineEnds(log.substr(counted, firstTag - counted));
-            counted = firstTag;
-            qso.line = line;
-            QsoNames names;
-            std::string_view dxcc, freq;
-            readFields(record, names, qso, dxcc, freq);
-            qso.dxcc = dxccNumber(dxcc);
-            std::string_view band = names.band;
-            if (band.empty() && !freq.empty()) {
-                band = bandOfFrequency(freq).value_or(std::string_view());
-            }
-            qso.bandColumn =
-                static_cast<std::int8_t>(bands.columnOf(band, [](std::string_view b) { return bandColumn(b); }));
-            qso.modeColumn = static_cast<std::int8_t>(
-                modes.columnOf(names.mode, [](std::string_view mode) { return modeColumn(modeGroupsOf(mode)); }));
-            if (const auto day = daysOfAdifDate(names.date)) {
-                qso.when = *day * 86400 + secondsOfAdifTime(names.time).value_or(0);
-            }
-            qsos.push_back(qso);
+            reader.add(record);
             return true;
         },
-        layout, StandingsFields);
-    return qsos;
+        layout, StandingsQsoReader::Fields);
+    return reader.take();
+}
+
+void numberShownLines(std::vector<StandingsQso>& qsos, const Standings& standings, std::string_view log) {
+    std::vector<std::size_t> shown;
+    for (const StandingsRow& row : standings.rows) {
+        for (const StandingsCell& cell : row.cells) {
+            if (cell.qso != StandingsCell::NoQso) {
+                shown.push_back(cell.qso);
+            }
+        }
+    }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    std::size_t line = 1;
+    std::size_t lineAt = 0;           // the line of this offset is `line`
+    for (std::size_t index : shown) { // in log order, so the log is counted once
+        StandingsQso& qso = qsos[index];
+        line += countLineEnds(log.substr(lineAt, qso.firstTag - lineAt));
+        lineAt = qso.firstTag;
+        qso.line = line;
+    }
 }
 
 QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {

@@ -4,12 +4,15 @@
 // The standings: for every DXCC entity of the credits or the log, what each award column holds
 // (credited, confirmed but not credited, worked, or nothing), the totals, and the application list.
 // Shared by the command line and the window; no Qt here.
+#include "adi_reader.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace awardsync::mark {
@@ -52,7 +55,8 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 // What the standings need of a QSO of the log; kept small, as a log may hold a million of them.
 struct StandingsQso {
     std::size_t begin = 0, end = 0; // the record's bytes in the log
-    std::size_t line = 0;           // the log line where the record's first tag stands
+    std::size_t firstTag = 0;       // where the record's first tag stands
+    std::size_t line = 0;           // that tag's log line; 0 until numberShownLines() counts it
     int dxcc = -1;                  // -1: no DXCC field
     std::int8_t bandColumn = -1;    // from BAND, else FREQ; -1: none
     std::int8_t modeColumn = -1;
@@ -67,7 +71,45 @@ struct QsoNames {
 };
 QsoNames qsoNames(const StandingsQso& qso, std::string_view log);
 
-// The log's QSOs for the standings, in log order, pointing into `log`. Raises AdiError.
+// Collects the standings' QSOs from the records of a reading of the log that keeps Fields (and any
+// others), so that the marking's reading can serve the standings too.
+class StandingsQsoReader {
+public:
+    static const AdiFieldNames Fields;
+
+    explicit StandingsQsoReader(std::size_t logSize = 0);
+    // Every record of the log, in log order.
+    void add(const AdiRecord& record);
+    std::vector<StandingsQso> take() { return std::move(qsos_); }
+
+private:
+    // The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
+    // working them out again for every QSO would cost more than the rest of the QSO.
+    class ColumnMemo {
+    public:
+        template <typename Work> int columnOf(std::string_view text, const Work& work) {
+            for (const auto& [known, column] : known_) {
+                if (known == text) {
+                    return column;
+                }
+            }
+            const int column = work(text);
+            if (known_.size() < 64) {
+                known_.emplace_back(std::string(text), column);
+            }
+            return column;
+        }
+
+    private:
+        std::vector<std::pair<std::string, int>> known_;
+    };
+
+    std::vector<StandingsQso> qsos_;
+    ColumnMemo bands_, modes_;
+};
+
+// The log's QSOs for the standings, in log order, pointing into `log`, for a run that does not mark.
+// Raises AdiError.
 std::vector<StandingsQso> standingsQsos(std::string_view log);
 
 enum class CellState : std::uint8_t { Empty, Worked, Confirmed, Credited };
@@ -118,6 +160,10 @@ constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, 
                                                 Column160M + 8};
 
 Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos);
+
+// Counts the log lines of the QSOs the standings show (the QSO of every cell) in one pass over `log`;
+// the others keep line 0, as nothing shows them.
+void numberShownLines(std::vector<StandingsQso>& qsos, const Standings& standings, std::string_view log);
 
 // "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
 std::string standingsSummaryLine(const Standings& standings);

@@ -69,15 +69,11 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
 
 namespace {
 
-// The standings of the two files' bytes; the QSOs point into `log`.
+// The standings of the credit source's bytes and the log's QSOs (data.qsos, pointing into `log`).
 void build(StandingsData& data, std::string_view credits, std::string_view log) {
-    try {
-        data.qsos = standingsQsos(log);
-    } catch (const AdiError& error) {
-        throw Error(data.logPath + ": " + error.what());
-    }
     const CreditSource source = readCreditSource(credits, data.creditsPath);
     data.standings = buildStandings(standingsCredits(source.credits), data.qsos);
+    numberShownLines(data.qsos, data.standings, log);
 }
 
 std::string_view viewOf(const QByteArray& bytes) {
@@ -86,12 +82,14 @@ std::string_view viewOf(const QByteArray& bytes) {
 
 } // namespace
 
-std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
-                                                      const std::string& creditsPath, const std::string& logPath) {
+std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
+                                                        std::vector<StandingsQso>& logQsos,
+                                                        const std::string& creditsPath, const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
-    data->log = QByteArray(log.data(), static_cast<qsizetype>(log.size()));
+    data->log = log;
+    data->qsos = std::move(logQsos);
     build(*data, credits, data->logBytes());
     return data;
 }
@@ -100,11 +98,14 @@ std::string standingsPage(const StandingsData& data) {
     return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
-std::string StandingsOutput::build(std::string_view credits, std::string_view log, const std::string& creditsPath,
+std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes,
+                                   std::vector<StandingsQso>& logQsos, const std::string& creditsPath,
                                    const std::string& logPath) {
+    const std::string_view log = viewOf(logBytes);
     StandingsData data;
     data.creditsPath = creditsPath;
     data.logPath = logPath;
+    data.qsos = std::move(logQsos);
     mark::build(data, credits, log);
     writeAll(html_, request_.htmlPath,
              html_ ? standingsHtml(data.standings, data.qsos, log, {creditsPath, logPath}) : "");
@@ -125,7 +126,13 @@ void StandingsOutput::save() {
 std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
     const QByteArray credits = readRegularFile(creditsPath, "the credits file");
     const QByteArray log = readRegularFile(logPath, "the log");
-    std::string summary = build(viewOf(credits), viewOf(log), creditsPath, logPath);
+    std::vector<StandingsQso> qsos;
+    try {
+        qsos = standingsQsos(viewOf(log));
+    } catch (const AdiError& error) {
+        throw Error(logPath + ": " + error.what());
+    }
+    std::string summary = build(viewOf(credits), log, qsos, creditsPath, logPath);
     save();
     return summary;
 }

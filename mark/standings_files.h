@@ -24,10 +24,11 @@ struct StandingsData {
     Standings standings;
 };
 
-// The standings of the two files' bytes (as markFiles hands them over), with a copy of the log's.
-// Raises Error naming the file.
-std::shared_ptr<const StandingsData> standingsOfBytes(std::string_view credits, std::string_view log,
-                                                      const std::string& creditsPath, const std::string& logPath);
+// The standings of what markFiles hands over: the credit source's bytes, the log's (kept) and its QSOs
+// (taken). Raises Error naming the file.
+std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
+                                                        std::vector<StandingsQso>& logQsos,
+                                                        const std::string& creditsPath, const std::string& logPath);
 
 // The page of standingsHtml() for these standings.
 std::string standingsPage(const StandingsData& data);
@@ -49,10 +50,11 @@ public:
     // the summary line. Raises Error naming the file.
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
-    // The same in two steps, for a run that has read the files already (MarkOptions::alsoRead): the
-    // outputs are written from the bytes, and saved by save() once the marking's are.
-    std::string build(std::string_view credits, std::string_view log, const std::string& creditsPath,
-                      const std::string& logPath);
+    // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
+    // are written from the credit source's bytes and the log's QSOs (taken), and saved by save() once
+    // the marking's are.
+    std::string build(std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& logQsos,
+                      const std::string& creditsPath, const std::string& logPath);
     void save();
 
     // The files saved, for the "Written" line.

@@ -66,7 +66,9 @@ int main(int argc, char** argv) {
         standings.push_back(seconds([&] {
             qsos = mark::standingsQsos(log);
             source = mark::readCreditSource(credits, "credits.txt");
-            summary = mark::standingsSummaryLine(mark::buildStandings(mark::standingsCredits(source.credits), qsos));
+            const mark::Standings built = mark::buildStandings(mark::standingsCredits(source.credits), qsos);
+            mark::numberShownLines(qsos, built, log);
+            summary = mark::standingsSummaryLine(built);
         }));
         const std::vector<mark::StandingsCredit> items = mark::standingsCredits(source.credits);
         model.push_back(seconds([&] { rows = mark::buildStandings(items, qsos).rows.size(); }));

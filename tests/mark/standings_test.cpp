@@ -3,6 +3,7 @@
 // list, and what the page and the ADI file make of them.
 #include "mark/dxcc_entities.h"
 #include "mark/mark_command.h"
+#include "mark/marking.h"
 #include "mark/standings.h"
 #include "mark/standings_page.h"
 #include "records/adif_enums.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -69,6 +71,7 @@ class StandingsTest : public ::testing::Test {
 protected:
     std::vector<StandingsQso> qsos = standingsQsos(Log);
     Standings standings = buildStandings(Credits, qsos);
+    void SetUp() override { numberShownLines(qsos, standings, Log); }
 };
 
 TEST_F(StandingsTest, EveryCellAndTotal) {
@@ -123,6 +126,27 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
         return Log.substr(begin - 1, Log.find('\n', begin) - begin + 1);
     };
     EXPECT_EQ(adi.substr(header), record(3) + record(6) + record(8) + "\r\n");
+}
+
+// The marking's reading of the log keeps its own fields and the standings': the QSOs it collects are
+// those of a reading of the standings alone, and only the QSOs shown get a line.
+TEST_F(StandingsTest, MarkingsReadingGivesTheSameQsos) {
+    StandingsQsoReader reader(Log.size());
+    markContent("K1|291|2020/01/02||SSB|20M|LoTW|\r\n", Log, false, "r", "l", {},
+                {StandingsQsoReader::Fields, [&](const AdiRecord& record) { reader.add(record); }});
+    const auto fields = [](const StandingsQso& q) {
+        return std::tuple(q.begin, q.end, q.firstTag, q.dxcc, q.bandColumn, q.modeColumn, q.satellite, q.confirmed,
+                          q.when);
+    };
+    const std::vector<StandingsQso> collected = reader.take();
+    ASSERT_EQ(collected.size(), qsos.size());
+    for (std::size_t i = 0; i < qsos.size(); ++i) {
+        EXPECT_EQ(fields(collected[i]), fields(qsos[i])) << "QSO " << i;
+        const bool shown = std::any_of(standings.rows.begin(), standings.rows.end(), [&](const StandingsRow& row) {
+            return std::any_of(row.cells.begin(), row.cells.end(), [&](const StandingsCell& c) { return c.qso == i; });
+        });
+        EXPECT_EQ(qsos[i].line != 0, shown) << "QSO " << i;
+    }
 }
 
 TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
