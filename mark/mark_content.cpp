@@ -72,9 +72,12 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
     // only, until QSOs fill it, and no copying as the list grows.
     qsos.reserve(log.size() / 256);
     std::size_t withFields = 0;
+    // Each name once: the reader compares every field of the log with the list.
     AdiFieldNames keep = QsoFields;
-    if (observer.record) {
-        keep.insert(keep.end(), observer.fields.begin(), observer.fields.end());
+    for (std::string_view name : observer.record ? observer.fields : AdiFieldNames()) {
+        if (std::find(keep.begin(), keep.end(), name) == keep.end()) {
+            keep.push_back(name);
+        }
     }
     try {
         readAdi(

@@ -2,7 +2,8 @@
 // Times the standings of the mark bench's log (300,000 QSOs, 20,000 credits) against the marking of the
 // same bytes, in one process and alternating, RUNS times each (default 5); prints the medians:
 // the marking (markContent), the standings from the bytes (reading the log and the credits, building
-// the model) and the model alone (buildStandings over QSOs already read).
+// the model), the marking with the standings' QSOs collected in its reading of the log and the model
+// built after it (as awardsync-mark runs), and the model alone (buildStandings over QSOs already read).
 //
 //   bench_standings [RUNS]
 #include "mark/adi_reader.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     const std::string log = readAll(dir.filePath("log.adi"));
     const std::string credits = readAll(dir.filePath("credits.txt"));
 
-    std::vector<double> marking, standings, model, reading;
+    std::vector<double> marking, standings, along, model, reading;
     std::size_t rows = 0;
     std::string summary;
     for (int run = 0; run < runs; ++run) {
@@ -63,12 +64,23 @@ int main(int argc, char** argv) {
         marking.push_back(seconds([&] { mark::markContent(credits, log, false, "credits.txt", "log.adi"); }));
         std::vector<mark::StandingsQso> qsos;
         mark::CreditSource source;
-        standings.push_back(seconds([&] {
-            qsos = mark::standingsQsos(log);
+        const auto build = [&] {
             source = mark::readCreditSource(credits, "credits.txt");
             const mark::Standings built = mark::buildStandings(mark::standingsCredits(source.credits), qsos);
             mark::numberShownLines(qsos, built, log);
             summary = mark::standingsSummaryLine(built);
+        };
+        standings.push_back(seconds([&] {
+            qsos = mark::standingsQsos(log);
+            build();
+        }));
+        // As awardsync-mark runs: the standings' QSOs collected in the marking's reading of the log.
+        along.push_back(seconds([&] {
+            mark::StandingsQsoReader reader(log.size());
+            mark::markContent(credits, log, false, "credits.txt", "log.adi", {},
+                              {mark::StandingsQsoReader::Fields, [&](const mark::AdiRecord& r) { reader.add(r); }});
+            qsos = reader.take();
+            build();
         }));
         const std::vector<mark::StandingsCredit> items = mark::standingsCredits(source.credits);
         model.push_back(seconds([&] { rows = mark::buildStandings(items, qsos).rows.size(); }));
@@ -80,6 +92,8 @@ int main(int argc, char** argv) {
                 median(reading) / median(marking));
     std::printf("standings from the bytes:         %.3f s, %.2f of the marking\n", median(standings),
                 median(standings) / median(marking));
+    std::printf("marking with the standings along: %.3f s, %.2f of the marking\n", median(along),
+                median(along) / median(marking));
     std::printf("model alone (buildStandings):     %.3f s, %.2f of the marking\n", median(model),
                 median(model) / median(marking));
     return 0;
