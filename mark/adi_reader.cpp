@@ -69,6 +69,8 @@ public:
         : text_(text), layout_(layout), keep_(keep) {}
 
     bool read(const AdiRecordSink& sink);
+    // Reads on from `pos`, where record `number` begins, as read() had come there.
+    bool readFrom(std::size_t pos, std::size_t number, const AdiRecordSink& sink);
 
 private:
     enum class TagResult { Tag, Text, Bad };
@@ -313,9 +315,12 @@ bool Reader::read(const AdiRecordSink& sink) {
     }
 
     findHeader();
-    std::size_t pos = layout_.headerEnd;
+    return readFrom(layout_.headerEnd, 1, sink);
+}
+
+bool Reader::readFrom(std::size_t pos, std::size_t number, const AdiRecordSink& sink) {
     startRecord(pos);
-    record_.number = 1;
+    record_.number = number;
     layout_.tailBegin = pos;
     while ((pos = nextOpening(pos)) != std::string_view::npos) {
         Tag tag;
@@ -365,6 +370,16 @@ std::size_t adiLength(std::string_view value, AdiLengthUnit unit) {
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep) {
     layout = AdiLayout();
     return Reader(text, layout, keep).read(sink);
+}
+
+void readAdiRecordAgain(std::string_view text, std::size_t begin, AdiLengthUnit unit, const AdiRecordSink& sink,
+                        const AdiFieldNames& keep) {
+    AdiLayout layout;
+    layout.unit = unit;
+    Reader(text, layout, keep).readFrom(begin, 1, [&](const AdiRecord& record) {
+        sink(record);
+        return false;
+    });
 }
 
 } // namespace awardsync::mark

@@ -81,4 +81,9 @@ using AdiFieldNames = std::vector<std::string_view>;
 // writes (10,000). Returns false when the sink stopped the reading.
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep = {});
 
+// Reads again the record that readAdi() found at `begin` of the same `text`, when the lengths counted in
+// `unit` as that record began: the sink sees it as readAdi() showed it, fields kept by `keep`.
+void readAdiRecordAgain(std::string_view text, std::size_t begin, AdiLengthUnit unit, const AdiRecordSink& sink,
+                        const AdiFieldNames& keep = {});
+
 } // namespace awardsync::mark

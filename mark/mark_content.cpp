@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 namespace awardsync::mark {
 
@@ -26,7 +27,7 @@ struct Gain {
     std::string_view medium; // empty: the item without media
     bool operator==(const Gain&) const = default;
 };
-using Gains = std::vector<std::vector<Gain>>; // by QSO index
+using Gains = std::map<std::size_t, std::vector<Gain>>; // by QSO index: the matched QSOs only
 
 // A change of the log: the bytes [begin, end) give way to `text`.
 struct Edit {
@@ -35,20 +36,22 @@ struct Edit {
     std::string_view text;
 };
 
-// The log line of each QSO that the report names, counted in one pass over the log.
-std::vector<std::size_t> linesOf(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
-    std::vector<std::size_t> lines(qsos.size(), 0);
+// The texts and log line of each QSO that the report names, the lines counted in one pass over the log.
+ShownQsos shownQsos(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
+    ShownQsos named;
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     std::size_t line = 1;
     std::size_t counted = 0;
     for (std::size_t index : wanted) { // QSO indexes follow the log's order; a QSO starts at a tag, never inside CR LF
-        const std::size_t offset = qsos[index].firstTag;
+        ShownQso& qso = named[index];
+        qso.detail = detailOf(qsos[index], log);
+        const std::size_t offset = qso.detail.firstTag;
         line += countLineEnds(log.substr(counted, offset - counted));
         counted = offset;
-        lines[index] = line;
+        qso.line = line;
     }
-    return lines;
+    return named;
 }
 
 std::size_t hashSlot(std::string_view call) {
@@ -56,9 +59,6 @@ std::size_t hashSlot(std::string_view call) {
 }
 
 // Reads the log, keeping only the QSOs whose call some credit names (the calls of `index`).
-// The fields qsoOf() reads: a record of millions of other fields then costs no memory.
-const AdiFieldNames QsoFields = {"CALL", "BAND", "MODE", "DXCC", "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
-
 QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& index, AdiLayout& layout,
                 const MarkProgress& progress, const LogRecordObserver& observer) {
     // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
@@ -68,10 +68,8 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
         maybeCredited[hashSlot(call)] = true;
     }
     QsoList qsos;
-    // Room for the QSOs of a log whose every call is credited, at some 256 bytes a QSO: address space
-    // only, until QSOs fill it, and no copying as the list grows.
-    qsos.reserve(log.size() / 256);
     std::size_t withFields = 0;
+    AdiLengthUnit unitAtStart = AdiLengthUnit::Bytes; // the unit as the next record begins
     // Each name once: the reader compares every field of the log with the list.
     AdiFieldNames keep = QsoFields;
     for (std::string_view name : observer.record ? observer.fields : AdiFieldNames()) {
@@ -92,10 +90,12 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
                     if (!maybeCredited[hashSlot(upper)]) {
                         // no credit for this call
                     } else if (auto it = index.find(upper); it != index.end()) {
-                        it->second.inLogOrder.push_back(qsos.size());
-                        qsos.push_back(qsoOf(record));
+                        QsoDetail detail;
+                        qsos.push_back(qsoOf(record, unitAtStart, detail));
+                        addToBand(it->second, detail.band, qsos.size() - 1);
                     }
                 }
+                unitAtStart = layout.unit;
                 if (record.number % ProgressStep == 0) {
                     reportProgress(progress, MarkPhase::ReadingLog, record.end, log.size());
                 }
@@ -120,7 +120,7 @@ void countMatch(MarkSummary& summary, const Credit& credit) {
 // Matches every credit: the items each QSO gains, and the credits that matched none.
 Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& index, MarkSummary& summary,
                std::vector<std::pair<const Credit*, Match>>& unmatched, const MarkProgress& progress) {
-    Gains gains(qsos.size());
+    Gains gains;
     for (std::size_t i = 0; i < source.credits.size(); ++i) {
         const Credit& credit = source.credits[i];
         const auto it = credit.problem.empty() ? index.find(credit.call) : index.end();
@@ -151,17 +151,17 @@ Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& 
 // The report of the unmatched credits and the file that lists them.
 void reportUnmatched(const CreditSource& source, const std::vector<std::pair<const Credit*, Match>>& unmatched,
                      const QsoList& qsos, std::string_view log, MarkedLog& result) {
-    std::vector<std::size_t> named;
+    std::vector<std::size_t> wanted;
     for (const auto& [credit, match] : unmatched) {
-        named.insert(named.end(), match.qsos.begin(), match.qsos.end());
+        wanted.insert(wanted.end(), match.qsos.begin(), match.qsos.end());
     }
-    const std::vector<std::size_t> lines = linesOf(log, qsos, std::move(named));
+    const ShownQsos named = shownQsos(log, qsos, std::move(wanted));
     const bool adi = source.kind == CreditSourceKind::Adi;
     if (adi) {
         result.bad.push_back(source.header);
     }
     for (const auto& [credit, match] : unmatched) {
-        result.unmatched.push_back(explainUnmatched(*credit, match, qsos, lines, adi));
+        result.unmatched.push_back(explainUnmatched(*credit, match, qsos, named, adi));
         result.bad.push_back(credit->line);
         if (!adi) {
             result.bad.push_back("\r\n");
@@ -203,16 +203,15 @@ std::optional<std::string> withGains(std::string value, const std::vector<Gain>&
 }
 
 // The changed CREDIT_GRANTED fields; a changed field keeps its tag's spelling and data-type indicator.
-std::vector<Edit> editsOf(const QsoList& qsos, const Gains& gains, AdiLengthUnit unit, MarkedLog& result) {
+std::vector<Edit> editsOf(std::string_view log, const QsoList& qsos, const Gains& gains, AdiLengthUnit unit,
+                          MarkedLog& result) {
     std::vector<Edit> edits;
-    for (std::size_t q = 0; q < qsos.size(); ++q) {
-        if (gains[q].empty()) {
-            continue;
-        }
-        const LogQso& qso = qsos[q];
+    for (const auto& [q, gained] : gains) {
+        const bool hasCredit = qsos[q].has(LogQso::HasCredit);
+        const QsoDetail qso = detailOf(qsos[q], log);
         std::vector<std::string_view> changedNames;
         const std::optional<std::string> value =
-            withGains(std::string(qso.hasCredit ? qso.credit.value : std::string_view()), gains[q], changedNames);
+            withGains(std::string(hasCredit ? qso.credit.value : std::string_view()), gained, changedNames);
         if (!value) {
             ++result.summary.qsosAlready;
             continue;
@@ -221,15 +220,15 @@ std::vector<Edit> editsOf(const QsoList& qsos, const Gains& gains, AdiLengthUnit
         for (std::string_view name : changedNames) {
             ++result.summary.qsosGaining[std::string(name)];
         }
-        const std::string_view name = qso.hasCredit ? qso.credit.name : CreditField;
+        const std::string_view name = hasCredit ? qso.credit.name : CreditField;
         std::string field = "<" + std::string(name) + ":" + std::to_string(adiLength(*value, unit));
-        if (qso.hasCredit && !qso.credit.type.empty()) {
+        if (hasCredit && !qso.credit.type.empty()) {
             field += ":" + std::string(qso.credit.type);
         }
         field += ">" + *value;
         const std::string_view text = result.storage.emplace_back(std::move(field));
-        edits.push_back(qso.hasCredit ? Edit{q, qso.credit.tagBegin, qso.credit.valueEnd, text}
-                                      : Edit{q, qso.eorBegin, qso.eorBegin, text});
+        edits.push_back(hasCredit ? Edit{q, qso.credit.tagBegin, qso.credit.valueEnd, text}
+                                  : Edit{q, qso.eorBegin, qso.eorBegin, text});
     }
     return edits;
 }
@@ -284,7 +283,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     std::vector<std::pair<const Credit*, Match>> unmatched;
     const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
     reportUnmatched(source, unmatched, qsos, log, result);
-    assemble(result, log, qsos, editsOf(qsos, gains, layout.unit, result), layout, onlyMarked);
+    assemble(result, log, qsos, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
     return result;
 }
 

@@ -33,20 +33,18 @@ int fieldSlot(std::string_view name) {
 
 // Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
 std::int64_t orderKey(const LogQso& qso) {
-    return qso.start ? *qso.start : qso.day ? *qso.day * 86400 : NoDate;
+    return qso.has(LogQso::HasDay) ? qso.key : NoDate;
 }
 
 // The tests a QSO passes on its way to a match; the report names the first that no QSO passes.
 bool passes(Outcome step, const Credit& c, const LogQso& q) {
     switch (step) {
-    case Outcome::OtherBand:
-        return equalsIgnoreAsciiCase(q.band, c.band);
     case Outcome::OtherMode:
         return (q.groups & c.groups) != 0;
     case Outcome::OtherDxcc:
         return q.dxcc < 0 || c.dxcc == 0 || q.dxcc == c.dxcc;
     default:
-        return c.start ? distance(c, q) <= Window : q.day == c.day;
+        return c.start ? distance(c, q) <= Window : q.day() == c.day;
     }
 }
 
@@ -65,10 +63,10 @@ Match decide(const Credit& credit, const QsoList& qsos, std::vector<std::size_t>
     fitting.resize(std::min(fitting.size(), NamedQsos));
     match.qsos = std::move(fitting);
     const LogQso& first = qsos[match.qsos[0]];
-    match.outcome = match.count > 1          ? Outcome::Ambiguous
-                    : first.creditTwice      ? Outcome::TwoCreditFields
-                    : first.creditUnreadable ? Outcome::Unmarkable
-                                             : Outcome::Matched;
+    match.outcome = match.count > 1                       ? Outcome::Ambiguous
+                    : first.has(LogQso::CreditTwice)      ? Outcome::TwoCreditFields
+                    : first.has(LogQso::CreditUnreadable) ? Outcome::Unmarkable
+                                                          : Outcome::Matched;
     return match;
 }
 
@@ -173,23 +171,32 @@ Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sam
 
 } // namespace
 
-std::int64_t distance(const Credit& credit, const LogQso& qso) {
-    if (credit.start) {
-        return qso.start ? (*qso.start > *credit.start ? *qso.start - *credit.start : *credit.start - *qso.start)
-                         : Unknown;
+const AdiFieldNames QsoFields = {"CALL", "BAND", "MODE", "DXCC", "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
+
+std::optional<std::int64_t> LogQso::day() const {
+    if (!has(HasDay)) {
+        return std::nullopt;
     }
-    return qso.day ? (*qso.day > credit.day ? *qso.day - credit.day : credit.day - *qso.day) * 86400 : Unknown;
+    return key >= 0 ? key / 86400 : (key - 86399) / 86400;
 }
 
-LogQso qsoOf(const AdiRecord& record) {
-    LogQso qso;
-    qso.number = record.number;
-    qso.begin = record.begin;
-    qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
-    qso.eorBegin = record.eorBegin;
-    qso.end = record.end;
-    // One pass over the fields, the first of each name counting: this runs for every QSO whose call
-    // a credit names.
+std::int64_t distance(const Credit& credit, const LogQso& qso) {
+    const std::optional<std::int64_t> start = qso.start();
+    if (credit.start) {
+        return start ? (*start > *credit.start ? *start - *credit.start : *credit.start - *start) : Unknown;
+    }
+    const std::optional<std::int64_t> day = qso.day();
+    return day ? (*day > credit.day ? *day - credit.day : credit.day - *day) * 86400 : Unknown;
+}
+
+namespace {
+
+// The texts of a record's QSO, the first field of each name counting, and what it says of its
+// CREDIT_GRANTED fields: one pass over the fields, as this runs for every QSO whose call a credit names.
+QsoDetail textsOf(const AdiRecord& record, std::string_view& dxcc, std::uint8_t& flags) {
+    QsoDetail detail;
+    detail.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
+    detail.eorBegin = record.eorBegin;
     std::array<std::string_view, SlotCount> values;
     std::array<bool, SlotCount> seen{};
     for (const AdiField& field : record.fields) {
@@ -198,54 +205,92 @@ LogQso qsoOf(const AdiRecord& record) {
             continue;
         }
         if (slot == SlotCredit) {
-            qso.creditTwice = qso.creditTwice || qso.hasCredit;
-            qso.hasCredit = true;
-            qso.credit = field;
+            flags |= (flags & LogQso::HasCredit) != 0 ? LogQso::CreditTwice : 0;
+            flags |= LogQso::HasCredit;
+            detail.credit = field;
             // A credit list is ASCII; anything else is left for the user to fix, never rewritten.
-            qso.creditUnreadable = std::any_of(field.value.begin(), field.value.end(), [](char c) {
+            const bool unreadable = std::any_of(field.value.begin(), field.value.end(), [](char c) {
                 return static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126;
             });
+            flags = static_cast<std::uint8_t>(unreadable ? flags | LogQso::CreditUnreadable
+                                                         : flags & ~LogQso::CreditUnreadable);
         } else if (!seen[static_cast<std::size_t>(slot)]) {
             seen[static_cast<std::size_t>(slot)] = true;
             values[static_cast<std::size_t>(slot)] = trimControl(field.value);
         }
     }
-    qso.call = values[SlotCall];
-    qso.band = values[SlotBand];
-    qso.mode = values[SlotMode];
-    qso.date = values[SlotDate];
-    qso.time = values[SlotTime];
-    if (qso.band.empty()) {
-        qso.band = bandOfFrequency(values[SlotFreq]).value_or(std::string_view());
+    detail.call = values[SlotCall];
+    detail.band = values[SlotBand];
+    detail.mode = values[SlotMode];
+    detail.date = values[SlotDate];
+    detail.time = values[SlotTime];
+    if (detail.band.empty()) {
+        detail.band = bandOfFrequency(values[SlotFreq]).value_or(std::string_view());
     }
-    qso.groups = modeGroupsOf(qso.mode);
-    const std::string_view dxcc = values[SlotDxcc];
+    dxcc = values[SlotDxcc];
+    return detail;
+}
+
+} // namespace
+
+LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail) {
+    LogQso qso;
+    qso.begin = record.begin;
+    qso.end = record.end;
+    qso.flags = unit == AdiLengthUnit::Characters ? LogQso::ReadInCharacters : 0;
+    std::string_view dxcc;
+    detail = textsOf(record, dxcc, qso.flags);
+    qso.groups = static_cast<std::uint8_t>(modeGroupsOf(detail.mode));
     if (!dxcc.empty() && dxcc.size() <= 6 &&
         std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         qso.dxcc = std::stoi(std::string(dxcc));
     }
-    qso.day = daysOfAdifDate(qso.date);
-    const std::optional<std::int64_t> seconds = secondsOfAdifTime(qso.time);
-    if (qso.day && seconds) {
-        qso.start = *qso.day * 86400 + *seconds;
+    const std::optional<std::int64_t> day = daysOfAdifDate(detail.date);
+    const std::optional<std::int64_t> seconds = secondsOfAdifTime(detail.time);
+    if (day) {
+        qso.flags |= LogQso::HasDay;
+        qso.key = *day * 86400;
+        if (seconds) {
+            qso.flags |= LogQso::HasStart;
+            qso.key += *seconds;
+        }
     }
     return qso;
 }
 
+QsoDetail detailOf(const LogQso& qso, std::string_view log) {
+    QsoDetail detail;
+    const AdiLengthUnit unit = qso.has(LogQso::ReadInCharacters) ? AdiLengthUnit::Characters : AdiLengthUnit::Bytes;
+    readAdiRecordAgain(
+        log, qso.begin, unit,
+        [&](const AdiRecord& record) {
+            std::string_view dxcc;
+            std::uint8_t flags = 0;
+            detail = textsOf(record, dxcc, flags);
+            return false;
+        },
+        QsoFields);
+    return detail;
+}
+
+void addToBand(CallQsos& call, std::string_view band, std::size_t qso) {
+    const std::string upper = asciiUpper(band);
+    auto it =
+        std::find_if(call.byBand.begin(), call.byBand.end(), [&](const auto& pair) { return pair.first == upper; });
+    if (it == call.byBand.end()) {
+        it = call.byBand.insert(call.byBand.end(), {upper, {}});
+    }
+    it->second.push_back(qso);
+}
+
 void sortByBandAndTime(QsoIndex& index, const QsoList& qsos) {
     for (auto& [call, entry] : index) {
-        for (std::size_t q : entry.inLogOrder) {
-            const std::string band = asciiUpper(qsos[q].band);
-            auto it = std::find_if(entry.byBand.begin(), entry.byBand.end(),
-                                   [&](const auto& pair) { return pair.first == band; });
-            if (it == entry.byBand.end()) {
-                it = entry.byBand.insert(entry.byBand.end(), {band, {}});
-            }
-            it->second.push_back(q);
-        }
         for (auto& [band, list] : entry.byBand) {
-            std::stable_sort(list.begin(), list.end(),
-                             [&](std::size_t a, std::size_t b) { return orderKey(qsos[a]) < orderKey(qsos[b]); });
+            // In log order already: the index breaks ties as a stable sort would, with no buffer.
+            std::sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
+                const std::int64_t keyA = orderKey(qsos[a]), keyB = orderKey(qsos[b]);
+                return keyA != keyB ? keyA < keyB : a < b;
+            });
         }
     }
 }
@@ -256,7 +301,7 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sam
         match.outcome = Outcome::Unreadable;
         return match;
     }
-    if (sameCall == nullptr || sameCall->inLogOrder.empty()) {
+    if (sameCall == nullptr || sameCall->byBand.empty()) {
         match.outcome = Outcome::NoCall;
         return match;
     }

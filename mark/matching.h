@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,35 +16,60 @@
 
 namespace awardsync::mark {
 
-// What matching needs of a QSO of the log, and where to mark it.
+// What matching needs of a QSO of the log, kept small: a log may hold millions of QSOs of a credited
+// call. Its call and band are those of the lists it stands in; the texts and the places a marking needs
+// are read again from the record's bytes (detailOf).
 struct LogQso {
-    std::size_t number = 0; // the record's number in the log
-    std::size_t begin = 0, firstTag = 0, eorBegin = 0, end = 0;
-    std::string_view call, band, mode, date, time; // trimmed, as in the log; the band from FREQ when BAND is missing
-    unsigned groups = AnyGroup;
-    int dxcc = -1; // -1: no DXCC field
-    std::optional<std::int64_t> day, start;
-    bool hasCredit = false;
-    bool creditUnreadable = false; // CREDIT_GRANTED holds more than printable ASCII
-    bool creditTwice = false;      // two CREDIT_GRANTED fields: which one counts is anybody's guess
-    AdiField credit;               // CREDIT_GRANTED, when hasCredit
+    enum Flag : std::uint8_t {
+        HasDay = 1,
+        HasStart = 2,
+        HasCredit = 4,
+        CreditUnreadable = 8, // CREDIT_GRANTED holds more than printable ASCII
+        CreditTwice = 16,     // two CREDIT_GRANTED fields: which one counts is anybody's guess
+        ReadInCharacters = 32 // the log's lengths counted characters as the record began
+    };
+    std::uint64_t begin = 0, end = 0; // the record's bytes
+    std::int64_t key = 0;             // the start, else the day's start (HasStart, HasDay)
+    std::int32_t dxcc = -1;           // -1: no DXCC field
+    std::uint8_t groups = AnyGroup;
+    std::uint8_t flags = 0;
+
+    bool has(Flag flag) const { return (flags & flag) != 0; }
+    std::optional<std::int64_t> start() const { return has(HasStart) ? std::optional(key) : std::nullopt; }
+    std::optional<std::int64_t> day() const;
+};
+static_assert(sizeof(LogQso) <= 32, "a kept QSO costs its bytes millions of times over");
+
+// The texts of a QSO as in the log (trimmed; the band from FREQ when BAND is missing) and where to mark it.
+struct QsoDetail {
+    std::size_t firstTag = 0, eorBegin = 0;
+    std::string_view call, band, mode, date, time;
+    AdiField credit; // CREDIT_GRANTED, when the QSO has it
 };
 
-// The QSOs kept for matching, in log order.
-using QsoList = std::vector<LogQso>;
+// The QSOs kept for matching, in log order; a deque grows without copying what it holds.
+using QsoList = std::deque<LogQso>;
 
-// The QSO facts of a record.
-LogQso qsoOf(const AdiRecord& record);
+// The fields qsoOf() reads: a record of millions of other fields then costs no memory.
+extern const AdiFieldNames QsoFields;
 
-// The QSOs of one call (indexes into the QSO list): all of them in log order, and per band (upper
-// case) sorted by time, QSOs with a date but no time at the start of their day.
+// The QSO facts of a record, read in `unit`; `detail` gets its texts.
+LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail);
+
+// The texts and places of a kept QSO, read again from the log.
+QsoDetail detailOf(const LogQso& qso, std::string_view log);
+
+// The QSOs of one call (indexes into the QSO list) per band (upper case), sorted by time by
+// sortByBandAndTime, QSOs with a date but no time at the start of their day.
 struct CallQsos {
-    std::vector<std::size_t> inLogOrder;
     std::vector<std::pair<std::string, std::vector<std::size_t>>> byBand;
 };
 using QsoIndex = std::unordered_map<std::string, CallQsos>; // by call, upper case
 
-// Fills the per-band lists of every call from its QSOs in log order.
+// Adds a QSO to its call's list of its band, in log order.
+void addToBand(CallQsos& call, std::string_view band, std::size_t qso);
+
+// Sorts the per-band lists of every call by time, QSOs of equal time in log order.
 void sortByBandAndTime(QsoIndex& index, const QsoList& qsos);
 
 enum class Outcome {

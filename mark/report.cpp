@@ -21,16 +21,17 @@ std::string timeOf(std::string_view time) {
     return time.empty() ? "(no time)" : echoed(time);
 }
 
-std::string describeQso(const LogQso& qso, std::size_t line, bool withDxcc) {
-    std::string text = describeQsoValues(qso.call, qso.date, qso.time, qso.band, qso.mode, false);
+std::string describeQso(const LogQso& qso, const ShownQso& named, bool withDxcc) {
+    const QsoDetail& d = named.detail;
+    std::string text = describeQsoValues(d.call, d.date, d.time, d.band, d.mode, false);
     if (withDxcc) {
         text += " DXCC " + std::to_string(qso.dxcc);
     }
-    return text + " (log line " + std::to_string(line) + ")";
+    return text + " (log line " + std::to_string(named.line) + ")";
 }
 
 std::string howFar(const Credit& credit, const LogQso& qso) {
-    if (!qso.day || (credit.start && !qso.start)) {
+    if (!qso.has(LogQso::HasDay) || (credit.start && !qso.has(LogQso::HasStart))) {
         return "the nearest QSO has no valid QSO_DATE or TIME_ON";
     }
     const std::int64_t seconds = distance(credit, qso);
@@ -40,7 +41,7 @@ std::string howFar(const Credit& credit, const LogQso& qso) {
     const std::int64_t minutes = (seconds + 59) / 60;
     std::string text = "the nearest QSO is ";
     text += std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
-    return text + (*qso.start < *credit.start ? " earlier" : " later");
+    return text + (qso.key < *credit.start ? " earlier" : " later");
 }
 
 std::string reasonFor(const Credit& credit, const Match& match, const QsoList& qsos, std::string& link) {
@@ -99,12 +100,12 @@ std::string describeQsoValues(std::string_view call, std::string_view date, std:
     return text + ' ' + (mode.empty() ? std::string("(no mode)") : echoed(mode));
 }
 
-UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                                 const std::vector<std::size_t>& qsoLines, bool adiRecord) {
+UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos, const ShownQsos& named,
+                                 bool adiRecord) {
     UnmatchedCredit result{credit.lineNumber, echoed(credit.described), {}, {}, ": ", adiRecord};
     const bool withDxcc = match.outcome == Outcome::OtherDxcc;
     for (std::size_t index : match.qsos) {
-        result.nearest += (result.nearest.empty() ? "" : "; ") + describeQso(qsos[index], qsoLines[index], withDxcc);
+        result.nearest += (result.nearest.empty() ? "" : "; ") + describeQso(qsos[index], named.at(index), withDxcc);
     }
     if (match.count > match.qsos.size()) {
         result.nearest += " and " + std::to_string(match.count - match.qsos.size()) + " more";

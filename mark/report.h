@@ -5,6 +5,7 @@
 #include "matching.h"
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,10 +36,17 @@ struct UnmatchedCredit {
     bool adiRecord = false; // the report says "record N" instead of "line N"
 };
 
-// Why `credit` matched no QSO, naming the nearest QSOs with their lines in the log (`qsoLines`, by
+// A QSO that the report names: its texts and its line in the log.
+struct ShownQso {
+    QsoDetail detail;
+    std::size_t line = 0;
+};
+using ShownQsos = std::map<std::size_t, ShownQso>; // by index into the QSO list
+
+// Why `credit` matched no QSO, naming the nearest QSOs with their texts and lines in the log (`named`, by
 // QSO index).
-UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos,
-                                 const std::vector<std::size_t>& qsoLines, bool adiRecord);
+UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos, const ShownQsos& named,
+                                 bool adiRecord);
 
 // The report line: the credit's line or record number and how it reads, the reason, then the QSOs it names.
 std::string reportLine(const UnmatchedCredit& credit);

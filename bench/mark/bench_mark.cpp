@@ -3,7 +3,8 @@
 // run the floor: a process that reads the same log and writes it out again through a temporary file
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
 // (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Three
-// cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call.
+// cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call;
+// then one run on a log of 3.5 million tiny QSOs of one credited call, for its peak memory.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -114,6 +115,38 @@ void runCase(const char* name, const std::string& source, const QString& log, co
                 static_cast<double>(peakKiB) * 1024 / logBytes);
 }
 
+// A log of millions of the smallest QSOs, all of the one credited call: what a kept QSO costs shows
+// in the peak memory against the log's size.
+void runTinyCase(const QTemporaryDir& dir) {
+    const QString log = dir.filePath("tiny.adi");
+    const QString credits = dir.filePath("tiny.txt");
+    QByteArray bytes = "<EOH>";
+    const QByteArray record = "<CALL:5>Q1ABC<BAND:3>20M<EOR>";
+    constexpr int Records = 3'500'000;
+    bytes.reserve(bytes.size() + record.size() * Records);
+    for (int n = 0; n < Records; ++n) {
+        bytes += record;
+    }
+    QFile logFile(log), creditsFile(credits);
+    if (!logFile.open(QIODevice::WriteOnly) || logFile.write(bytes) != bytes.size() ||
+        !creditsFile.open(QIODevice::WriteOnly) ||
+        creditsFile.write("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n") < 0) {
+        std::fprintf(stderr, "tiny QSOs: the files could not be written\n");
+        std::exit(1);
+    }
+    logFile.close();
+    creditsFile.close();
+    const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("tiny-out.adi").toStdString(),
+                                 credits.toStdString(), log.toStdString()});
+    const double logBytes = static_cast<double>(bytes.size());
+    std::printf("tiny QSOs (one run)\n");
+    std::printf("  log:            %d records, %.1f MB; 1 credit (exit status %d)\n", Records, logBytes / 1e6,
+                mark.status);
+    std::printf("  awardsync-mark: %.3f s (CPU %.3f s)\n", mark.seconds, mark.cpuSeconds);
+    std::printf("  peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(mark.peakKiB) * 1024 / 1e6,
+                static_cast<double>(mark.peakKiB) * 1024 / logBytes);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -136,5 +169,6 @@ int main(int argc, char** argv) {
     runCase("credits file", dir.filePath("credits.adi").toStdString(), log, copy, runs);
     runCase("one call (records file)", dir.filePath("one-call.txt").toStdString(), dir.filePath("one-call.adi"), copy,
             runs);
+    runTinyCase(dir);
     return 0;
 }
