@@ -181,7 +181,7 @@ QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
 }
 
 mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
-    return [&slot, &options](std::string_view credits, const QByteArray& log, std::vector<mark::StandingsQso>& qsos) {
+    return [&slot, &options](std::string_view credits, const QByteArray& log, mark::StandingsQsos& qsos) {
         slot = mark::standingsOfMarking(credits, log, qsos, options.recordsPath, options.logPath);
     };
 }

@@ -84,8 +84,8 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
         }
         // The standings are made of the bytes the marking has read.
         std::string standingsLine;
-        const MarkResult result = markFiles(
-            options, {}, [&](std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& qsos) {
+        const MarkResult result =
+            markFiles(options, {}, [&](std::string_view credits, const QByteArray& log, StandingsQsos& qsos) {
                 standingsLine = standingsOutput.build(credits, log, qsos, options.recordsPath, options.logPath);
             });
         standingsOutput.save();

@@ -107,13 +107,13 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     std::optional<StandingsQsoReader> standingsReader;
     LogRecordObserver observer;
     if (alsoRead) {
-        standingsReader.emplace(log.size());
+        standingsReader.emplace();
         observer = {StandingsQsoReader::Fields, [&](const AdiRecord& record) { standingsReader->add(record); }};
     }
     const MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
-        std::vector<StandingsQso> logQsos = standingsReader->take();
+        StandingsQsos logQsos = standingsReader->take();
         alsoRead(creditBytes, logBytes, logQsos);
     }
     std::size_t total = 0;

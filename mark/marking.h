@@ -100,8 +100,7 @@ struct MarkResult {
 // the log's (shared, so keeping them copies nothing) and the log's QSOs for the standings, collected
 // as the marking read the log, so that the standings need not read it again; what it raises ends the
 // run with nothing written.
-using MarkInputsHook =
-    std::function<void(std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& logQsos)>;
+using MarkInputsHook = std::function<void(std::string_view credits, const QByteArray& log, StandingsQsos& logQsos)>;
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
                      const MarkInputsHook& alsoRead = {});

@@ -106,7 +106,7 @@ int creditColumn(const StandingsCredit& credit) {
     return credit.name == "DXCC_SATELLITE" ? ColumnSat : -1;
 }
 
-void addQso(StandingsCell& cell, const std::vector<StandingsQso>& qsos, std::size_t index) {
+void addQso(StandingsCell& cell, const StandingsQsos& qsos, std::size_t index) {
     const StandingsQso& qso = qsos[index];
     ++cell.qsos;
     cell.confirmed += qso.confirmed ? 1 : 0;
@@ -209,10 +209,6 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 const AdiFieldNames StandingsQsoReader::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
                                                   "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
 
-StandingsQsoReader::StandingsQsoReader(std::size_t logSize) {
-    qsos_.reserve(logSize / 256); // loggers write a few hundred bytes per QSO: few reallocations
-}
-
 void StandingsQsoReader::add(const AdiRecord& record) {
     StandingsQso qso;
     qso.begin = record.begin;
@@ -235,8 +231,8 @@ void StandingsQsoReader::add(const AdiRecord& record) {
     qsos_.push_back(qso);
 }
 
-std::vector<StandingsQso> standingsQsos(std::string_view log) {
-    StandingsQsoReader reader(log.size());
+StandingsQsos standingsQsos(std::string_view log) {
+    StandingsQsoReader reader;
     AdiLayout layout;
     readAdi(
         log,
@@ -248,7 +244,7 @@ std::vector<StandingsQso> standingsQsos(std::string_view log) {
     return reader.take();
 }
 
-void numberShownLines(std::vector<StandingsQso>& qsos, const Standings& standings, std::string_view log) {
+void numberShownLines(StandingsQsos& qsos, const Standings& standings, std::string_view log) {
     std::vector<std::size_t> shown;
     for (const StandingsRow& row : standings.rows) {
         for (const StandingsCell& cell : row.cells) {
@@ -284,7 +280,7 @@ QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
     return names;
 }
 
-Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos) {
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsQsos& qsos) {
     Standings standings;
     std::unordered_map<int, std::size_t> rowIndex;
     for (const StandingsCredit& credit : credits) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -71,16 +72,18 @@ struct QsoNames {
 };
 QsoNames qsoNames(const StandingsQso& qso, std::string_view log);
 
+// The QSOs of a log: a deque, as a log may hold millions and growing one never copies what it holds.
+using StandingsQsos = std::deque<StandingsQso>;
+
 // Collects the standings' QSOs from the records of a reading of the log that keeps Fields (and any
 // others), so that the marking's reading can serve the standings too.
 class StandingsQsoReader {
 public:
     static const AdiFieldNames Fields;
 
-    explicit StandingsQsoReader(std::size_t logSize = 0);
     // Every record of the log, in log order.
     void add(const AdiRecord& record);
-    std::vector<StandingsQso> take() { return std::move(qsos_); }
+    StandingsQsos take() { return std::move(qsos_); }
 
 private:
     // The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
@@ -104,13 +107,13 @@ private:
         std::vector<std::pair<std::string, int>> known_;
     };
 
-    std::vector<StandingsQso> qsos_;
+    StandingsQsos qsos_;
     ColumnMemo bands_, modes_;
 };
 
 // The log's QSOs for the standings, in log order, pointing into `log`, for a run that does not mark.
 // Raises AdiError.
-std::vector<StandingsQso> standingsQsos(std::string_view log);
+StandingsQsos standingsQsos(std::string_view log);
 
 enum class CellState : std::uint8_t { Empty, Worked, Confirmed, Credited };
 
@@ -159,11 +162,11 @@ struct Standings {
 constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, Column160M + 4, Column160M + 6,
                                                 Column160M + 8};
 
-Standings buildStandings(const std::vector<StandingsCredit>& credits, const std::vector<StandingsQso>& qsos);
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsQsos& qsos);
 
 // Counts the log lines of the QSOs the standings show (the QSO of every cell) in one pass over `log`;
 // the others keep line 0, as nothing shows them.
-void numberShownLines(std::vector<StandingsQso>& qsos, const Standings& standings, std::string_view log);
+void numberShownLines(StandingsQsos& qsos, const Standings& standings, std::string_view log);
 
 // "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
 std::string standingsSummaryLine(const Standings& standings);

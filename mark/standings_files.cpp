@@ -83,8 +83,8 @@ std::string_view viewOf(const QByteArray& bytes) {
 } // namespace
 
 std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
-                                                        std::vector<StandingsQso>& logQsos,
-                                                        const std::string& creditsPath, const std::string& logPath) {
+                                                        StandingsQsos& logQsos, const std::string& creditsPath,
+                                                        const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
@@ -98,9 +98,8 @@ std::string standingsPage(const StandingsData& data) {
     return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
-std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes,
-                                   std::vector<StandingsQso>& logQsos, const std::string& creditsPath,
-                                   const std::string& logPath) {
+std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes, StandingsQsos& logQsos,
+                                   const std::string& creditsPath, const std::string& logPath) {
     const std::string_view log = viewOf(logBytes);
     StandingsData data;
     data.creditsPath = creditsPath;
@@ -126,7 +125,7 @@ void StandingsOutput::save() {
 std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
     const QByteArray credits = readRegularFile(creditsPath, "the credits file");
     const QByteArray log = readRegularFile(logPath, "the log");
-    std::vector<StandingsQso> qsos;
+    StandingsQsos qsos;
     try {
         qsos = standingsQsos(viewOf(log));
     } catch (const AdiError& error) {

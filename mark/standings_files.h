@@ -20,15 +20,15 @@ struct StandingsData {
     std::string creditsPath, logPath;
     QByteArray log;
     std::string_view logBytes() const { return {log.constData(), static_cast<std::size_t>(log.size())}; }
-    std::vector<StandingsQso> qsos;
+    StandingsQsos qsos;
     Standings standings;
 };
 
 // The standings of what markFiles hands over: the credit source's bytes, the log's (kept) and its QSOs
 // (taken). Raises Error naming the file.
 std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
-                                                        std::vector<StandingsQso>& logQsos,
-                                                        const std::string& creditsPath, const std::string& logPath);
+                                                        StandingsQsos& logQsos, const std::string& creditsPath,
+                                                        const std::string& logPath);
 
 // The page of standingsHtml() for these standings.
 std::string standingsPage(const StandingsData& data);
@@ -53,7 +53,7 @@ public:
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
     // are written from the credit source's bytes and the log's QSOs (taken), and saved by save() once
     // the marking's are.
-    std::string build(std::string_view credits, const QByteArray& log, std::vector<StandingsQso>& logQsos,
+    std::string build(std::string_view credits, const QByteArray& log, StandingsQsos& logQsos,
                       const std::string& creditsPath, const std::string& logPath);
     void save();
 

@@ -102,7 +102,7 @@ void awardLines(std::string& page, const Standings& s) {
     }
 }
 
-void gridTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos, std::string_view log) {
+void gridTable(std::string& page, const Standings& s, const StandingsQsos& qsos, std::string_view log) {
     page += "<p class=\"legend\"><span>L</span>credited by LoTW <span>C</span>by card <span>B</span>by both "
             "<span>G</span>credited, the source names no medium <span>c</span>confirmed, not credited: apply "
             "<span>w</span>worked, not confirmed</p>\n"
@@ -128,8 +128,7 @@ void gridTable(std::string& page, const Standings& s, const std::vector<Standing
     page += "</tbody>\n</table>\n";
 }
 
-void applicationTable(std::string& page, const Standings& s, const std::vector<StandingsQso>& qsos,
-                      std::string_view log) {
+void applicationTable(std::string& page, const Standings& s, const StandingsQsos& qsos, std::string_view log) {
     if (s.application.empty()) {
         page += "<p>No confirmed QSO waits for a credit.</p>\n";
         return;
@@ -161,7 +160,7 @@ std::string qsoText(const StandingsQso& qso, std::string_view log) {
            std::string(n.mode) + " (log line " + std::to_string(qso.line) + ")";
 }
 
-std::string cellDescription(const StandingsCell& cell, const std::vector<StandingsQso>& qsos, std::string_view log) {
+std::string cellDescription(const StandingsCell& cell, const StandingsQsos& qsos, std::string_view log) {
     std::string text;
     switch (cell.state) {
     case CellState::Credited:
@@ -188,7 +187,7 @@ std::string cellDescription(const StandingsCell& cell, const std::vector<Standin
     return text;
 }
 
-std::string standingsHtml(const Standings& standings, const std::vector<StandingsQso>& qsos, std::string_view log,
+std::string standingsHtml(const Standings& standings, const StandingsQsos& qsos, std::string_view log,
                           const StandingsSources& sources) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
@@ -207,7 +206,7 @@ std::string standingsHtml(const Standings& standings, const std::vector<Standing
     return page;
 }
 
-std::string applicationAdi(const Standings& standings, const std::vector<StandingsQso>& qsos, std::string_view log) {
+std::string applicationAdi(const Standings& standings, const StandingsQsos& qsos, std::string_view log) {
     std::vector<std::size_t> chosen;
     chosen.reserve(standings.application.size());
     for (const ApplicationSlot& slot : standings.application) {

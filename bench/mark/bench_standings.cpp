@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
                 log, [](const mark::AdiRecord&) { return true; }, layout);
         }));
         marking.push_back(seconds([&] { mark::markContent(credits, log, false, "credits.txt", "log.adi"); }));
-        std::vector<mark::StandingsQso> qsos;
+        mark::StandingsQsos qsos;
         mark::CreditSource source;
         const auto build = [&] {
             source = mark::readCreditSource(credits, "credits.txt");
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         }));
         // As awardsync-mark runs: the standings' QSOs collected in the marking's reading of the log.
         along.push_back(seconds([&] {
-            mark::StandingsQsoReader reader(log.size());
+            mark::StandingsQsoReader reader;
             mark::markContent(credits, log, false, "credits.txt", "log.adi", {},
                               {mark::StandingsQsoReader::Fields, [&](const mark::AdiRecord& r) { reader.add(r); }});
             qsos = reader.take();

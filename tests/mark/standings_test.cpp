@@ -69,7 +69,7 @@ const std::vector<std::pair<int, ColumnTotals>> Totals = {
 
 class StandingsTest : public ::testing::Test {
 protected:
-    std::vector<StandingsQso> qsos = standingsQsos(Log);
+    StandingsQsos qsos = standingsQsos(Log);
     Standings standings = buildStandings(Credits, qsos);
     void SetUp() override { numberShownLines(qsos, standings, Log); }
 };
@@ -131,14 +131,14 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
 // The marking's reading of the log keeps its own fields and the standings': the QSOs it collects are
 // those of a reading of the standings alone, and only the QSOs shown get a line.
 TEST_F(StandingsTest, MarkingsReadingGivesTheSameQsos) {
-    StandingsQsoReader reader(Log.size());
+    StandingsQsoReader reader;
     markContent("K1|291|2020/01/02||SSB|20M|LoTW|\r\n", Log, false, "r", "l", {},
                 {StandingsQsoReader::Fields, [&](const AdiRecord& record) { reader.add(record); }});
     const auto fields = [](const StandingsQso& q) {
         return std::tuple(q.begin, q.end, q.firstTag, q.dxcc, q.bandColumn, q.modeColumn, q.satellite, q.confirmed,
                           q.when);
     };
-    const std::vector<StandingsQso> collected = reader.take();
+    const StandingsQsos collected = reader.take();
     ASSERT_EQ(collected.size(), qsos.size());
     for (std::size_t i = 0; i < qsos.size(); ++i) {
         EXPECT_EQ(fields(collected[i]), fields(qsos[i])) << "QSO " << i;
