@@ -100,10 +100,10 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
     const std::optional<std::int64_t> seconds = secondsOfAdifTime(time);
     if (!time.empty() && !seconds) {
         credit.problem = "the TIME_ON \"" + echoed(time) + "\" is not a time (HHMM or HHMMSS)";
-    } else if (!std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; }) || dxcc.size() > 6) {
+    } else if (!dxcc.empty() && !entityNumber(dxcc)) {
         credit.problem = "the DXCC \"" + echoed(dxcc) + "\" is not an entity number";
     }
-    credit.dxcc = credit.problem.empty() && !dxcc.empty() ? std::stoi(std::string(dxcc)) : 0;
+    credit.dxcc = credit.problem.empty() ? entityNumber(dxcc).value_or(0) : 0;
     if (seconds) {
         credit.start = credit.day * 86400 + *seconds;
     }

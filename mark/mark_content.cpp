@@ -83,7 +83,7 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
             [&](const AdiRecord& record) {
                 withFields += record.fields.empty() ? 0 : 1;
                 if (observer.record) {
-                    observer.record(record);
+                    observer.record(record, unitAtStart);
                 }
                 if (const AdiField* call = record.find("CALL"); call != nullptr) {
                     const std::string upper = asciiUpper(trimControl(call->value));

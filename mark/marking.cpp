@@ -108,7 +108,8 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     LogRecordObserver observer;
     if (alsoRead) {
         standingsReader.emplace();
-        observer = {StandingsQsoReader::Fields, [&](const AdiRecord& record) { standingsReader->add(record); }};
+        observer = {StandingsQsoReader::Fields,
+                    [&](const AdiRecord& record, AdiLengthUnit unit) { standingsReader->add(record, unit); }};
     }
     const MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);

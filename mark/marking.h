@@ -58,7 +58,8 @@ struct MarkedLog {
 // that one reading of the log serves another purpose too.
 struct LogRecordObserver {
     AdiFieldNames fields;
-    std::function<void(const AdiRecord&)> record;
+    // Each record with the length unit its file counted in as it began, to read it again by.
+    std::function<void(const AdiRecord&, AdiLengthUnit)> record;
 };
 
 // Marks `log` (an ADI file's bytes) with the credits of `credits` (a credit source's bytes). With

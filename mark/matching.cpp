@@ -241,9 +241,8 @@ LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail) {
     std::string_view dxcc;
     detail = textsOf(record, dxcc, qso.flags);
     qso.groups = static_cast<std::uint8_t>(modeGroupsOf(detail.mode));
-    if (!dxcc.empty() && dxcc.size() <= 6 &&
-        std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        qso.dxcc = std::stoi(std::string(dxcc));
+    if (const std::optional<int> number = entityNumber(dxcc)) {
+        qso.dxcc = *number;
     }
     const std::optional<std::int64_t> day = daysOfAdifDate(detail.date);
     const std::optional<std::int64_t> seconds = secondsOfAdifTime(detail.time);

@@ -68,18 +68,6 @@ void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std
     qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
 }
 
-int dxccNumber(std::string_view text) {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return -1;
-    }
-    int number = 0;
-    for (char c : text) {
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
 std::size_t rowOf(std::unordered_map<int, std::size_t>& rowIndex, std::vector<StandingsRow>& rows, int dxcc) {
     const auto [found, added] = rowIndex.try_emplace(dxcc, rows.size());
     if (added) {
@@ -209,15 +197,16 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 const AdiFieldNames StandingsQsoReader::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
                                                   "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
 
-void StandingsQsoReader::add(const AdiRecord& record) {
+void StandingsQsoReader::add(const AdiRecord& record, AdiLengthUnit unit) {
     StandingsQso qso;
+    qso.inCharacters = unit == AdiLengthUnit::Characters;
     qso.begin = record.begin;
     qso.end = record.end;
     qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
     QsoNames names;
     std::string_view dxcc, freq;
     readFields(record, names, qso, dxcc, freq);
-    qso.dxcc = dxccNumber(dxcc);
+    qso.dxcc = entityNumber(dxcc).value_or(-1);
     std::string_view band = names.band;
     if (band.empty() && !freq.empty()) {
         band = bandOfFrequency(freq).value_or(std::string_view());
@@ -234,10 +223,12 @@ void StandingsQsoReader::add(const AdiRecord& record) {
 StandingsQsos standingsQsos(std::string_view log) {
     StandingsQsoReader reader;
     AdiLayout layout;
+    AdiLengthUnit unitAtStart = AdiLengthUnit::Bytes;
     readAdi(
         log,
         [&](const AdiRecord& record) {
-            reader.add(record);
+            reader.add(record, unitAtStart);
+            unitAtStart = layout.unit;
             return true;
         },
         layout, StandingsQsoReader::Fields);
@@ -266,17 +257,18 @@ void numberShownLines(StandingsQsos& qsos, const Standings& standings, std::stri
 }
 
 QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
+    // Read in its place in the log, as the log counted its lengths then: read alone, a record of a
+    // log that counts characters could read otherwise.
     QsoNames names;
-    AdiLayout layout;
-    readAdi(
-        log.substr(qso.begin, qso.end - qso.begin),
+    readAdiRecordAgain(
+        log, qso.begin, qso.inCharacters ? AdiLengthUnit::Characters : AdiLengthUnit::Bytes,
         [&](const AdiRecord& record) {
             StandingsQso unused;
             std::string_view dxcc, freq;
             readFields(record, names, unused, dxcc, freq);
             return false;
         },
-        layout);
+        StandingsQsoReader::Fields);
     return names;
 }
 

@@ -63,6 +63,7 @@ struct StandingsQso {
     std::int8_t modeColumn = -1;
     bool satellite = false;                                       // PROP_MODE SAT
     bool confirmed = false;                                       // LOTW_QSL_RCVD or QSL_RCVD Y or V
+    bool inCharacters = false;                                    // the log counted characters as it began
     std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
 };
 
@@ -81,8 +82,8 @@ class StandingsQsoReader {
 public:
     static const AdiFieldNames Fields;
 
-    // Every record of the log, in log order.
-    void add(const AdiRecord& record);
+    // Every record of the log, in log order, with the length unit the log counted in as it began.
+    void add(const AdiRecord& record, AdiLengthUnit unit);
     StandingsQsos take() { return std::move(qsos_); }
 
 private:

@@ -76,6 +76,20 @@ bool isAdifMode(std::string_view mode) {
     return std::find(Modes.begin(), Modes.end(), word) != Modes.end();
 }
 
+std::optional<int> entityNumber(std::string_view dxcc) {
+    if (dxcc.empty() || dxcc.size() > 6) {
+        return std::nullopt;
+    }
+    int number = 0;
+    for (char c : dxcc) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
 std::optional<std::string_view> bandOfFrequency(double megahertz) {
     for (const BandRange& band : Bands) {
         if (megahertz >= band.lower && megahertz <= band.upper) {

@@ -23,6 +23,9 @@ std::string_view groupName(unsigned groups);
 // enumeration, the import-only ones left out: SSB and RTTY are, PHONE and DATA are not.
 bool isAdifMode(std::string_view mode);
 
+// The entity number of a DXCC value (digits only, at most six of them), or nothing.
+std::optional<int> entityNumber(std::string_view dxcc);
+
 // The band of the standard's Band enumeration that holds `megahertz` (upper case, "20M"), or nothing.
 std::optional<std::string_view> bandOfFrequency(double megahertz);
 // The same for a FREQ value as the standard writes it (megahertz, "14.074"); nothing when it is not a

@@ -35,12 +35,9 @@ std::string adifTime(std::string_view time) {
 }
 
 // "001" gives "1"; 000, which names no entity, and anything not a number give nothing.
-std::string_view entityNumber(std::string_view dxcc) {
-    if (!allDigits(dxcc)) {
-        return {};
-    }
-    const std::size_t first = dxcc.find_first_not_of('0');
-    return first == std::string_view::npos ? std::string_view() : dxcc.substr(first);
+std::string dxccValue(std::string_view dxcc) {
+    const std::optional<int> number = entityNumber(dxcc);
+    return number && *number > 0 ? std::to_string(*number) : std::string();
 }
 
 std::string joined(const std::vector<std::string_view>& items, std::string_view suffix) {
@@ -83,7 +80,7 @@ std::string recordOf(const CreditsRecord& record) {
     addField(out, "BAND", (*fields)[RecordField::Band]);
     addField(out, "MODE", isAdifMode(mode) ? mode : std::string_view());
     addField(out, "APP_AWARDSYNC_MODEGROUP", mode.empty() ? std::string_view() : groupName(modeGroupsOf(mode)));
-    addField(out, "DXCC", entityNumber((*fields)[RecordField::Dxcc]));
+    addField(out, "DXCC", dxccValue((*fields)[RecordField::Dxcc]));
     addField(out, "CREDIT_GRANTED", joined(record.credits, medium));
     addField(out, "APP_AWARDSYNC_AWARDS", joined(record.awards, ""));
     return out + "<EOR>\r\n";

@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
         along.push_back(seconds([&] {
             mark::StandingsQsoReader reader;
             mark::markContent(credits, log, false, "credits.txt", "log.adi", {},
-                              {mark::StandingsQsoReader::Fields, [&](const mark::AdiRecord& r) { reader.add(r); }});
+                              {mark::StandingsQsoReader::Fields,
+                               [&](const mark::AdiRecord& r, mark::AdiLengthUnit unit) { reader.add(r, unit); }});
             qsos = reader.take();
             build();
         }));

@@ -132,8 +132,9 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
 // those of a reading of the standings alone, and only the QSOs shown get a line.
 TEST_F(StandingsTest, MarkingsReadingGivesTheSameQsos) {
     StandingsQsoReader reader;
-    markContent("K1|291|2020/01/02||SSB|20M|LoTW|\r\n", Log, false, "r", "l", {},
-                {StandingsQsoReader::Fields, [&](const AdiRecord& record) { reader.add(record); }});
+    markContent(
+        "K1|291|2020/01/02||SSB|20M|LoTW|\r\n", Log, false, "r", "l", {},
+        {StandingsQsoReader::Fields, [&](const AdiRecord& record, AdiLengthUnit unit) { reader.add(record, unit); }});
     const auto fields = [](const StandingsQso& q) {
         return std::tuple(q.begin, q.end, q.firstTag, q.dxcc, q.bandColumn, q.modeColumn, q.satellite, q.confirmed,
                           q.when);
