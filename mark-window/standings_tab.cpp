@@ -87,7 +87,7 @@ QVariant StandingsModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
         return cell.state == mark::CellState::Empty
                    ? QVariant()
-                   : QVariant(toQt(mark::cellDescription(cell, data_->qsos, data_->logBytes())));
+                   : QVariant(toQt(mark::cellDescription(cell, data_->standings, data_->logBytes())));
     case Qt::BackgroundRole:
         return cell.state == mark::CellState::Empty ? QVariant() : QVariant(QBrush(background(cell.state)));
     case Qt::ForegroundRole:
@@ -181,8 +181,8 @@ QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
 }
 
 mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
-    return [&slot, &options](std::string_view credits, const QByteArray& log, mark::StandingsQsos& qsos) {
-        slot = mark::standingsOfMarking(credits, log, qsos, options.recordsPath, options.logPath);
+    return [&slot, &options](std::string_view credits, const QByteArray& log, const mark::StandingsTally& tally) {
+        slot = mark::standingsOfMarking(credits, log, tally, options.recordsPath, options.logPath);
     };
 }
 

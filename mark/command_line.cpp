@@ -85,8 +85,8 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
         // The standings are made of the bytes the marking has read.
         std::string standingsLine;
         const MarkResult result =
-            markFiles(options, {}, [&](std::string_view credits, const QByteArray& log, StandingsQsos& qsos) {
-                standingsLine = standingsOutput.build(credits, log, qsos, options.recordsPath, options.logPath);
+            markFiles(options, {}, [&](std::string_view credits, const QByteArray& log, const StandingsTally& tally) {
+                standingsLine = standingsOutput.build(credits, log, tally, options.recordsPath, options.logPath);
             });
         standingsOutput.save();
         if (!printReport(result, standingsLine, standingsOutput.paths(), out)) {

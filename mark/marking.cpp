@@ -103,19 +103,17 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     checkRunFiles({options.recordsPath, options.logPath, result.outputPath, result.badPath});
     const QByteArray logBytes = readRegularFile(options.logPath, "the log");
     const std::string_view log(logBytes.constData(), static_cast<std::size_t>(logBytes.size()));
-    // The standings' QSOs are collected in the marking's reading of the log, only when they are wanted.
-    std::optional<StandingsQsoReader> standingsReader;
+    // The standings total the log in the marking's reading of it, only when they are wanted.
+    StandingsTally tally;
     LogRecordObserver observer;
     if (alsoRead) {
-        standingsReader.emplace();
-        observer = {StandingsQsoReader::Fields,
-                    [&](const AdiRecord& record, AdiLengthUnit unit) { standingsReader->add(record, unit); }};
+        observer = {StandingsTally::Fields,
+                    [&](const AdiRecord& record, AdiLengthUnit unit) { tally.add(record, unit); }};
     }
     const MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
-        StandingsQsos logQsos = standingsReader->take();
-        alsoRead(creditBytes, logBytes, logQsos);
+        alsoRead(creditBytes, logBytes, tally);
     }
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {

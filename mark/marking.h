@@ -98,10 +98,11 @@ struct MarkResult {
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
 // Called once both files are marked and before anything is written, with the credit source's bytes,
-// the log's (shared, so keeping them copies nothing) and the log's QSOs for the standings, collected
-// as the marking read the log, so that the standings need not read it again; what it raises ends the
-// run with nothing written.
-using MarkInputsHook = std::function<void(std::string_view credits, const QByteArray& log, StandingsQsos& logQsos)>;
+// the log's (shared, so keeping them copies nothing) and the log totalled for the standings as the
+// marking read it, so that the standings need not read it again; what it raises ends the run with
+// nothing written.
+using MarkInputsHook =
+    std::function<void(std::string_view credits, const QByteArray& log, const StandingsTally& tally)>;
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
                      const MarkInputsHook& alsoRead = {});

@@ -25,11 +25,17 @@ bool isYesOrVerified(std::string_view value) {
     return v.size() == 1 && (asciiUpper(v[0]) == 'Y' || asciiUpper(v[0]) == 'V');
 }
 
-// The fields the standings read, in one pass over the record: the name's length picks the few
-// candidates, so that most of a logger's twenty-odd fields cost one comparison. The first of each name
-// counts; either confirmation confirms.
-void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std::string_view& dxcc,
-                std::string_view& freq) {
+// The fields of a record the standings read.
+struct StandingsFields {
+    QsoNames names;
+    std::string_view dxcc, freq, propMode;
+    bool confirmed = false;
+};
+
+// Reads StandingsFields in one pass over the record: the name's length picks the few candidates, so that most
+// of a logger's twenty-odd fields cost one comparison. The first of each name counts; either
+// confirmation confirms.
+StandingsFields readFields(const AdiRecord& record) {
     // `wanted` is upper case; the names are compared by hand because this runs for every field of the log.
     const auto is = [](std::string_view name, std::string_view wanted) {
         for (std::size_t i = 0; i < wanted.size(); ++i) {
@@ -45,27 +51,27 @@ void readFields(const AdiRecord& record, QsoNames& names, StandingsQso& qso, std
             slot = trimControl(value);
         }
     };
-    std::string_view propMode;
+    StandingsFields f;
     for (const AdiField& field : record.fields) {
         const std::string_view name = field.name;
         if (name.size() == 4) {
-            is(name, "CALL")   ? first(names.call, field.value)
-            : is(name, "BAND") ? first(names.band, field.value)
-            : is(name, "MODE") ? first(names.mode, field.value)
-            : is(name, "DXCC") ? first(dxcc, field.value)
-            : is(name, "FREQ") ? first(freq, field.value)
+            is(name, "CALL")   ? first(f.names.call, field.value)
+            : is(name, "BAND") ? first(f.names.band, field.value)
+            : is(name, "MODE") ? first(f.names.mode, field.value)
+            : is(name, "DXCC") ? first(f.dxcc, field.value)
+            : is(name, "FREQ") ? first(f.freq, field.value)
                                : void();
         } else if (name.size() == 8 && is(name, "QSO_DATE")) {
-            first(names.date, field.value);
+            first(f.names.date, field.value);
         } else if (name.size() == 7 && is(name, "TIME_ON")) {
-            first(names.time, field.value);
+            first(f.names.time, field.value);
         } else if (name.size() == 9 && is(name, "PROP_MODE")) {
-            first(propMode, field.value);
+            first(f.propMode, field.value);
         } else if ((name.size() == 8 && is(name, "QSL_RCVD")) || (name.size() == 13 && is(name, "LOTW_QSL_RCVD"))) {
-            qso.confirmed = qso.confirmed || isYesOrVerified(field.value);
+            f.confirmed = f.confirmed || isYesOrVerified(field.value);
         }
     }
-    qso.satellite = equalsIgnoreAsciiCase(propMode, "SAT");
+    return f;
 }
 
 std::size_t rowOf(std::unordered_map<int, std::size_t>& rowIndex, std::vector<StandingsRow>& rows, int dxcc) {
@@ -92,21 +98,6 @@ int creditColumn(const StandingsCredit& credit) {
         return bandColumn(credit.band);
     }
     return credit.name == "DXCC_SATELLITE" ? ColumnSat : -1;
-}
-
-void addQso(StandingsCell& cell, const StandingsQsos& qsos, std::size_t index) {
-    const StandingsQso& qso = qsos[index];
-    ++cell.qsos;
-    cell.confirmed += qso.confirmed ? 1 : 0;
-    if (cell.qso == StandingsCell::NoQso) {
-        cell.qso = index;
-        return;
-    }
-    const StandingsQso& held = qsos[cell.qso];
-    // A confirmed QSO wins over one that is not; the earlier of two alike wins (log order on a tie).
-    if (qso.confirmed != held.confirmed ? qso.confirmed : qso.when < held.when) {
-        cell.qso = index;
-    }
 }
 
 void countTotals(Standings& standings) {
@@ -194,62 +185,78 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 }
 
 // The fields the standings read: a record of millions of other fields then costs no memory.
-const AdiFieldNames StandingsQsoReader::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
-                                                  "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+const AdiFieldNames StandingsTally::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
+                                              "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
 
-void StandingsQsoReader::add(const AdiRecord& record, AdiLengthUnit unit) {
+StandingsTally::Entity& StandingsTally::entity(int dxcc) {
+    const auto [found, added] = entityIndex_.try_emplace(dxcc, entities_.size());
+    if (added) {
+        entities_.emplace_back().dxcc = dxcc;
+    }
+    return entities_[found->second];
+}
+
+void StandingsTally::add(const AdiRecord& record, AdiLengthUnit unit) {
+    const StandingsFields fields = readFields(record);
     StandingsQso qso;
-    qso.inCharacters = unit == AdiLengthUnit::Characters;
     qso.begin = record.begin;
     qso.end = record.end;
     qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
-    QsoNames names;
-    std::string_view dxcc, freq;
-    readFields(record, names, qso, dxcc, freq);
-    qso.dxcc = entityNumber(dxcc).value_or(-1);
-    std::string_view band = names.band;
-    if (band.empty() && !freq.empty()) {
-        band = bandOfFrequency(freq).value_or(std::string_view());
+    qso.confirmed = fields.confirmed;
+    qso.inCharacters = unit == AdiLengthUnit::Characters;
+    if (const auto day = daysOfAdifDate(fields.names.date)) {
+        qso.when = *day * 86400 + secondsOfAdifTime(fields.names.time).value_or(0);
     }
-    qso.bandColumn = static_cast<std::int8_t>(bands_.columnOf(band, [](std::string_view b) { return bandColumn(b); }));
-    qso.modeColumn = static_cast<std::int8_t>(
-        modes_.columnOf(names.mode, [](std::string_view mode) { return modeColumn(modeGroupsOf(mode)); }));
-    if (const auto day = daysOfAdifDate(names.date)) {
-        qso.when = *day * 86400 + secondsOfAdifTime(names.time).value_or(0);
+    std::string_view band = fields.names.band;
+    if (band.empty() && !fields.freq.empty()) {
+        band = bandOfFrequency(fields.freq).value_or(std::string_view());
     }
-    qsos_.push_back(qso);
+    // A satellite QSO's BAND is its uplink, so it counts for SAT and not for a band.
+    const std::array<int, 3> columns = {
+        ColumnMixed, modes_.columnOf(fields.names.mode, [](std::string_view m) { return modeColumn(modeGroupsOf(m)); }),
+        equalsIgnoreAsciiCase(fields.propMode, "SAT")
+            ? static_cast<int>(ColumnSat)
+            : bands_.columnOf(band, [](std::string_view b) { return bandColumn(b); })};
+    // DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all.
+    const int dxcc = entityNumber(fields.dxcc).value_or(-1);
+    Entity* held = dxcc > 0 ? &entity(dxcc) : nullptr;
+    for (int column : columns) {
+        if (column < 0) {
+            continue;
+        }
+        if (held == nullptr) {
+            ++unknownEntity_[static_cast<std::size_t>(column)];
+            continue;
+        }
+        Cell& cell = held->cells[static_cast<std::size_t>(column)];
+        // A confirmed QSO wins over one that is not; the earlier of two alike wins (log order on a tie).
+        if (cell.qsos == 0 || (qso.confirmed != cell.shown.confirmed ? qso.confirmed : qso.when < cell.shown.when)) {
+            cell.shown = qso;
+        }
+        ++cell.qsos;
+        cell.confirmed += qso.confirmed ? 1 : 0;
+    }
 }
 
-StandingsQsos standingsQsos(std::string_view log) {
-    StandingsQsoReader reader;
+StandingsTally tallyLog(std::string_view log) {
+    StandingsTally tally;
     AdiLayout layout;
     AdiLengthUnit unitAtStart = AdiLengthUnit::Bytes;
     readAdi(
         log,
         [&](const AdiRecord& record) {
-            reader.add(record, unitAtStart);
+            tally.add(record, unitAtStart);
             unitAtStart = layout.unit;
             return true;
         },
-        layout, StandingsQsoReader::Fields);
-    return reader.take();
+        layout, StandingsTally::Fields);
+    return tally;
 }
 
-void numberShownLines(StandingsQsos& qsos, const Standings& standings, std::string_view log) {
-    std::vector<std::size_t> shown;
-    for (const StandingsRow& row : standings.rows) {
-        for (const StandingsCell& cell : row.cells) {
-            if (cell.qso != StandingsCell::NoQso) {
-                shown.push_back(cell.qso);
-            }
-        }
-    }
-    std::sort(shown.begin(), shown.end());
-    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+void numberShownLines(Standings& standings, std::string_view log) {
     std::size_t line = 1;
-    std::size_t lineAt = 0;           // the line of this offset is `line`
-    for (std::size_t index : shown) { // in log order, so the log is counted once
-        StandingsQso& qso = qsos[index];
+    std::size_t lineAt = 0;                    // the line of this offset is `line`
+    for (StandingsQso& qso : standings.qsos) { // in log order, so the log is counted once
         line += countLineEnds(log.substr(lineAt, qso.firstTag - lineAt));
         lineAt = qso.firstTag;
         qso.line = line;
@@ -263,16 +270,14 @@ QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
     readAdiRecordAgain(
         log, qso.begin, qso.inCharacters ? AdiLengthUnit::Characters : AdiLengthUnit::Bytes,
         [&](const AdiRecord& record) {
-            StandingsQso unused;
-            std::string_view dxcc, freq;
-            readFields(record, names, unused, dxcc, freq);
+            names = readFields(record).names;
             return false;
         },
-        StandingsQsoReader::Fields);
+        StandingsTally::Fields);
     return names;
 }
 
-Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsQsos& qsos) {
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsTally& tally) {
     Standings standings;
     std::unordered_map<int, std::size_t> rowIndex;
     for (const StandingsCredit& credit : credits) {
@@ -287,20 +292,33 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
         cell.media |= credit.media;
         cell.creditLine = cell.creditLine ? cell.creditLine : credit.line;
     }
-    for (std::size_t i = 0; i < qsos.size(); ++i) {
-        const StandingsQso& qso = qsos[i];
-        // A satellite QSO's BAND is its uplink, so it counts for SAT and not for a band.
-        const std::array<int, 3> columns = {ColumnMixed, qso.modeColumn,
-                                            qso.satellite ? static_cast<int>(ColumnSat) : qso.bandColumn};
-        // DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all.
-        StandingsRow* row = qso.dxcc > 0 ? &standings.rows[rowOf(rowIndex, standings.rows, qso.dxcc)] : nullptr;
-        for (int column : columns) {
-            if (column >= 0 && row != nullptr) {
-                addQso(row->cells[static_cast<std::size_t>(column)], qsos, i);
-            } else if (column >= 0) {
-                ++standings.totals[static_cast<std::size_t>(column)].unknownEntity;
+    struct Shown {
+        const StandingsQso* qso;
+        std::size_t row;
+        std::size_t column;
+    };
+    std::vector<Shown> shown;
+    for (const StandingsTally::Entity& entity : tally.entities()) {
+        const std::size_t row = rowOf(rowIndex, standings.rows, entity.dxcc);
+        for (std::size_t c = 0; c < entity.cells.size(); ++c) {
+            const StandingsTally::Cell& counted = entity.cells[c];
+            standings.rows[row].cells[c].qsos = counted.qsos;
+            standings.rows[row].cells[c].confirmed = counted.confirmed;
+            if (counted.qsos > 0) {
+                shown.push_back({&counted.shown, row, c});
             }
         }
+    }
+    for (std::size_t c = 0; c < ColumnCount; ++c) {
+        standings.totals[c].unknownEntity = tally.unknownEntity()[c];
+    }
+    // A QSO may be shown by several cells (Mixed, its mode, its band): it is kept once, in log order.
+    std::sort(shown.begin(), shown.end(), [](const Shown& a, const Shown& b) { return a.qso->begin < b.qso->begin; });
+    for (const Shown& s : shown) {
+        if (standings.qsos.empty() || standings.qsos.back().begin != s.qso->begin) {
+            standings.qsos.push_back(*s.qso);
+        }
+        standings.rows[s.row].cells[s.column].qso = standings.qsos.size() - 1;
     }
     std::sort(standings.rows.begin(), standings.rows.end(),
               [](const StandingsRow& a, const StandingsRow& b) { return a.dxcc < b.dxcc; });

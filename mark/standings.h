@@ -9,10 +9,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -53,18 +53,15 @@ struct Credit;
 // The credit items of a credit source's readable credits (those without a problem), in source order.
 std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits);
 
-// What the standings need of a QSO of the log; kept small, as a log may hold a million of them.
+// What the standings keep of a QSO they show: where its record stands, so that it is read again when it is
+// named.
 struct StandingsQso {
     std::size_t begin = 0, end = 0; // the record's bytes in the log
     std::size_t firstTag = 0;       // where the record's first tag stands
     std::size_t line = 0;           // that tag's log line; 0 until numberShownLines() counts it
-    int dxcc = -1;                  // -1: no DXCC field
-    std::int8_t bandColumn = -1;    // from BAND, else FREQ; -1: none
-    std::int8_t modeColumn = -1;
-    bool satellite = false;                                       // PROP_MODE SAT
+    std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
     bool confirmed = false;                                       // LOTW_QSL_RCVD or QSL_RCVD Y or V
     bool inCharacters = false;                                    // the log counted characters as it began
-    std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
 };
 
 // The fields a QSO is named by, read again from its record when it is shown.
@@ -73,18 +70,32 @@ struct QsoNames {
 };
 QsoNames qsoNames(const StandingsQso& qso, std::string_view log);
 
-// The QSOs of a log: a deque, as a log may hold millions and growing one never copies what it holds.
-using StandingsQsos = std::deque<StandingsQso>;
+// The QSOs the standings show, in log order.
+using StandingsQsos = std::vector<StandingsQso>;
 
-// Collects the standings' QSOs from the records of a reading of the log that keeps Fields (and any
-// others), so that the marking's reading can serve the standings too.
-class StandingsQsoReader {
+// The log totalled for the standings as it is read: per entity and column, its QSOs, how many of them are
+// confirmed, and the one its cell shows. What it holds grows with the entities, not with the QSOs, so that a
+// log of millions of QSOs costs no more than a short one.
+class StandingsTally {
 public:
+    // The fields the standings read; the reading of the log must keep them (and may keep others).
     static const AdiFieldNames Fields;
+
+    struct Cell {
+        std::uint32_t qsos = 0, confirmed = 0;
+        StandingsQso shown; // when qsos > 0: the earliest confirmed QSO, else the earliest
+    };
+    struct Entity {
+        int dxcc = 0;
+        std::array<Cell, ColumnCount> cells{};
+    };
 
     // Every record of the log, in log order, with the length unit the log counted in as it began.
     void add(const AdiRecord& record, AdiLengthUnit unit);
-    StandingsQsos take() { return std::move(qsos_); }
+
+    const std::vector<Entity>& entities() const { return entities_; } // in the order the log names them
+    // QSOs of each column without an entity (no DXCC, or DXCC 0).
+    const std::array<std::size_t, ColumnCount>& unknownEntity() const { return unknownEntity_; }
 
 private:
     // The column of a BAND or MODE value, remembered by its spelling: a log has a handful of each, and
@@ -108,13 +119,16 @@ private:
         std::vector<std::pair<std::string, int>> known_;
     };
 
-    StandingsQsos qsos_;
+    Entity& entity(int dxcc);
+
+    std::vector<Entity> entities_;
+    std::unordered_map<int, std::size_t> entityIndex_;
+    std::array<std::size_t, ColumnCount> unknownEntity_{};
     ColumnMemo bands_, modes_;
 };
 
-// The log's QSOs for the standings, in log order, pointing into `log`, for a run that does not mark.
-// Raises AdiError.
-StandingsQsos standingsQsos(std::string_view log);
+// The log totalled for the standings, for a run that does not mark. Raises AdiError.
+StandingsTally tallyLog(std::string_view log);
 
 enum class CellState : std::uint8_t { Empty, Worked, Confirmed, Credited };
 
@@ -123,7 +137,7 @@ struct StandingsCell {
     unsigned media = 0;          // Credited: CreditMedia bits; 0: granted without a medium
     std::uint32_t qsos = 0;      // QSOs of the log in this slot
     std::uint32_t confirmed = 0; // of them confirmed
-    std::size_t qso = NoQso;     // the earliest confirmed QSO of the slot, else its earliest QSO
+    std::size_t qso = NoQso;     // the earliest confirmed QSO of the slot, else its earliest QSO (Standings::qsos)
     std::size_t creditLine = 0;  // the first credit of the slot in the source, 0: none
     static constexpr std::size_t NoQso = std::numeric_limits<std::size_t>::max();
 };
@@ -147,7 +161,7 @@ struct ColumnTotals {
 struct ApplicationSlot {
     std::size_t row = 0;
     int column = 0;
-    std::size_t qso = 0; // index into the QSOs
+    std::size_t qso = 0; // index into Standings::qsos
 };
 
 struct Standings {
@@ -157,17 +171,17 @@ struct Standings {
     std::size_t challengeConfirmed = 0;       // confirmed, not credited band slots 160M to 6M
     std::size_t creditsUnplaced = 0;          // credit items without entity, or of no column
     std::vector<ApplicationSlot> application; // by entity, then column
+    StandingsQsos qsos;                       // the QSOs the cells show
 };
 
 // The five bands of 5-band DXCC.
 constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, Column160M + 4, Column160M + 6,
                                                 Column160M + 8};
 
-Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsQsos& qsos);
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsTally& tally);
 
-// Counts the log lines of the QSOs the standings show (the QSO of every cell) in one pass over `log`;
-// the others keep line 0, as nothing shows them.
-void numberShownLines(StandingsQsos& qsos, const Standings& standings, std::string_view log);
+// Counts the log lines of the QSOs the standings show in one pass over `log`.
+void numberShownLines(Standings& standings, std::string_view log);
 
 // "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
 std::string standingsSummaryLine(const Standings& standings);

@@ -69,11 +69,11 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
 
 namespace {
 
-// The standings of the credit source's bytes and the log's QSOs (data.qsos, pointing into `log`).
-void build(StandingsData& data, std::string_view credits, std::string_view log) {
+// The standings of the credit source's bytes and the tally of `log`.
+void build(StandingsData& data, std::string_view credits, const StandingsTally& tally, std::string_view log) {
     const CreditSource source = readCreditSource(credits, data.creditsPath);
-    data.standings = buildStandings(standingsCredits(source.credits), data.qsos);
-    numberShownLines(data.qsos, data.standings, log);
+    data.standings = buildStandings(standingsCredits(source.credits), tally);
+    numberShownLines(data.standings, log);
 }
 
 std::string_view viewOf(const QByteArray& bytes) {
@@ -83,32 +83,29 @@ std::string_view viewOf(const QByteArray& bytes) {
 } // namespace
 
 std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
-                                                        StandingsQsos& logQsos, const std::string& creditsPath,
+                                                        const StandingsTally& tally, const std::string& creditsPath,
                                                         const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
     data->log = log;
-    data->qsos = std::move(logQsos);
-    build(*data, credits, data->logBytes());
+    build(*data, credits, tally, data->logBytes());
     return data;
 }
 
 std::string standingsPage(const StandingsData& data) {
-    return standingsHtml(data.standings, data.qsos, data.logBytes(), {data.creditsPath, data.logPath});
+    return standingsHtml(data.standings, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
-std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes, StandingsQsos& logQsos,
+std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes, const StandingsTally& tally,
                                    const std::string& creditsPath, const std::string& logPath) {
     const std::string_view log = viewOf(logBytes);
     StandingsData data;
     data.creditsPath = creditsPath;
     data.logPath = logPath;
-    data.qsos = std::move(logQsos);
-    mark::build(data, credits, log);
-    writeAll(html_, request_.htmlPath,
-             html_ ? standingsHtml(data.standings, data.qsos, log, {creditsPath, logPath}) : "");
-    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, data.qsos, log) : "");
+    mark::build(data, credits, tally, log);
+    writeAll(html_, request_.htmlPath, html_ ? standingsHtml(data.standings, log, {creditsPath, logPath}) : "");
+    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, log) : "");
     return standingsSummaryLine(data.standings);
 }
 
@@ -125,13 +122,13 @@ void StandingsOutput::save() {
 std::string StandingsOutput::write(const std::string& creditsPath, const std::string& logPath) {
     const QByteArray credits = readRegularFile(creditsPath, "the credits file");
     const QByteArray log = readRegularFile(logPath, "the log");
-    StandingsQsos qsos;
+    StandingsTally tally;
     try {
-        qsos = standingsQsos(viewOf(log));
+        tally = tallyLog(viewOf(log));
     } catch (const AdiError& error) {
         throw Error(logPath + ": " + error.what());
     }
-    std::string summary = build(viewOf(credits), log, qsos, creditsPath, logPath);
+    std::string summary = build(viewOf(credits), log, tally, creditsPath, logPath);
     save();
     return summary;
 }

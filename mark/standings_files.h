@@ -15,19 +15,18 @@
 
 namespace awardsync::mark {
 
-// The standings of a credit source and a log, with the log's bytes that the QSOs point into.
+// The standings of a credit source and a log, with the log's bytes that the QSOs shown point into.
 struct StandingsData {
     std::string creditsPath, logPath;
     QByteArray log;
     std::string_view logBytes() const { return {log.constData(), static_cast<std::size_t>(log.size())}; }
-    StandingsQsos qsos;
     Standings standings;
 };
 
-// The standings of what markFiles hands over: the credit source's bytes, the log's (kept) and its QSOs
-// (taken). Raises Error naming the file.
+// The standings of what markFiles hands over: the credit source's bytes, the log's (kept) and its
+// tally. Raises Error naming the file.
 std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
-                                                        StandingsQsos& logQsos, const std::string& creditsPath,
+                                                        const StandingsTally& tally, const std::string& creditsPath,
                                                         const std::string& logPath);
 
 // The page of standingsHtml() for these standings.
@@ -51,9 +50,9 @@ public:
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
-    // are written from the credit source's bytes and the log's QSOs (taken), and saved by save() once
-    // the marking's are.
-    std::string build(std::string_view credits, const QByteArray& log, StandingsQsos& logQsos,
+    // are written from the credit source's bytes and the log's tally, and saved by save() once the
+    // marking's are.
+    std::string build(std::string_view credits, const QByteArray& log, const StandingsTally& tally,
                       const std::string& creditsPath, const std::string& logPath);
     void save();
 

@@ -102,7 +102,7 @@ void awardLines(std::string& page, const Standings& s) {
     }
 }
 
-void gridTable(std::string& page, const Standings& s, const StandingsQsos& qsos, std::string_view log) {
+void gridTable(std::string& page, const Standings& s, std::string_view log) {
     page += "<p class=\"legend\"><span>L</span>credited by LoTW <span>C</span>by card <span>B</span>by both "
             "<span>G</span>credited, the source names no medium <span>c</span>confirmed, not credited: apply "
             "<span>w</span>worked, not confirmed</p>\n"
@@ -119,8 +119,8 @@ void gridTable(std::string& page, const Standings& s, const StandingsQsos& qsos,
             if (letter.empty()) {
                 page += "<td></td>";
             } else {
-                page += "<td class=\"" + std::string(letter) + "\" title=\"" +
-                        escaped(cellDescription(cell, qsos, log)) + "\">" + std::string(letter) + "</td>";
+                page += "<td class=\"" + std::string(letter) + "\" title=\"" + escaped(cellDescription(cell, s, log)) +
+                        "\">" + std::string(letter) + "</td>";
             }
         }
         page += "</tr>\n";
@@ -128,7 +128,7 @@ void gridTable(std::string& page, const Standings& s, const StandingsQsos& qsos,
     page += "</tbody>\n</table>\n";
 }
 
-void applicationTable(std::string& page, const Standings& s, const StandingsQsos& qsos, std::string_view log) {
+void applicationTable(std::string& page, const Standings& s, std::string_view log) {
     if (s.application.empty()) {
         page += "<p>No confirmed QSO waits for a credit.</p>\n";
         return;
@@ -141,7 +141,7 @@ void applicationTable(std::string& page, const Standings& s, const StandingsQsos
             "<tbody>\n";
     for (const ApplicationSlot& slot : s.application) {
         const StandingsRow& row = s.rows[slot.row];
-        const StandingsQso& qso = qsos[slot.qso];
+        const StandingsQso& qso = s.qsos[slot.qso];
         const QsoNames names = qsoNames(qso, log);
         page += "<tr><td>" + std::to_string(row.dxcc) + "</td><td class=\"name\">" +
                 escaped(dxccEntityLabel(row.dxcc)) + "</td><td>" + std::string(columnName(slot.column)) + "</td><td>" +
@@ -160,7 +160,7 @@ std::string qsoText(const StandingsQso& qso, std::string_view log) {
            std::string(n.mode) + " (log line " + std::to_string(qso.line) + ")";
 }
 
-std::string cellDescription(const StandingsCell& cell, const StandingsQsos& qsos, std::string_view log) {
+std::string cellDescription(const StandingsCell& cell, const Standings& standings, std::string_view log) {
     std::string text;
     switch (cell.state) {
     case CellState::Credited:
@@ -182,13 +182,12 @@ std::string cellDescription(const StandingsCell& cell, const StandingsQsos& qsos
     if (cell.qso != StandingsCell::NoQso) {
         text += "; " + std::to_string(cell.qsos) + " QSO" + (cell.qsos == 1 ? "" : "s") + " in the log (" +
                 std::to_string(cell.confirmed) + " confirmed); " +
-                (cell.confirmed > 0 ? "earliest confirmed: " : "earliest: ") + qsoText(qsos[cell.qso], log);
+                (cell.confirmed > 0 ? "earliest confirmed: " : "earliest: ") + qsoText(standings.qsos[cell.qso], log);
     }
     return text;
 }
 
-std::string standingsHtml(const Standings& standings, const StandingsQsos& qsos, std::string_view log,
-                          const StandingsSources& sources) {
+std::string standingsHtml(const Standings& standings, std::string_view log, const StandingsSources& sources) {
     std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<title>DXCC standings: " +
@@ -198,15 +197,15 @@ std::string standingsHtml(const Standings& standings, const StandingsQsos& qsos,
     totalsTable(page, standings);
     awardLines(page, standings);
     page += "<h2>Grid</h2>\n";
-    gridTable(page, standings, qsos, log);
+    gridTable(page, standings, log);
     page += "<h2>Application list</h2>\n<p>Confirmed QSOs that hold no credit yet, one per entity and column: "
             "what the next application can claim. <code>--apply FILE.adi</code> writes them as an ADI file.</p>\n";
-    applicationTable(page, standings, qsos, log);
+    applicationTable(page, standings, log);
     page += "</body>\n</html>\n";
     return page;
 }
 
-std::string applicationAdi(const Standings& standings, const StandingsQsos& qsos, std::string_view log) {
+std::string applicationAdi(const Standings& standings, std::string_view log) {
     std::vector<std::size_t> chosen;
     chosen.reserve(standings.application.size());
     for (const ApplicationSlot& slot : standings.application) {
@@ -220,7 +219,8 @@ std::string applicationAdi(const Standings& standings, const StandingsQsos& qsos
                       "<ADIF_VER:5>3.1.4 <PROGRAMID:9>awardsync <PROGRAMVERSION:" +
                       std::to_string(version.size()) + ">" + version + " <EOH>";
     for (std::size_t index : chosen) {
-        out.append(log.substr(qsos[index].begin, qsos[index].end - qsos[index].begin));
+        const StandingsQso& qso = standings.qsos[index];
+        out.append(log.substr(qso.begin, qso.end - qso.begin));
     }
     out += "\r\n";
     return out;

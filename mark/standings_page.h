@@ -18,15 +18,14 @@ struct StandingsSources {
 };
 
 // One self-contained HTML5 page: no script, no external file; a print stylesheet.
-std::string standingsHtml(const Standings& standings, const StandingsQsos& qsos, std::string_view log,
-                          const StandingsSources& sources);
+std::string standingsHtml(const Standings& standings, std::string_view log, const StandingsSources& sources);
 
 // The application list's QSOs as an ADI file: a short header of our own, then each QSO once, in log
 // order, byte for byte from `log` (the text before it included, so that comments stay with it).
-std::string applicationAdi(const Standings& standings, const StandingsQsos& qsos, std::string_view log);
+std::string applicationAdi(const Standings& standings, std::string_view log);
 
 // The tooltip of a cell: its state and the QSO that stands for it ("CALL date time band mode (log line L)").
-std::string cellDescription(const StandingsCell& cell, const StandingsQsos& qsos, std::string_view log);
+std::string cellDescription(const StandingsCell& cell, const Standings& standings, std::string_view log);
 
 // A QSO as the page and the tooltips name it: "CALL 2009-07-14 18:05 20M SSB (log line 12)".
 std::string qsoText(const StandingsQso& qso, std::string_view log);

@@ -2,8 +2,8 @@
 // Times the standings of the mark bench's log (300,000 QSOs, 20,000 credits) against the marking of the
 // same bytes, in one process and alternating, RUNS times each (default 5); prints the medians:
 // the marking (markContent), the standings from the bytes (reading the log and the credits, building
-// the model), the marking with the standings' QSOs collected in its reading of the log and the model
-// built after it (as awardsync-mark runs), and the model alone (buildStandings over QSOs already read).
+// the model), the marking with the log totalled for the standings in its reading of it and the model
+// built after it (as awardsync-mark runs), and the model alone (buildStandings from the tally).
 //
 //   bench_standings [RUNS]
 #include "mark/adi_reader.h"
@@ -62,29 +62,28 @@ int main(int argc, char** argv) {
                 log, [](const mark::AdiRecord&) { return true; }, layout);
         }));
         marking.push_back(seconds([&] { mark::markContent(credits, log, false, "credits.txt", "log.adi"); }));
-        mark::StandingsQsos qsos;
+        mark::StandingsTally tally;
         mark::CreditSource source;
         const auto build = [&] {
             source = mark::readCreditSource(credits, "credits.txt");
-            const mark::Standings built = mark::buildStandings(mark::standingsCredits(source.credits), qsos);
-            mark::numberShownLines(qsos, built, log);
+            mark::Standings built = mark::buildStandings(mark::standingsCredits(source.credits), tally);
+            mark::numberShownLines(built, log);
             summary = mark::standingsSummaryLine(built);
         };
         standings.push_back(seconds([&] {
-            qsos = mark::standingsQsos(log);
+            tally = mark::tallyLog(log);
             build();
         }));
-        // As awardsync-mark runs: the standings' QSOs collected in the marking's reading of the log.
+        // As awardsync-mark runs: the log totalled in the marking's reading of it.
         along.push_back(seconds([&] {
-            mark::StandingsQsoReader reader;
+            tally = {};
             mark::markContent(credits, log, false, "credits.txt", "log.adi", {},
-                              {mark::StandingsQsoReader::Fields,
-                               [&](const mark::AdiRecord& r, mark::AdiLengthUnit unit) { reader.add(r, unit); }});
-            qsos = reader.take();
+                              {mark::StandingsTally::Fields,
+                               [&](const mark::AdiRecord& r, mark::AdiLengthUnit unit) { tally.add(r, unit); }});
             build();
         }));
         const std::vector<mark::StandingsCredit> items = mark::standingsCredits(source.credits);
-        model.push_back(seconds([&] { rows = mark::buildStandings(items, qsos).rows.size(); }));
+        model.push_back(seconds([&] { rows = mark::buildStandings(items, tally).rows.size(); }));
     }
     std::printf("log: %d QSOs, %.1f MB; %d credits; %zu entities\n%s\n", bench::QsoCount,
                 static_cast<double>(log.size()) / 1e6, bench::CreditCount, rows, summary.c_str());
@@ -95,7 +94,7 @@ int main(int argc, char** argv) {
                 median(standings) / median(marking));
     std::printf("marking with the standings along: %.3f s, %.2f of the marking\n", median(along),
                 median(along) / median(marking));
-    std::printf("model alone (buildStandings):     %.3f s, %.2f of the marking\n", median(model),
+    std::printf("model from the tally:            %.3f s, %.2f of the marking\n", median(model),
                 median(model) / median(marking));
     return 0;
 }

@@ -69,9 +69,8 @@ const std::vector<std::pair<int, ColumnTotals>> Totals = {
 
 class StandingsTest : public ::testing::Test {
 protected:
-    StandingsQsos qsos = standingsQsos(Log);
-    Standings standings = buildStandings(Credits, qsos);
-    void SetUp() override { numberShownLines(qsos, standings, Log); }
+    Standings standings = buildStandings(Credits, tallyLog(Log));
+    void SetUp() override { numberShownLines(standings, Log); }
 };
 
 TEST_F(StandingsTest, EveryCellAndTotal) {
@@ -110,13 +109,13 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
     std::vector<std::string> applied;
     for (const ApplicationSlot& slot : standings.application) {
         applied.push_back(std::to_string(standings.rows[slot.row].dxcc) + " " + std::string(columnName(slot.column)) +
-                          " line " + std::to_string(qsos[slot.qso].line));
+                          " line " + std::to_string(standings.qsos[slot.qso].line));
     }
     EXPECT_EQ(applied,
               std::vector<std::string>({"1 Phone line 6", "1 SAT line 6", "230 Mixed line 8", "230 Digital line 8",
                                         "230 15M line 8", "291 Phone line 3", "291 20M line 3"}));
     // Each QSO once, in log order, byte for byte with the text before it.
-    const std::string adi = applicationAdi(standings, qsos, Log);
+    const std::string adi = applicationAdi(standings, Log);
     const std::size_t header = adi.find("<EOH>") + 5;
     const auto record = [](int line) {
         std::size_t begin = 0;
@@ -128,30 +127,37 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
     EXPECT_EQ(adi.substr(header), record(3) + record(6) + record(8) + "\r\n");
 }
 
-// The marking's reading of the log keeps its own fields and the standings': the QSOs it collects are
-// those of a reading of the standings alone, and only the QSOs shown get a line.
-TEST_F(StandingsTest, MarkingsReadingGivesTheSameQsos) {
-    StandingsQsoReader reader;
+// The marking's reading of the log keeps its own fields and the standings': the standings of its tally
+// are those of a reading of the standings alone, cell by cell and QSO by QSO.
+TEST_F(StandingsTest, MarkingsReadingGivesTheSameStandings) {
+    StandingsTally tally;
     markContent(
         "K1|291|2020/01/02||SSB|20M|LoTW|\r\n", Log, false, "r", "l", {},
-        {StandingsQsoReader::Fields, [&](const AdiRecord& record, AdiLengthUnit unit) { reader.add(record, unit); }});
-    const auto fields = [](const StandingsQso& q) {
-        return std::tuple(q.begin, q.end, q.firstTag, q.dxcc, q.bandColumn, q.modeColumn, q.satellite, q.confirmed,
-                          q.when);
+        {StandingsTally::Fields, [&](const AdiRecord& record, AdiLengthUnit unit) { tally.add(record, unit); }});
+    Standings along = buildStandings(Credits, tally);
+    numberShownLines(along, Log);
+    const auto cells = [](const Standings& s) {
+        std::vector<std::tuple<int, CellState, std::uint32_t, std::uint32_t, std::size_t>> all;
+        for (const StandingsRow& row : s.rows) {
+            for (const StandingsCell& c : row.cells) {
+                all.emplace_back(row.dxcc, c.state, c.qsos, c.confirmed, c.qso);
+            }
+        }
+        return all;
     };
-    const StandingsQsos collected = reader.take();
-    ASSERT_EQ(collected.size(), qsos.size());
-    for (std::size_t i = 0; i < qsos.size(); ++i) {
-        EXPECT_EQ(fields(collected[i]), fields(qsos[i])) << "QSO " << i;
-        const bool shown = std::any_of(standings.rows.begin(), standings.rows.end(), [&](const StandingsRow& row) {
-            return std::any_of(row.cells.begin(), row.cells.end(), [&](const StandingsCell& c) { return c.qso == i; });
-        });
-        EXPECT_EQ(qsos[i].line != 0, shown) << "QSO " << i;
-    }
+    const auto qsos = [](const Standings& s) {
+        std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t, bool, std::int64_t>> all;
+        for (const StandingsQso& q : s.qsos) {
+            all.emplace_back(q.begin, q.end, q.firstTag, q.line, q.confirmed, q.when);
+        }
+        return all;
+    };
+    EXPECT_EQ(cells(along), cells(standings));
+    EXPECT_EQ(qsos(along), qsos(standings));
 }
 
 TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
-    const std::string page = standingsHtml(standings, qsos, Log, {"credits.txt", "a<b&c.adi"});
+    const std::string page = standingsHtml(standings, Log, {"credits.txt", "a<b&c.adi"});
     EXPECT_NE(page.find("<title>DXCC standings: a&lt;b&amp;c.adi</title>"), std::string::npos);
     EXPECT_NE(page.find("<td>K2&amp;&lt;</td>"), std::string::npos);
     EXPECT_NE(page.find("<td>DL\xc3\xa4</td>"), std::string::npos); // a Windows-1252 call becomes UTF-8
