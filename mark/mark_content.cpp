@@ -29,9 +29,9 @@ struct Gain {
 };
 using Gains = std::map<std::size_t, std::vector<Gain>>; // by QSO index: the matched QSOs only
 
-// A change of the log: the bytes [begin, end) give way to `text`.
+// A change of the log: the bytes [begin, end) of the record [recordBegin, recordEnd) give way to `text`.
 struct Edit {
-    std::size_t qso;
+    std::size_t recordBegin, recordEnd;
     std::size_t begin, end;
     std::string_view text;
 };
@@ -39,11 +39,12 @@ struct Edit {
 // The texts and log line of each QSO that the report names, the lines counted in one pass over the log.
 ShownQsos shownQsos(std::string_view log, const QsoList& qsos, std::vector<std::size_t> wanted) {
     ShownQsos named;
-    std::sort(wanted.begin(), wanted.end());
+    std::sort(wanted.begin(), wanted.end(),
+              [&](std::size_t a, std::size_t b) { return qsos[a].begin() < qsos[b].begin(); });
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     std::size_t line = 1;
     std::size_t counted = 0;
-    for (std::size_t index : wanted) { // QSO indexes follow the log's order; a QSO starts at a tag, never inside CR LF
+    for (std::size_t index : wanted) { // in log order; a QSO starts at a tag, never inside CR LF
         ShownQso& qso = named[index];
         qso.detail = detailOf(qsos[index], log);
         const std::size_t offset = qso.detail.firstTag;
@@ -58,7 +59,8 @@ std::size_t hashSlot(std::string_view call) {
     return std::hash<std::string_view>()(call) & ((std::size_t{1} << HashBits) - 1);
 }
 
-// Reads the log, keeping only the QSOs whose call some credit names (the calls of `index`).
+// Reads the log, keeping only the QSOs whose call some credit names (the calls of `index`), sorted
+// into their calls' and bands' lists.
 QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& index, AdiLayout& layout,
                 const MarkProgress& progress, const LogRecordObserver& observer) {
     // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
@@ -68,6 +70,7 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
         maybeCredited[hashSlot(call)] = true;
     }
     QsoList qsos;
+    std::uint32_t lists = 0;
     std::size_t withFields = 0;
     AdiLengthUnit unitAtStart = AdiLengthUnit::Bytes; // the unit as the next record begins
     // Each name once: the reader compares every field of the log with the list.
@@ -91,8 +94,8 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
                         // no credit for this call
                     } else if (auto it = index.find(upper); it != index.end()) {
                         QsoDetail detail;
-                        qsos.push_back(qsoOf(record, unitAtStart, detail));
-                        addToBand(it->second, detail.band, qsos.size() - 1);
+                        addToBand(it->second, detail.band, qsos.emplace_back(qsoOf(record, unitAtStart, detail)),
+                                  lists);
                     }
                 }
                 unitAtStart = layout.unit;
@@ -108,6 +111,7 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
     if (withFields == 0) {
         throw Error(logName + ": no QSO record (no <EOR> after a field): is this an ADI log?");
     }
+    sortIntoLists(index, qsos, lists);
     return qsos;
 }
 
@@ -227,15 +231,17 @@ std::vector<Edit> editsOf(std::string_view log, const QsoList& qsos, const Gains
         }
         field += ">" + *value;
         const std::string_view text = result.storage.emplace_back(std::move(field));
-        edits.push_back(hasCredit ? Edit{q, qso.credit.tagBegin, qso.credit.valueEnd, text}
-                                  : Edit{q, qso.eorBegin, qso.eorBegin, text});
+        const std::size_t begin = qsos[q].begin();
+        edits.push_back(hasCredit ? Edit{begin, qso.end, qso.credit.tagBegin, qso.credit.valueEnd, text}
+                                  : Edit{begin, qso.end, qso.eorBegin, qso.eorBegin, text});
     }
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
     return edits;
 }
 
 // The output: the log's own bytes around the edits (only the changed QSOs with `onlyMarked`).
-void assemble(MarkedLog& result, std::string_view log, const QsoList& qsos, const std::vector<Edit>& edits,
-              const AdiLayout& layout, bool onlyMarked) {
+void assemble(MarkedLog& result, std::string_view log, const std::vector<Edit>& edits, const AdiLayout& layout,
+              bool onlyMarked) {
     const auto bytes = [&](std::size_t begin, std::size_t end) {
         if (end > begin) {
             result.output.push_back(log.substr(begin, end - begin));
@@ -247,13 +253,13 @@ void assemble(MarkedLog& result, std::string_view log, const QsoList& qsos, cons
     }
     for (const Edit& edit : edits) {
         if (onlyMarked) {
-            cursor = qsos[edit.qso].begin;
+            cursor = edit.recordBegin;
         }
         bytes(cursor, edit.begin);
         result.output.push_back(edit.text);
         cursor = edit.end;
         if (onlyMarked) {
-            bytes(cursor, qsos[edit.qso].end);
+            bytes(cursor, edit.recordEnd);
         }
     }
     bytes(onlyMarked ? layout.tailBegin : cursor, log.size());
@@ -270,20 +276,13 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     const CreditSource source = readCreditSource(credits, creditsName);
     result.sourceKind = source.kind;
     result.summary.creditsRead = source.credits.size();
-    QsoIndex index;
-    index.reserve(source.credits.size());
-    for (const Credit& credit : source.credits) {
-        if (credit.problem.empty()) {
-            index.try_emplace(credit.call);
-        }
-    }
+    QsoIndex index = indexOfCredits(source.credits);
     AdiLayout layout;
     const QsoList qsos = readLog(log, logName, index, layout, progress, observer);
-    sortByBandAndTime(index, qsos);
     std::vector<std::pair<const Credit*, Match>> unmatched;
     const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
     reportUnmatched(source, unmatched, qsos, log, result);
-    assemble(result, log, qsos, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
+    assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
     return result;
 }
 

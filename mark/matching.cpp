@@ -33,7 +33,29 @@ int fieldSlot(std::string_view name) {
 
 // Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
 std::int64_t orderKey(const LogQso& qso) {
-    return qso.has(LogQso::HasDay) ? qso.key : NoDate;
+    return qso.has(LogQso::HasDay) ? qso.key() : NoDate;
+}
+
+// The list of a band that the call's credits name, or the list of the other bands.
+std::vector<BandQsos>::const_iterator listOf(const CallQsos& call, std::string_view band) {
+    const auto others = call.byBand.end() - 1;
+    const auto it = std::lower_bound(call.byBand.begin(), others, band,
+                                     [](const BandQsos& list, std::string_view b) { return list.band < b; });
+    return it != others && it->band == band ? it : others;
+}
+
+// The QSOs of a credit's band, or nullptr when the log has none.
+const BandQsos* bandOf(const CallQsos& call, std::string_view band) {
+    const auto it = listOf(call, band);
+    return it->band == band && it->list != BandQsos::NoList ? &*it : nullptr;
+}
+
+// Where a band's QSOs from time `key` on begin: an index into the QSO list.
+std::size_t firstFrom(const QsoList& qsos, const BandQsos& list, std::int64_t key) {
+    const auto first = qsos.begin() + static_cast<std::ptrdiff_t>(list.first);
+    const auto last = qsos.begin() + static_cast<std::ptrdiff_t>(list.last);
+    const auto at = std::lower_bound(first, last, key, [](const LogQso& q, std::int64_t k) { return orderKey(q) < k; });
+    return static_cast<std::size_t>(at - qsos.begin());
 }
 
 // The tests a QSO passes on its way to a match; the report names the first that no QSO passes.
@@ -50,7 +72,8 @@ bool passes(Outcome step, const Credit& c, const LogQso& q) {
 
 // The QSOs that fit every test: the nearest take the credit, or all of a date when the credit has no time.
 Match decide(const Credit& credit, const QsoList& qsos, std::vector<std::size_t> fitting) {
-    std::sort(fitting.begin(), fitting.end()); // log order
+    std::sort(fitting.begin(), fitting.end(),
+              [&](std::size_t a, std::size_t b) { return qsos[a].begin() < qsos[b].begin(); }); // log order
     if (credit.start) {
         std::int64_t best = Unknown;
         for (std::size_t index : fitting) {
@@ -72,22 +95,18 @@ Match decide(const Credit& credit, const QsoList& qsos, std::vector<std::size_t>
 
 // The fitting QSOs of the credit's band, found by time.
 std::vector<std::size_t> fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
-    const auto band = std::find_if(sameCall.byBand.begin(), sameCall.byBand.end(),
-                                   [&](const auto& entry) { return entry.first == credit.band; });
-    if (band == sameCall.byBand.end()) {
+    const BandQsos* list = bandOf(sameCall, credit.band);
+    if (list == nullptr) {
         return {};
     }
-    const std::vector<std::size_t>& list = band->second;
     const std::int64_t from = credit.start ? *credit.start - Window : credit.day * 86400;
     const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
-    auto it = std::lower_bound(list.begin(), list.end(), from,
-                               [&](std::size_t index, std::int64_t key) { return orderKey(qsos[index]) < key; });
     std::vector<std::size_t> fitting;
-    for (; it != list.end() && orderKey(qsos[*it]) <= to; ++it) {
-        const LogQso& qso = qsos[*it];
+    for (std::size_t i = firstFrom(qsos, *list, from); i < list->last && orderKey(qsos[i]) <= to; ++i) {
+        const LogQso& qso = qsos[i];
         if (passes(Outcome::OtherMode, credit, qso) && passes(Outcome::OtherDxcc, credit, qso) &&
             passes(Outcome::TooFar, credit, qso)) {
-            fitting.push_back(*it);
+            fitting.push_back(i);
         }
     }
     return fitting;
@@ -108,35 +127,31 @@ std::int64_t keyDistance(const Credit& credit, std::int64_t key) {
 
 struct Nearest {
     std::size_t index = 0;
-    std::int64_t distance = NoDate; // NoDate: none found
-    void consider(std::size_t candidate, std::int64_t far) {
-        if (far < distance || (far == distance && candidate < index)) {
-            index = candidate;
-            distance = far;
+    std::uint64_t begin = std::numeric_limits<std::uint64_t>::max(); // its place in the log
+    std::int64_t distance = NoDate;                                  // NoDate: none found
+    void consider(const Nearest& other) {
+        if (other.distance < distance || (other.distance == distance && other.begin < begin)) {
+            *this = other;
         }
     }
 };
 
 // The nearest QSO of a band's list that passes `test`, the first in log order among equally near ones,
 // found by walking outward from the credit's time.
-template <typename Test>
-Nearest nearestIn(const Credit& credit, const QsoList& qsos, const std::vector<std::size_t>& list, Test test) {
-    const std::int64_t key = credit.start ? *credit.start : credit.day * 86400;
-    const auto begin = list.begin();
-    auto right = std::lower_bound(begin, list.end(), key,
-                                  [&](std::size_t index, std::int64_t k) { return orderKey(qsos[index]) < k; });
-    auto left = right;
+template <typename Test> Nearest nearestIn(const Credit& credit, const QsoList& qsos, const BandQsos& list, Test test) {
+    std::size_t right = firstFrom(qsos, list, credit.start ? *credit.start : credit.day * 86400);
+    std::size_t left = right;
     Nearest best;
-    while (left != begin || right != list.end()) {
-        const std::int64_t leftFar = left != begin ? keyDistance(credit, orderKey(qsos[*(left - 1)])) : NoDate;
-        const std::int64_t rightFar = right != list.end() ? keyDistance(credit, orderKey(qsos[*right])) : NoDate;
-        const bool goLeft = left != begin && (right == list.end() || leftFar <= rightFar);
+    while (left != list.first || right != list.last) {
+        const std::int64_t leftFar = left != list.first ? keyDistance(credit, orderKey(qsos[left - 1])) : NoDate;
+        const std::int64_t rightFar = right != list.last ? keyDistance(credit, orderKey(qsos[right])) : NoDate;
+        const bool goLeft = left != list.first && (right == list.last || leftFar <= rightFar);
         if (std::min(leftFar, rightFar) > best.distance) {
             break;
         }
-        const std::size_t index = goLeft ? *--left : *right++;
+        const std::size_t index = goLeft ? --left : right++;
         if (test(qsos[index])) {
-            best.consider(index, distance(credit, qsos[index]));
+            best.consider({index, qsos[index].begin(), distance(credit, qsos[index])});
         }
     }
     return best;
@@ -149,23 +164,21 @@ Match missed(Outcome outcome, const Nearest& nearest) {
 // Why no QSO fits: the first test that none passes, and the nearest QSO that passed the tests before it.
 Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
     const auto all = [](const LogQso&) { return true; };
-    const auto band = std::find_if(sameCall.byBand.begin(), sameCall.byBand.end(),
-                                   [&](const auto& entry) { return entry.first == credit.band; });
-    if (band == sameCall.byBand.end()) {
+    const BandQsos* band = bandOf(sameCall, credit.band);
+    if (band == nullptr) {
         Nearest nearest;
-        for (const auto& [name, list] : sameCall.byBand) {
-            const Nearest inBand = nearestIn(credit, qsos, list, all);
-            nearest.consider(inBand.index, inBand.distance);
+        for (const BandQsos& list : sameCall.byBand) {
+            nearest.consider(nearestIn(credit, qsos, list, all));
         }
         return missed(Outcome::OtherBand, nearest);
     }
     const auto mode = [&](const LogQso& q) { return passes(Outcome::OtherMode, credit, q); };
     const auto modeAndDxcc = [&](const LogQso& q) { return mode(q) && passes(Outcome::OtherDxcc, credit, q); };
-    const Nearest withMode = nearestIn(credit, qsos, band->second, mode);
+    const Nearest withMode = nearestIn(credit, qsos, *band, mode);
     if (withMode.distance == NoDate) {
-        return missed(Outcome::OtherMode, nearestIn(credit, qsos, band->second, all));
+        return missed(Outcome::OtherMode, nearestIn(credit, qsos, *band, all));
     }
-    const Nearest withDxcc = nearestIn(credit, qsos, band->second, modeAndDxcc);
+    const Nearest withDxcc = nearestIn(credit, qsos, *band, modeAndDxcc);
     return withDxcc.distance == NoDate ? missed(Outcome::OtherDxcc, withMode) : missed(Outcome::TooFar, withDxcc);
 }
 
@@ -177,7 +190,18 @@ std::optional<std::int64_t> LogQso::day() const {
     if (!has(HasDay)) {
         return std::nullopt;
     }
-    return key >= 0 ? key / 86400 : (key - 86399) / 86400;
+    const std::int64_t k = key();
+    return k >= 0 ? k / 86400 : (k - 86399) / 86400;
+}
+
+void LogQso::setBegin(std::uint64_t begin) {
+    beginLow_ = static_cast<std::uint32_t>(begin);
+    beginHigh_ = static_cast<std::uint8_t>(begin >> 32);
+}
+
+void LogQso::setKey(std::int64_t key) {
+    keyLow_ = static_cast<std::uint32_t>(key);
+    keyHigh_ = static_cast<std::int8_t>(key >> 32);
 }
 
 std::int64_t distance(const Credit& credit, const LogQso& qso) {
@@ -197,6 +221,7 @@ QsoDetail textsOf(const AdiRecord& record, std::string_view& dxcc, std::uint8_t&
     QsoDetail detail;
     detail.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
     detail.eorBegin = record.eorBegin;
+    detail.end = record.end;
     std::array<std::string_view, SlotCount> values;
     std::array<bool, SlotCount> seen{};
     for (const AdiField& field : record.fields) {
@@ -235,8 +260,7 @@ QsoDetail textsOf(const AdiRecord& record, std::string_view& dxcc, std::uint8_t&
 
 LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail) {
     LogQso qso;
-    qso.begin = record.begin;
-    qso.end = record.end;
+    qso.setBegin(record.begin);
     qso.flags = unit == AdiLengthUnit::Characters ? LogQso::ReadInCharacters : 0;
     std::string_view dxcc;
     detail = textsOf(record, dxcc, qso.flags);
@@ -247,12 +271,8 @@ LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail) {
     const std::optional<std::int64_t> day = daysOfAdifDate(detail.date);
     const std::optional<std::int64_t> seconds = secondsOfAdifTime(detail.time);
     if (day) {
-        qso.flags |= LogQso::HasDay;
-        qso.key = *day * 86400;
-        if (seconds) {
-            qso.flags |= LogQso::HasStart;
-            qso.key += *seconds;
-        }
+        qso.flags |= LogQso::HasDay | (seconds ? LogQso::HasStart : 0);
+        qso.setKey(*day * 86400 + (seconds ? *seconds : 0));
     }
     return qso;
 }
@@ -261,7 +281,7 @@ QsoDetail detailOf(const LogQso& qso, std::string_view log) {
     QsoDetail detail;
     const AdiLengthUnit unit = qso.has(LogQso::ReadInCharacters) ? AdiLengthUnit::Characters : AdiLengthUnit::Bytes;
     readAdiRecordAgain(
-        log, qso.begin, unit,
+        log, qso.begin(), unit,
         [&](const AdiRecord& record) {
             std::string_view dxcc;
             std::uint8_t flags = 0;
@@ -272,24 +292,50 @@ QsoDetail detailOf(const LogQso& qso, std::string_view log) {
     return detail;
 }
 
-void addToBand(CallQsos& call, std::string_view band, std::size_t qso) {
-    const std::string upper = asciiUpper(band);
-    auto it =
-        std::find_if(call.byBand.begin(), call.byBand.end(), [&](const auto& pair) { return pair.first == upper; });
-    if (it == call.byBand.end()) {
-        it = call.byBand.insert(call.byBand.end(), {upper, {}});
+QsoIndex indexOfCredits(const std::vector<Credit>& credits) {
+    QsoIndex index;
+    index.reserve(credits.size());
+    for (const Credit& credit : credits) {
+        if (credit.problem.empty()) {
+            index[credit.call].byBand.push_back({credit.band});
+        }
     }
-    it->second.push_back(qso);
+    for (auto& [call, entry] : index) {
+        std::vector<BandQsos>& bands = entry.byBand;
+        std::sort(bands.begin(), bands.end(), [](const BandQsos& a, const BandQsos& b) { return a.band < b.band; });
+        bands.erase(std::unique(bands.begin(), bands.end(),
+                                [](const BandQsos& a, const BandQsos& b) { return a.band == b.band; }),
+                    bands.end());
+        bands.push_back({}); // the other bands
+    }
+    return index;
 }
 
-void sortByBandAndTime(QsoIndex& index, const QsoList& qsos) {
+void addToBand(CallQsos& call, std::string_view band, LogQso& qso, std::uint32_t& lists) {
+    BandQsos& list = call.byBand[static_cast<std::size_t>(listOf(call, asciiUpper(band)) - call.byBand.begin())];
+    if (list.list == BandQsos::NoList) {
+        list.list = lists++;
+    }
+    call.anyQso = true;
+    qso.list = list.list;
+}
+
+void sortIntoLists(QsoIndex& index, QsoList& qsos, std::uint32_t lists) {
+    std::sort(qsos.begin(), qsos.end(), [](const LogQso& a, const LogQso& b) {
+        const std::int64_t keyA = orderKey(a), keyB = orderKey(b);
+        return a.list != b.list ? a.list < b.list : keyA != keyB ? keyA < keyB : a.begin() < b.begin();
+    });
+    // Every list holds a QSO, so list L runs from the first QSO of L to the first of L + 1.
+    std::vector<std::size_t> firstOf(std::size_t{lists} + 1, qsos.size());
+    for (std::size_t i = qsos.size(); i-- > 0;) {
+        firstOf[qsos[i].list] = i;
+    }
     for (auto& [call, entry] : index) {
-        for (auto& [band, list] : entry.byBand) {
-            // In log order already: the index breaks ties as a stable sort would, with no buffer.
-            std::sort(list.begin(), list.end(), [&](std::size_t a, std::size_t b) {
-                const std::int64_t keyA = orderKey(qsos[a]), keyB = orderKey(qsos[b]);
-                return keyA != keyB ? keyA < keyB : a < b;
-            });
+        for (BandQsos& list : entry.byBand) {
+            if (list.list != BandQsos::NoList) {
+                list.first = firstOf[list.list];
+                list.last = firstOf[list.list + 1];
+            }
         }
     }
 }
@@ -300,7 +346,7 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sam
         match.outcome = Outcome::Unreadable;
         return match;
     }
-    if (sameCall == nullptr || sameCall->byBand.empty()) {
+    if (sameCall == nullptr || !sameCall->anyQso) {
         match.outcome = Outcome::NoCall;
         return match;
     }

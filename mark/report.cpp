@@ -41,7 +41,7 @@ std::string howFar(const Credit& credit, const LogQso& qso) {
     const std::int64_t minutes = (seconds + 59) / 60;
     std::string text = "the nearest QSO is ";
     text += std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
-    return text + (qso.key < *credit.start ? " earlier" : " later");
+    return text + (qso.key() < *credit.start ? " earlier" : " later");
 }
 
 std::string reasonFor(const Credit& credit, const Match& match, const QsoList& qsos, std::string& link) {

@@ -4,7 +4,8 @@
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
 // (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Three
 // cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call;
-// then one run on a log of 3.5 million tiny QSOs of one credited call, for its peak memory.
+// then one run on each of three logs of millions of small QSOs of one credited call, for their peak
+// memory: tiny QSOs, the smallest QSOs, and QSOs each on a band of its own.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -115,36 +116,50 @@ void runCase(const char* name, const std::string& source, const QString& log, co
                 static_cast<double>(peakKiB) * 1024 / logBytes);
 }
 
-// A log of millions of the smallest QSOs, all of the one credited call: what a kept QSO costs shows
-// in the peak memory against the log's size.
-void runTinyCase(const QTemporaryDir& dir) {
-    const QString log = dir.filePath("tiny.adi");
-    const QString credits = dir.filePath("tiny.txt");
+// Logs of millions of small QSOs, all of the one credited call: what a kept QSO costs shows in the peak
+// memory against the log's size. One run each.
+void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const auto& recordOf,
+                  const char* creditLine) {
+    const QString log = dir.filePath("shape.adi");
+    const QString credits = dir.filePath("shape.txt");
     QByteArray bytes = "<EOH>";
-    const QByteArray record = "<CALL:5>Q1ABC<BAND:3>20M<EOR>";
-    constexpr int Records = 3'500'000;
-    bytes.reserve(bytes.size() + record.size() * Records);
-    for (int n = 0; n < Records; ++n) {
-        bytes += record;
+    bytes.reserve(bytes.size() + recordOf(records).size() * records);
+    for (int n = 0; n < records; ++n) {
+        bytes += recordOf(n);
     }
     QFile logFile(log), creditsFile(credits);
     if (!logFile.open(QIODevice::WriteOnly) || logFile.write(bytes) != bytes.size() ||
-        !creditsFile.open(QIODevice::WriteOnly) ||
-        creditsFile.write("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n") < 0) {
-        std::fprintf(stderr, "tiny QSOs: the files could not be written\n");
+        !creditsFile.open(QIODevice::WriteOnly) || creditsFile.write(creditLine) < 0) {
+        std::fprintf(stderr, "%s: the files could not be written\n", name);
         std::exit(1);
     }
     logFile.close();
     creditsFile.close();
-    const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("tiny-out.adi").toStdString(),
+    const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("shape-out.adi").toStdString(),
                                  credits.toStdString(), log.toStdString()});
     const double logBytes = static_cast<double>(bytes.size());
-    std::printf("tiny QSOs (one run)\n");
-    std::printf("  log:            %d records, %.1f MB; 1 credit (exit status %d)\n", Records, logBytes / 1e6,
+    std::printf("%s (one run)\n", name);
+    std::printf("  log:            %d records, %.1f MB; 1 credit (exit status %d)\n", records, logBytes / 1e6,
                 mark.status);
     std::printf("  awardsync-mark: %.3f s (CPU %.3f s)\n", mark.seconds, mark.cpuSeconds);
     std::printf("  peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(mark.peakKiB) * 1024 / 1e6,
                 static_cast<double>(mark.peakKiB) * 1024 / logBytes);
+}
+
+void runShapeCases(const QTemporaryDir& dir) {
+    runShapeCase(
+        dir, "tiny QSOs", 3'500'000, [](int) { return QByteArray("<CALL:5>Q1ABC<BAND:3>20M<EOR>"); },
+        "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    runShapeCase(
+        dir, "the smallest QSOs", 7'000'000, [](int) { return QByteArray("<CALL:1>Q<EOR>"); },
+        "Q|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    runShapeCase(
+        dir, "a band of its own in every QSO", 4'000'000,
+        [](int n) {
+            const QByteArray band = QByteArray::number(n);
+            return "<CALL:1>Q<BAND:" + QByteArray::number(band.size()) + ">" + band + "<EOR>";
+        },
+        "Q|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
 }
 
 } // namespace
@@ -169,6 +184,6 @@ int main(int argc, char** argv) {
     runCase("credits file", dir.filePath("credits.adi").toStdString(), log, copy, runs);
     runCase("one call (records file)", dir.filePath("one-call.txt").toStdString(), dir.filePath("one-call.adi"), copy,
             runs);
-    runTinyCase(dir);
+    runShapeCases(dir);
     return 0;
 }
