@@ -74,6 +74,13 @@ StandingsFields readFields(const AdiRecord& record) {
     return f;
 }
 
+// Whether a DXCC number gets a row: DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all, and
+// so is a number of more than three digits, which no entity has; a log of a million such numbers then
+// makes no million rows. Numbers the ADIF standard does not know yet keep their row.
+bool hasRow(int dxcc) {
+    return dxcc > 0 && dxcc <= 999;
+}
+
 std::size_t rowOf(std::unordered_map<int, std::size_t>& rowIndex, std::vector<StandingsRow>& rows, int dxcc) {
     const auto [found, added] = rowIndex.try_emplace(dxcc, rows.size());
     if (added) {
@@ -217,9 +224,8 @@ void StandingsTally::add(const AdiRecord& record, AdiLengthUnit unit) {
         equalsIgnoreAsciiCase(fields.propMode, "SAT")
             ? static_cast<int>(ColumnSat)
             : bands_.columnOf(band, [](std::string_view b) { return bandColumn(b); })};
-    // DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all.
     const int dxcc = entityNumber(fields.dxcc).value_or(-1);
-    Entity* held = dxcc > 0 ? &entity(dxcc) : nullptr;
+    Entity* held = hasRow(dxcc) ? &entity(dxcc) : nullptr;
     for (int column : columns) {
         if (column < 0) {
             continue;
@@ -282,7 +288,7 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
     std::unordered_map<int, std::size_t> rowIndex;
     for (const StandingsCredit& credit : credits) {
         const int column = creditColumn(credit);
-        if (credit.dxcc <= 0 || column < 0) {
+        if (!hasRow(credit.dxcc) || column < 0) {
             standings.creditsUnplaced += credit.name.rfind("DXCC", 0) == 0 ? 1 : 0;
             continue;
         }

@@ -94,7 +94,7 @@ public:
     void add(const AdiRecord& record, AdiLengthUnit unit);
 
     const std::vector<Entity>& entities() const { return entities_; } // in the order the log names them
-    // QSOs of each column without an entity (no DXCC, or DXCC 0).
+    // QSOs of each column without an entity (no DXCC, DXCC 0, or a number of more than three digits).
     const std::array<std::size_t, ColumnCount>& unknownEntity() const { return unknownEntity_; }
 
 private:
@@ -155,7 +155,7 @@ struct ColumnTotals {
     std::size_t credited = 0, lotw = 0, card = 0; // entities credited; by LoTW, by card (both count in each)
     std::size_t confirmed = 0;                    // confirmed, not credited
     std::size_t worked = 0;                       // worked, not confirmed
-    std::size_t unknownEntity = 0;                // QSOs of this column without DXCC
+    std::size_t unknownEntity = 0;                // QSOs of this column without an entity
 };
 
 struct ApplicationSlot {

@@ -31,7 +31,8 @@ const std::string Log =
     "<CALL:3>VE1<DXCC:1>1<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20170101<LOTW_QSL_RCVD:1>Y<EOR>\n"           // 5
     "<CALL:3>VE2<DXCC:1>1<BAND:2>2M<MODE:2>FM<PROP_MODE:3>SAT<QSO_DATE:8>20160101<QSL_RCVD:1>Y<EOR>\n" // 6
     "<CALL:2>XX<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20150101<QSL_RCVD:1>Y<EOR>\n"                         // 7
-    "<CALL:3>DL\xe4<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<QSL_RCVD:1>Y<EOR>\n";         // 8
+    "<CALL:3>DL\xe4<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<QSL_RCVD:1>Y<EOR>\n"          // 8
+    "<CALL:2>YY<DXCC:4>1000<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20130101<EOR>\n"; // no entity has four digits
 
 const std::vector<StandingsCredit> Credits = {
     {1, "DXCC", MediaLotw, "20M", GroupCw, 1},
@@ -45,6 +46,7 @@ const std::vector<StandingsCredit> Credits = {
     {230, "DXCC_BAND", MediaLotw, "60M", GroupCw, 9},     // no column
     {230, "DXCC_MODE", MediaLotw, "20M", GroupImage, 10}, // IMAGE counts as Phone
     {230, "WAS", MediaLotw, "20M", GroupCw, 11},          // not a DXCC credit
+    {1000, "DXCC", MediaLotw, "20M", GroupCw, 12},        // no entity
 };
 
 struct CellCase {
@@ -62,9 +64,9 @@ const CellCase Cells[] = {
 
 // credited, LoTW, card, confirmed, worked, QSOs without DXCC; columns not listed are all zero.
 const std::vector<std::pair<int, ColumnTotals>> Totals = {
-    {ColumnMixed, {2, 1, 0, 1, 0, 1}},    {ColumnCw, {1, 0, 1, 0, 1, 0}},       {ColumnPhone, {1, 1, 0, 2, 0, 0}},
-    {ColumnDigital, {0, 0, 0, 1, 0, 1}},  {Column160M + 2, {0, 0, 0, 0, 1, 0}}, {Column160M + 4, {1, 1, 1, 1, 0, 0}},
-    {Column160M + 6, {0, 0, 0, 1, 0, 0}}, {Column160M + 8, {0, 0, 0, 0, 0, 1}}, {ColumnSat, {1, 1, 0, 1, 0, 0}},
+    {ColumnMixed, {2, 1, 0, 1, 0, 2}},    {ColumnCw, {1, 0, 1, 0, 1, 0}},       {ColumnPhone, {1, 1, 0, 2, 0, 0}},
+    {ColumnDigital, {0, 0, 0, 1, 0, 2}},  {Column160M + 2, {0, 0, 0, 0, 1, 0}}, {Column160M + 4, {1, 1, 1, 1, 0, 0}},
+    {Column160M + 6, {0, 0, 0, 1, 0, 0}}, {Column160M + 8, {0, 0, 0, 0, 0, 2}}, {ColumnSat, {1, 1, 0, 1, 0, 0}},
 };
 
 class StandingsTest : public ::testing::Test {
@@ -100,7 +102,7 @@ TEST_F(StandingsTest, EveryCellAndTotal) {
                 {want.credited, want.lotw, want.card, want.confirmed, want.worked, want.unknownEntity}))
             << columnName(c);
     }
-    EXPECT_EQ(standings.creditsUnplaced, 2u);
+    EXPECT_EQ(standings.creditsUnplaced, 3u);
     EXPECT_EQ(standingsSummaryLine(standings),
               "Credited entities: Mixed 2, CW 1, Phone 1, Digital 0, Challenge 1 (+2 confirmed, not credited)");
 }
