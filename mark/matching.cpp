@@ -70,46 +70,51 @@ bool passes(Outcome step, const Credit& c, const LogQso& q) {
     }
 }
 
-// The QSOs that fit every test: the nearest take the credit, or all of a date when the credit has no time.
-Match decide(const Credit& credit, const QsoList& qsos, std::vector<std::size_t> fitting) {
-    std::sort(fitting.begin(), fitting.end(),
-              [&](std::size_t a, std::size_t b) { return qsos[a].begin() < qsos[b].begin(); }); // log order
-    if (credit.start) {
-        std::int64_t best = Unknown;
-        for (std::size_t index : fitting) {
-            best = std::min(best, distance(credit, qsos[index]));
-        }
-        std::erase_if(fitting, [&](std::size_t index) { return distance(credit, qsos[index]) != best; });
-    }
+// The QSOs of the credit's band that fit every test, found by time: the nearest take the credit, or all
+// of the date when the credit has no time. One pass that counts them and keeps the first NamedQsos in
+// log order, so that thousands of equal QSOs cost neither a list nor a sort per credit.
+Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
     Match match;
-    match.count = fitting.size();
-    fitting.resize(std::min(fitting.size(), NamedQsos));
-    match.qsos = std::move(fitting);
-    const LogQso& first = qsos[match.qsos[0]];
-    match.outcome = match.count > 1                       ? Outcome::Ambiguous
-                    : first.has(LogQso::CreditTwice)      ? Outcome::TwoCreditFields
-                    : first.has(LogQso::CreditUnreadable) ? Outcome::Unmarkable
-                                                          : Outcome::Matched;
-    return match;
-}
-
-// The fitting QSOs of the credit's band, found by time.
-std::vector<std::size_t> fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
     const BandQsos* list = bandOf(sameCall, credit.band);
     if (list == nullptr) {
-        return {};
+        return match;
     }
     const std::int64_t from = credit.start ? *credit.start - Window : credit.day * 86400;
     const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
-    std::vector<std::size_t> fitting;
+    std::int64_t best = NoDate;
+    std::vector<std::pair<std::uint64_t, std::size_t>> named; // the first in log order: place, index
     for (std::size_t i = firstFrom(qsos, *list, from); i < list->last && orderKey(qsos[i]) <= to; ++i) {
         const LogQso& qso = qsos[i];
-        if (passes(Outcome::OtherMode, credit, qso) && passes(Outcome::OtherDxcc, credit, qso) &&
-            passes(Outcome::TooFar, credit, qso)) {
-            fitting.push_back(i);
+        if (!passes(Outcome::OtherMode, credit, qso) || !passes(Outcome::OtherDxcc, credit, qso) ||
+            !passes(Outcome::TooFar, credit, qso)) {
+            continue;
+        }
+        const std::int64_t far = credit.start ? distance(credit, qso) : 0;
+        if (far < best) {
+            best = far;
+            named.clear();
+            match.count = 0;
+        }
+        if (far == best) {
+            ++match.count;
+            const std::pair place(qso.begin(), i);
+            if (named.size() < NamedQsos || place < named.back()) {
+                named.insert(std::upper_bound(named.begin(), named.end(), place), place);
+                named.resize(std::min(named.size(), NamedQsos));
+            }
         }
     }
-    return fitting;
+    for (const auto& [place, index] : named) {
+        match.qsos.push_back(index);
+    }
+    if (match.count > 0) {
+        const LogQso& first = qsos[match.qsos[0]];
+        match.outcome = match.count > 1                       ? Outcome::Ambiguous
+                        : first.has(LogQso::CreditTwice)      ? Outcome::TwoCreditFields
+                        : first.has(LogQso::CreditUnreadable) ? Outcome::Unmarkable
+                                                              : Outcome::Matched;
+    }
+    return match;
 }
 
 // A lower bound of a QSO's distance from the credit by its place in a band's list, never above the
@@ -350,8 +355,8 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sam
         match.outcome = Outcome::NoCall;
         return match;
     }
-    std::vector<std::size_t> fitting = fittingInBand(credit, qsos, *sameCall);
-    return fitting.empty() ? explainMiss(credit, qsos, *sameCall) : decide(credit, qsos, std::move(fitting));
+    Match fitting = fittingInBand(credit, qsos, *sameCall);
+    return fitting.count == 0 ? explainMiss(credit, qsos, *sameCall) : fitting;
 }
 
 } // namespace awardsync::mark

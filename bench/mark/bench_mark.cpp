@@ -4,8 +4,9 @@
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
 // (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Three
 // cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call;
-// then one run on each of three logs of millions of small QSOs of one credited call, for their peak
-// memory: tiny QSOs, the smallest QSOs, and QSOs each on a band of its own.
+// then one run on each of four logs of many small QSOs of one credited call, for their peak
+// memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and equal QSOs with as many
+// equal credits.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -116,10 +117,10 @@ void runCase(const char* name, const std::string& source, const QString& log, co
                 static_cast<double>(peakKiB) * 1024 / logBytes);
 }
 
-// Logs of millions of small QSOs, all of the one credited call: what a kept QSO costs shows in the peak
-// memory against the log's size. One run each.
+// Logs of many small QSOs, all of a credited call: what a kept QSO costs shows in the peak memory against
+// the log's size. One run each.
 void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const auto& recordOf,
-                  const char* creditLine) {
+                  const QByteArray& creditLines) {
     const QString log = dir.filePath("shape.adi");
     const QString credits = dir.filePath("shape.txt");
     QByteArray bytes = "<EOH>";
@@ -129,7 +130,7 @@ void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const
     }
     QFile logFile(log), creditsFile(credits);
     if (!logFile.open(QIODevice::WriteOnly) || logFile.write(bytes) != bytes.size() ||
-        !creditsFile.open(QIODevice::WriteOnly) || creditsFile.write(creditLine) < 0) {
+        !creditsFile.open(QIODevice::WriteOnly) || creditsFile.write(creditLines) < 0) {
         std::fprintf(stderr, "%s: the files could not be written\n", name);
         std::exit(1);
     }
@@ -139,8 +140,8 @@ void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const
                                  credits.toStdString(), log.toStdString()});
     const double logBytes = static_cast<double>(bytes.size());
     std::printf("%s (one run)\n", name);
-    std::printf("  log:            %d records, %.1f MB; 1 credit (exit status %d)\n", records, logBytes / 1e6,
-                mark.status);
+    std::printf("  log:            %d records, %.1f MB; %lld credits (exit status %d)\n", records, logBytes / 1e6,
+                static_cast<long long>(creditLines.count('\n')), mark.status);
     std::printf("  awardsync-mark: %.3f s (CPU %.3f s)\n", mark.seconds, mark.cpuSeconds);
     std::printf("  peak memory:    %.1f MB, %.2f times the log\n", static_cast<double>(mark.peakKiB) * 1024 / 1e6,
                 static_cast<double>(mark.peakKiB) * 1024 / logBytes);
@@ -160,6 +161,12 @@ void runShapeCases(const QTemporaryDir& dir) {
             return "<CALL:1>Q<BAND:" + QByteArray::number(band.size()) + ">" + band + "<EOR>";
         },
         "Q|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    // Equal QSOs and equal credits: every credit is ambiguous among all the QSOs.
+    constexpr int Equal = 20'000;
+    runShapeCase(
+        dir, "equal QSOs and equal credits", Equal,
+        [](int) { return QByteArray("<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>"); },
+        QByteArray("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n").repeated(Equal));
 }
 
 } // namespace
