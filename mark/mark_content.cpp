@@ -125,10 +125,17 @@ void countMatch(MarkSummary& summary, const Credit& credit) {
 Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& index, MarkSummary& summary,
                std::vector<std::pair<const Credit*, Match>>& unmatched, const MarkProgress& progress) {
     Gains gains;
+    const Credit* previous = nullptr;
+    Match previousMatch;
     for (std::size_t i = 0; i < source.credits.size(); ++i) {
         const Credit& credit = source.credits[i];
         const auto it = credit.problem.empty() ? index.find(credit.call) : index.end();
-        Match match = matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second);
+        // A run of equal credits (a source written out twice, say) is matched once.
+        Match match = previous != nullptr && matchedAlike(*previous, credit)
+                          ? previousMatch
+                          : matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second);
+        previous = &credit;
+        previousMatch = match;
         if (match.outcome == Outcome::Matched) {
             countMatch(summary, credit);
             std::vector<Gain>& gained = gains[match.qsos[0]];

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <tuple>
 
 namespace awardsync::mark {
 
@@ -34,6 +35,43 @@ int fieldSlot(std::string_view name) {
 // Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
 std::int64_t orderKey(const LogQso& qso) {
     return qso.has(LogQso::HasDay) ? qso.key() : NoDate;
+}
+
+// What matching sees of a QSO: its time (and whether it has one), mode groups and DXCC. A band's list is
+// sorted by it, so QSOs alike stand together and a run of them is matched and explained as one.
+std::tuple<std::int64_t, bool, std::uint8_t, std::int32_t> alikeKey(const LogQso& qso) {
+    return {orderKey(qso), qso.has(LogQso::HasStart), qso.groups, qso.dxcc};
+}
+
+// How many of `count` QSOs in a row are alike the first (alikeAt(d): the one d places on is), galloping:
+// a run of one costs one test, a run of thousands a few dozen.
+template <typename AlikeAt> std::size_t runLength(std::size_t count, AlikeAt alikeAt) {
+    std::size_t inside = 0, outside = count, step = 1; // alikeAt(inside); outside == count or !alikeAt(outside)
+    while (inside + step < count) {
+        if (!alikeAt(inside + step)) {
+            outside = inside + step;
+            break;
+        }
+        inside += step;
+        step *= 2;
+    }
+    while (outside - inside > 1) {
+        const std::size_t middle = inside + (outside - inside) / 2;
+        (alikeAt(middle) ? inside : outside) = middle;
+    }
+    return outside;
+}
+
+// The end of the run of QSOs alike qsos[i], at most `last`.
+std::size_t runEnd(const QsoList& qsos, std::size_t i, std::size_t last) {
+    const auto key = alikeKey(qsos[i]);
+    return i + runLength(last - i, [&](std::size_t d) { return alikeKey(qsos[i + d]) == key; });
+}
+
+// The start of the run of QSOs alike qsos[i], at least `first`.
+std::size_t runStart(const QsoList& qsos, std::size_t i, std::size_t first) {
+    const auto key = alikeKey(qsos[i]);
+    return i + 1 - runLength(i - first + 1, [&](std::size_t d) { return alikeKey(qsos[i - d]) == key; });
 }
 
 // The list of a band that the call's credits name, or the list of the other bands.
@@ -83,7 +121,8 @@ Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& s
     const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
     std::int64_t best = NoDate;
     std::vector<std::pair<std::uint64_t, std::size_t>> named; // the first in log order: place, index
-    for (std::size_t i = firstFrom(qsos, *list, from); i < list->last && orderKey(qsos[i]) <= to; ++i) {
+    for (std::size_t i = firstFrom(qsos, *list, from), end = 0; i < list->last && orderKey(qsos[i]) <= to; i = end) {
+        end = runEnd(qsos, i, list->last);
         const LogQso& qso = qsos[i];
         if (!passes(Outcome::OtherMode, credit, qso) || !passes(Outcome::OtherDxcc, credit, qso) ||
             !passes(Outcome::TooFar, credit, qso)) {
@@ -96,11 +135,13 @@ Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& s
             match.count = 0;
         }
         if (far == best) {
-            ++match.count;
-            const std::pair place(qso.begin(), i);
-            if (named.size() < NamedQsos || place < named.back()) {
-                named.insert(std::upper_bound(named.begin(), named.end(), place), place);
-                named.resize(std::min(named.size(), NamedQsos));
+            match.count += end - i;
+            for (std::size_t j = i; j < std::min(end, i + NamedQsos); ++j) { // a run is in log order
+                const std::pair place(qsos[j].begin(), j);
+                if (named.size() < NamedQsos || place < named.back()) {
+                    named.insert(std::upper_bound(named.begin(), named.end(), place), place);
+                    named.resize(std::min(named.size(), NamedQsos));
+                }
             }
         }
     }
@@ -154,7 +195,9 @@ template <typename Test> Nearest nearestIn(const Credit& credit, const QsoList& 
         if (std::min(leftFar, rightFar) > best.distance) {
             break;
         }
-        const std::size_t index = goLeft ? --left : right++;
+        // A run of alike QSOs is tested once, by its first in log order.
+        const std::size_t index = goLeft ? runStart(qsos, left - 1, list.first) : right;
+        (goLeft ? left : right) = goLeft ? index : runEnd(qsos, right, list.last);
         if (test(qsos[index])) {
             best.consider({index, qsos[index].begin(), distance(credit, qsos[index])});
         }
@@ -327,8 +370,11 @@ void addToBand(CallQsos& call, std::string_view band, LogQso& qso, std::uint32_t
 
 void sortIntoLists(QsoIndex& index, QsoList& qsos, std::uint32_t lists) {
     std::sort(qsos.begin(), qsos.end(), [](const LogQso& a, const LogQso& b) {
-        const std::int64_t keyA = orderKey(a), keyB = orderKey(b);
-        return a.list != b.list ? a.list < b.list : keyA != keyB ? keyA < keyB : a.begin() < b.begin();
+        if (a.list != b.list) {
+            return a.list < b.list;
+        }
+        const auto keyA = alikeKey(a), keyB = alikeKey(b);
+        return keyA != keyB ? keyA < keyB : a.begin() < b.begin();
     });
     // Every list holds a QSO, so list L runs from the first QSO of L to the first of L + 1.
     std::vector<std::size_t> firstOf(std::size_t{lists} + 1, qsos.size());
@@ -343,6 +389,11 @@ void sortIntoLists(QsoIndex& index, QsoList& qsos, std::uint32_t lists) {
             }
         }
     }
+}
+
+bool matchedAlike(const Credit& a, const Credit& b) {
+    return a.problem.empty() && b.problem.empty() && a.call == b.call && a.band == b.band && a.start == b.start &&
+           a.day == b.day && a.groups == b.groups && a.dxcc == b.dxcc;
 }
 
 Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall) {

@@ -75,8 +75,9 @@ LogQso qsoOf(const AdiRecord& record, AdiLengthUnit unit, QsoDetail& detail);
 // The texts and places of a kept QSO, read again from the log.
 QsoDetail detailOf(const LogQso& qso, std::string_view log);
 
-// The QSOs of one call on one band: once sorted, the run [first, last) of the QSO list, in time order,
-// QSOs with a date but no time at the start of their day, QSOs of equal time in log order.
+// The QSOs of one call on one band: once sorted, the run [first, last) of the QSO list, in time order
+// (QSOs with a date but no time at the start of their day), QSOs alike for matching next to each other,
+// and those in log order.
 struct BandQsos {
     static constexpr std::uint32_t NoList = std::numeric_limits<std::uint32_t>::max();
     std::string band;            // upper case; empty: every band that no credit of the call names
@@ -127,6 +128,9 @@ struct Match {
     std::vector<std::size_t> qsos;
     std::size_t count = 0; // the QSOs equally near, named or not
 };
+
+// Whether two readable credits are matched alike: the same call, band, time, mode groups and DXCC.
+bool matchedAlike(const Credit& a, const Credit& b);
 
 // Matches a credit against the QSOs of its call (nullptr when the log has none).
 Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall);

@@ -6,7 +6,7 @@
 // cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call;
 // then one run on each of four logs of many small QSOs of one credited call, for their peak
 // memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and equal QSOs with as many
-// equal credits.
+// credits of nearby times.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -161,12 +161,20 @@ void runShapeCases(const QTemporaryDir& dir) {
             return "<CALL:1>Q<BAND:" + QByteArray::number(band.size()) + ">" + band + "<EOR>";
         },
         "Q|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
-    // Equal QSOs and equal credits: every credit is ambiguous among all the QSOs.
+    // Equal QSOs, and as many credits, each a second later than the one before: every credit is ambiguous
+    // among all the QSOs.
     constexpr int Equal = 20'000;
+    QByteArray creditLines;
+    for (int n = 0; n < Equal; ++n) {
+        const int second = n % 1800;
+        creditLines += QByteArray("Q1ABC|001|2009/07/14|18:") +
+                       QByteArray::number(5 + second / 60).rightJustified(2, '0') + ":" +
+                       QByteArray::number(second % 60).rightJustified(2, '0') + "|SSB|20M|LoTW|\r\n";
+    }
     runShapeCase(
-        dir, "equal QSOs and equal credits", Equal,
+        dir, "equal QSOs, credits of nearby times", Equal,
         [](int) { return QByteArray("<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<EOR>"); },
-        QByteArray("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n").repeated(Equal));
+        creditLines);
 }
 
 } // namespace

@@ -22,7 +22,12 @@ const std::string Log =
     "<CALL:4>Q6FF<BAND:3>80M<MODE:2>CW<QSO_DATE:8>20140808<TIME_ON:4>0800<EOR>\n"                 // 8
     "<CALL:4>Q6FF<BAND:3>80M<MODE:2>CW<QSO_DATE:8>20140808<TIME_ON:4>0820<EOR>\n"                 // 9
     "<CALL:4>Q7GG<BAND:3>20M<MODE:4>RTTY<QSO_DATE:8>20150909<TIME_ON:4>0900<EOR>\n"               // 10
-    "<CALL:4>Q7GG<BAND:3>20M<MODE:4>RTTY<QSO_DATE:8>20150909<TIME_ON:4>1000<EOR>\n";              // 11
+    "<CALL:4>Q7GG<BAND:3>20M<MODE:4>RTTY<QSO_DATE:8>20150909<TIME_ON:4>1000<EOR>\n"               // 11
+    "<CALL:4>Q8HH<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20160101<TIME_ON:4>1200<DXCC:1>1<EOR>\n"       // 12
+    "<CALL:4>Q8HH<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20160101<TIME_ON:4>1200<EOR>\n"                // 13
+    "<CALL:4>Q8HH<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20160101<TIME_ON:4>1200<EOR>\n"                 // 14
+    "<CALL:4>Q8HH<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20160101<TIME_ON:4>1200<DXCC:1>1<EOR>\n"       // 15
+    "<CALL:4>Q8HH<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20160101<TIME_ON:4>1200<EOR>\n";               // 16
 
 struct Case {
     const char* what;
@@ -63,6 +68,13 @@ const Case Cases[] = {
      "ambiguous, 2 QSOs equally near: Q6FF 2014-08-08 08:00 80M CW (log line 8); Q6FF 2014-08-08 08:20 80M CW "
      "(log line 9)"},
     {"date alone, two QSOs", "Q6FF|000|2014/08/08||CW|80M|QSL|", 0, "ambiguous, 2 QSOs on that date"},
+    // QSOs of one time, told apart by mode and DXCC: the first three in log order are named.
+    {"equal QSOs, named in log order", "Q8HH|000|2016/01/01|12:00:00|SSB|20M|LoTW|", 0,
+     "ambiguous, 4 QSOs equally near: Q8HH 2016-01-01 12:00 20M SSB (log line 12); Q8HH 2016-01-01 12:00 20M SSB "
+     "(log line 13); Q8HH 2016-01-01 12:00 20M SSB (log line 15) and 1 more"},
+    {"equal QSOs, one of the mode", "Q8HH|001|2016/01/01|12:00:00|CW|20M|LoTW|", 14, ""},
+    {"equal QSOs, the nearest in log order", "Q8HH|001|2016/01/01|12:00:00|RTTY|20M|LoTW|", 0,
+     "not in the DATA mode group; nearest: Q8HH 2016-01-01 12:00 20M SSB (log line 12)"},
     {"not seven fields", "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW", 0, "not a record line"},
     {"bar inside a value", "Q1|ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|", 0, "not a record line"},
     {"bad date", "Q1ABC|001|2009/02/30|18:05:00|SSB|20M|LoTW|", 0, "the date \"2009/02/30\" is not a date"},
@@ -121,6 +133,22 @@ TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
     EXPECT_EQ(summary,
               (std::vector<std::string>{"Credits read: 3", "Matched: 2 (LoTW 1, card 1)", "Unmatched: 1 (ambiguous 1)",
                                         "QSOs marked: 1", "Marked: DXCC 1", "QSOs already holding the credit: 0"}));
+}
+
+// Credits in a row that match alike are matched once; one that differs in band or mode is matched anew.
+TEST(Matching, CreditsInARowDifferingOnlyInBandOrModeAreMatchedAnew) {
+    const std::string records = "Q8HH|001|2016/01/01|12:00:00|CW|20M|LoTW|\r\n"
+                                "Q8HH|001|2016/01/01|12:00:00|CW|20M|QSL|\r\n"
+                                "Q8HH|001|2016/01/01|12:00:00|CW|40M|LoTW|\r\n"
+                                "Q8HH|001|2016/01/01|12:00:00|SSB|20M|LoTW|\r\n";
+    const mark::MarkedLog marked = mark::markContent(records, Log, false, "r", "l");
+    EXPECT_EQ(marked.summary.matchedLotw + marked.summary.matchedCard, 2u);
+    ASSERT_EQ(marked.unmatched.size(), 2u);
+    EXPECT_NE(mark::reportLine(marked.unmatched[0])
+                  .find("line 3 Q8HH|001|2016/01/01|12:00:00|CW|40M|LoTW|: Q8HH is "
+                        "in the log, but not on 40M"),
+              std::string::npos);
+    EXPECT_NE(mark::reportLine(marked.unmatched[1]).find("ambiguous, 4 QSOs"), std::string::npos);
 }
 
 TEST(Matching, MarkingAgainChangesNothingAndForeignCreditListsStay) {
