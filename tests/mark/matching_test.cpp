@@ -137,10 +137,10 @@ TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
 
 // Credits in a row that match alike are matched once; one that differs in band or mode is matched anew.
 TEST(Matching, CreditsInARowDifferingOnlyInBandOrModeAreMatchedAnew) {
-    const std::string records = "Q8HH|001|2016/01/01|12:00:00|CW|20M|LoTW|\r\n"
-                                "Q8HH|001|2016/01/01|12:00:00|CW|20M|QSL|\r\n"
-                                "Q8HH|001|2016/01/01|12:00:00|CW|40M|LoTW|\r\n"
-                                "Q8HH|001|2016/01/01|12:00:00|SSB|20M|LoTW|\r\n";
+    std::string records;
+    for (const char* rest : {"CW|20M|LoTW|", "CW|20M|QSL|", "CW|40M|LoTW|", "SSB|20M|LoTW|"}) {
+        records += "Q8HH|001|2016/01/01|12:00:00|" + std::string(rest) + "\r\n";
+    }
     const mark::MarkedLog marked = mark::markContent(records, Log, false, "r", "l");
     EXPECT_EQ(marked.summary.matchedLotw + marked.summary.matchedCard, 2u);
     ASSERT_EQ(marked.unmatched.size(), 2u);
