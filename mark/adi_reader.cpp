@@ -10,9 +10,7 @@ namespace awardsync::mark {
 
 const AdiField* AdiRecord::find(std::string_view name) const {
     for (const AdiField& field : fields) {
-        // Length and first letter first: this runs for every record of a large log.
-        if (field.name.size() == name.size() && !name.empty() && (field.name[0] | 0x20) == (name[0] | 0x20) &&
-            equalsIgnoreAsciiCase(field.name, name)) {
+        if (isFieldName(field.name, name)) {
             return &field;
         }
     }
@@ -245,16 +243,7 @@ void Reader::findHeader() {
 }
 
 bool Reader::kept(std::string_view name) const {
-    if (keep_.empty()) {
-        return true;
-    }
-    for (std::string_view wanted : keep_) {
-        if (wanted.size() == name.size() && (wanted[0] | 0x20) == (name[0] | 0x20) &&
-            equalsIgnoreAsciiCase(wanted, name)) {
-            return true;
-        }
-    }
-    return false;
+    return keep_.empty() || fieldNameIndex(name, keep_) >= 0;
 }
 
 void Reader::addField(const AdiField& field) {

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "core/error.h"
+#include "core/text.h"
 
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +66,23 @@ using AdiRecordSink = std::function<bool(const AdiRecord&)>;
 // field. A reader that needs a few fields names them, so that a record of many other fields costs
 // nothing. The record's first field is kept whatever its name: it says where the record's fields begin.
 using AdiFieldNames = std::vector<std::string_view>;
+
+// Whether a field's name is `name`, letter case ignored; inline, and length and first letter compared
+// first, as this runs for every field of a large log.
+inline bool isFieldName(std::string_view fieldName, std::string_view name) {
+    return fieldName.size() == name.size() && (name.empty() || (fieldName[0] | 0x20) == (name[0] | 0x20)) &&
+           equalsIgnoreAsciiCase(fieldName, name);
+}
+
+// Which of `names` a field's name is, or -1.
+inline int fieldNameIndex(std::string_view fieldName, std::span<const std::string_view> names) {
+    for (std::size_t n = 0; n < names.size(); ++n) {
+        if (isFieldName(fieldName, names[n])) {
+            return static_cast<int>(n);
+        }
+    }
+    return -1;
+}
 
 // Reads an ADI file as loggers write it: tags in any letter case, with or without a data-type
 // indicator, text between fields, tags without a length (the value runs to the next "<"), CR LF or

@@ -17,20 +17,10 @@ constexpr std::int64_t Window = 30 * 60;
 constexpr std::int64_t Unknown = std::numeric_limits<std::int64_t>::max() / 4;
 constexpr std::int64_t NoDate = std::numeric_limits<std::int64_t>::max();
 
-// The fields qsoOf reads, by the index fieldSlot gives.
+// The fields qsoOf reads, by their index in SlotNames.
 enum Slot { SlotCall, SlotBand, SlotMode, SlotDxcc, SlotDate, SlotTime, SlotCredit, SlotFreq, SlotCount };
-
-int fieldSlot(std::string_view name) {
-    static constexpr std::array<std::string_view, SlotCount> names = {"CALL",     "BAND",    "MODE",           "DXCC",
-                                                                      "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
-    for (std::size_t n = 0; n < names.size(); ++n) {
-        if (name.size() == names[n].size() && asciiUpper(name[0]) == names[n][0] &&
-            equalsIgnoreAsciiCase(name, names[n])) {
-            return static_cast<int>(n);
-        }
-    }
-    return -1;
-}
+constexpr std::array<std::string_view, SlotCount> SlotNames = {"CALL",     "BAND",    "MODE",           "DXCC",
+                                                               "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
 
 // Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
 std::int64_t orderKey(const LogQso& qso) {
@@ -232,7 +222,7 @@ Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sam
 
 } // namespace
 
-const AdiFieldNames QsoFields = {"CALL", "BAND", "MODE", "DXCC", "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
+const AdiFieldNames QsoFields(SlotNames.begin(), SlotNames.end());
 
 std::optional<std::int64_t> LogQso::day() const {
     if (!has(HasDay)) {
@@ -273,7 +263,7 @@ QsoDetail textsOf(const AdiRecord& record, std::string_view& dxcc, std::uint8_t&
     std::array<std::string_view, SlotCount> values;
     std::array<bool, SlotCount> seen{};
     for (const AdiField& field : record.fields) {
-        const int slot = fieldSlot(field.name);
+        const int slot = fieldNameIndex(field.name, SlotNames);
         if (slot < 0) {
             continue;
         }

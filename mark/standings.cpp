@@ -32,46 +32,29 @@ struct StandingsFields {
     bool confirmed = false;
 };
 
-// Reads StandingsFields in one pass over the record: the name's length picks the few candidates, so that most
-// of a logger's twenty-odd fields cost one comparison. The first of each name counts; either
-// confirmation confirms.
+// The fields the standings read, by their index in FieldNames.
+enum Field { FieldCall, FieldBand, FieldMode, FieldDxcc, FieldFreq, FieldDate, FieldTime, FieldPropMode, FieldCount };
+constexpr std::array<std::string_view, FieldCount + 2> FieldNames = {
+    "CALL", "BAND", "MODE", "DXCC", "FREQ", "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+
+// Reads StandingsFields in one pass over the record (which holds only the fields the reading kept): the
+// first of each name counts; either confirmation confirms.
 StandingsFields readFields(const AdiRecord& record) {
-    // `wanted` is upper case; the names are compared by hand because this runs for every field of the log.
-    const auto is = [](std::string_view name, std::string_view wanted) {
-        for (std::size_t i = 0; i < wanted.size(); ++i) {
-            const char c = name[i];
-            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c) != wanted[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
-    const auto first = [](std::string_view& slot, std::string_view value) {
-        if (slot.empty()) {
-            slot = trimControl(value);
-        }
-    };
-    StandingsFields f;
+    std::array<std::string_view, FieldCount> values;
+    bool confirmed = false;
     for (const AdiField& field : record.fields) {
-        const std::string_view name = field.name;
-        if (name.size() == 4) {
-            is(name, "CALL")   ? first(f.names.call, field.value)
-            : is(name, "BAND") ? first(f.names.band, field.value)
-            : is(name, "MODE") ? first(f.names.mode, field.value)
-            : is(name, "DXCC") ? first(f.dxcc, field.value)
-            : is(name, "FREQ") ? first(f.freq, field.value)
-                               : void();
-        } else if (name.size() == 8 && is(name, "QSO_DATE")) {
-            first(f.names.date, field.value);
-        } else if (name.size() == 7 && is(name, "TIME_ON")) {
-            first(f.names.time, field.value);
-        } else if (name.size() == 9 && is(name, "PROP_MODE")) {
-            first(f.propMode, field.value);
-        } else if ((name.size() == 8 && is(name, "QSL_RCVD")) || (name.size() == 13 && is(name, "LOTW_QSL_RCVD"))) {
-            f.confirmed = f.confirmed || isYesOrVerified(field.value);
+        const int index = fieldNameIndex(field.name, FieldNames);
+        if (index >= FieldCount) {
+            confirmed = confirmed || isYesOrVerified(field.value);
+        } else if (index >= 0 && values[static_cast<std::size_t>(index)].empty()) {
+            values[static_cast<std::size_t>(index)] = trimControl(field.value);
         }
     }
-    return f;
+    return {{values[FieldCall], values[FieldDate], values[FieldTime], values[FieldBand], values[FieldMode]},
+            values[FieldDxcc],
+            values[FieldFreq],
+            values[FieldPropMode],
+            confirmed};
 }
 
 // Whether a DXCC number gets a row: DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all, and
@@ -192,8 +175,7 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
 }
 
 // The fields the standings read: a record of millions of other fields then costs no memory.
-const AdiFieldNames StandingsTally::Fields = {"CALL",     "BAND",    "MODE",      "DXCC",     "FREQ",
-                                              "QSO_DATE", "TIME_ON", "PROP_MODE", "QSL_RCVD", "LOTW_QSL_RCVD"};
+const AdiFieldNames StandingsTally::Fields(FieldNames.begin(), FieldNames.end());
 
 StandingsTally::Entity& StandingsTally::entity(int dxcc) {
     const auto [found, added] = entityIndex_.try_emplace(dxcc, entities_.size());
