@@ -181,7 +181,8 @@ QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
 }
 
 mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
-    return [&slot, &options](std::string_view credits, const QByteArray& log, const mark::StandingsTally& tally) {
+    return [&slot, &options](const std::vector<mark::Credit>& credits, const QByteArray& log,
+                             const mark::StandingsTally& tally) {
         slot = mark::standingsOfMarking(credits, log, tally, options.recordsPath, options.logPath);
     };
 }

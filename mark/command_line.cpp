@@ -84,8 +84,8 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
         }
         // The standings are made of the bytes the marking has read.
         std::string standingsLine;
-        const MarkResult result =
-            markFiles(options, {}, [&](std::string_view credits, const QByteArray& log, const StandingsTally& tally) {
+        const MarkResult result = markFiles(
+            options, {}, [&](const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally) {
                 standingsLine = standingsOutput.build(credits, log, tally, options.recordsPath, options.logPath);
             });
         standingsOutput.save();

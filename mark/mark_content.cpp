@@ -280,7 +280,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     if (const std::optional<NotText> problem = notText(credits)) {
         throw Error(creditsName + ": byte " + std::to_string(problem->offset) + ": " + problem->reason);
     }
-    const CreditSource source = readCreditSource(credits, creditsName);
+    CreditSource source = readCreditSource(credits, creditsName);
     result.sourceKind = source.kind;
     result.summary.creditsRead = source.credits.size();
     QsoIndex index = indexOfCredits(source.credits);
@@ -290,6 +290,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
     reportUnmatched(source, unmatched, qsos, log, result);
     assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
+    result.credits = std::move(source.credits);
     return result;
 }
 

@@ -113,7 +113,7 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     const MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
-        alsoRead(creditBytes, logBytes, tally);
+        alsoRead(marked.credits, logBytes, tally);
     }
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {

@@ -52,6 +52,7 @@ struct MarkedLog {
     std::vector<std::string_view> bad;      // the file of unmatched credits, piece by piece
     std::deque<std::string> storage;        // the pieces that are not the log's own bytes
     std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
+    std::vector<Credit> credits;            // the credit source's credits, for the standings
 };
 
 // Sees every record of the log as the marking reads it, with `fields` kept beside the marking's own, so
@@ -97,12 +98,12 @@ struct MarkResult {
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
-// Called once both files are marked and before anything is written, with the credit source's bytes,
-// the log's (shared, so keeping them copies nothing) and the log totalled for the standings as the
-// marking read it, so that the standings need not read it again; what it raises ends the run with
-// nothing written.
+// Called once both files are marked and before anything is written, with the credits the marking read,
+// the log's bytes (shared, so keeping them copies nothing) and the log totalled for the standings as
+// the marking read it, so that the standings read neither file again; what it raises ends the run
+// with nothing written.
 using MarkInputsHook =
-    std::function<void(std::string_view credits, const QByteArray& log, const StandingsTally& tally)>;
+    std::function<void(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally)>;
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
                      const MarkInputsHook& alsoRead = {});

@@ -69,11 +69,14 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
 
 namespace {
 
-// The standings of the credit source's bytes and the tally of `log`.
-void build(StandingsData& data, std::string_view credits, const StandingsTally& tally, std::string_view log) {
-    const CreditSource source = readCreditSource(credits, data.creditsPath);
-    data.standings = buildStandings(standingsCredits(source.credits), tally);
-    numberShownLines(data.standings, log);
+// The standings of the credits and the tally of `log`; the shown QSOs' lines are counted when a page or a
+// list will name them.
+void build(StandingsData& data, const std::vector<Credit>& credits, const StandingsTally& tally, std::string_view log,
+           bool numberLines) {
+    data.standings = buildStandings(standingsCredits(credits), tally);
+    if (numberLines) {
+        numberShownLines(data.standings, log);
+    }
 }
 
 std::string_view viewOf(const QByteArray& bytes) {
@@ -82,14 +85,14 @@ std::string_view viewOf(const QByteArray& bytes) {
 
 } // namespace
 
-std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
+std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,
                                                         const StandingsTally& tally, const std::string& creditsPath,
                                                         const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
     data->log = log;
-    build(*data, credits, tally, data->logBytes());
+    build(*data, credits, tally, data->logBytes(), true);
     return data;
 }
 
@@ -97,13 +100,14 @@ std::string standingsPage(const StandingsData& data) {
     return standingsHtml(data.standings, data.logBytes(), {data.creditsPath, data.logPath});
 }
 
-std::string StandingsOutput::build(std::string_view credits, const QByteArray& logBytes, const StandingsTally& tally,
-                                   const std::string& creditsPath, const std::string& logPath) {
+std::string StandingsOutput::build(const std::vector<Credit>& credits, const QByteArray& logBytes,
+                                   const StandingsTally& tally, const std::string& creditsPath,
+                                   const std::string& logPath) {
     const std::string_view log = viewOf(logBytes);
     StandingsData data;
     data.creditsPath = creditsPath;
     data.logPath = logPath;
-    mark::build(data, credits, tally, log);
+    mark::build(data, credits, tally, log, html_ || apply_);
     writeAll(html_, request_.htmlPath, html_ ? standingsHtml(data.standings, log, {creditsPath, logPath}) : "");
     writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, log) : "");
     return standingsSummaryLine(data.standings);
@@ -128,7 +132,8 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
     } catch (const AdiError& error) {
         throw Error(logPath + ": " + error.what());
     }
-    std::string summary = build(viewOf(credits), log, tally, creditsPath, logPath);
+    const CreditSource source = readCreditSource(viewOf(credits), creditsPath);
+    std::string summary = build(source.credits, log, tally, creditsPath, logPath);
     save();
     return summary;
 }

@@ -23,9 +23,8 @@ struct StandingsData {
     Standings standings;
 };
 
-// The standings of what markFiles hands over: the credit source's bytes, the log's (kept) and its
-// tally. Raises Error naming the file.
-std::shared_ptr<const StandingsData> standingsOfMarking(std::string_view credits, const QByteArray& log,
+// The standings of what markFiles hands over: the credits, the log's bytes (kept) and its tally.
+std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,
                                                         const StandingsTally& tally, const std::string& creditsPath,
                                                         const std::string& logPath);
 
@@ -50,9 +49,8 @@ public:
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
-    // are written from the credit source's bytes and the log's tally, and saved by save() once the
-    // marking's are.
-    std::string build(std::string_view credits, const QByteArray& log, const StandingsTally& tally,
+    // are written from the credits and the log's tally, and saved by save() once the marking's are.
+    std::string build(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally,
                       const std::string& creditsPath, const std::string& logPath);
     void save();
 
