@@ -100,7 +100,6 @@ private:
     bool endRecord(const AdiRecordSink& sink, std::size_t pos, std::size_t end);
     void startRecord(std::size_t begin) {
         record_.fields.clear();
-        firstField_ = std::string_view::npos;
         firstValue_ = std::string_view::npos;
         record_.begin = begin;
     }
@@ -112,7 +111,6 @@ private:
     AdiLayout& layout_;
     const AdiFieldNames& keep_;
     AdiRecord record_;
-    std::size_t firstField_ = std::string_view::npos; // where the current record's first field starts
     // Where its first field with a value starts: tags without one after the last record are a
     // trailer (the service ends its reports with <APP_LoTW_EOF>), not a record cut short.
     std::size_t firstValue_ = std::string_view::npos;
@@ -250,10 +248,8 @@ void Reader::addField(const AdiField& field) {
     if (firstValue_ == std::string_view::npos && !field.value.empty()) {
         firstValue_ = field.tagBegin;
     }
-    const bool first = firstField_ == std::string_view::npos;
-    if (first) {
-        firstField_ = field.tagBegin;
-    } else if (!kept(field.name)) {
+    // The record's first field is always kept: it says where the record's fields begin.
+    if (!record_.fields.empty() && !kept(field.name)) {
         return;
     }
     if (record_.fields.size() == MaxKeptFields) {
@@ -338,7 +334,7 @@ bool Reader::readFrom(std::size_t pos, std::size_t number, const AdiRecordSink& 
         pos = end;
     }
     if (firstValue_ != std::string_view::npos) {
-        fail("the last QSO record has no <EOR> (is the file cut short?)", firstField_);
+        fail("the last QSO record has no <EOR> (is the file cut short?)", record_.fields.front().tagBegin);
     }
     return true;
 }

@@ -17,22 +17,17 @@ std::optional<std::string> addCreditMedium(std::string_view list, std::string_vi
                 return std::nullopt; // the credit without media: granted already
             }
             const std::string_view media = item.substr(colon + 1);
-            std::size_t mediumBegin = 0;
-            while (mediumBegin <= media.size()) {
-                std::size_t mediumEnd = media.find('&', mediumBegin);
-                mediumEnd = mediumEnd == std::string_view::npos ? media.size() : mediumEnd;
-                if (equalsIgnoreAsciiCase(trimBlanks(media.substr(mediumBegin, mediumEnd - mediumBegin)), medium)) {
-                    return std::nullopt;
-                }
-                mediumBegin = mediumEnd + 1;
-            }
             // The changed item loses its empty media ("DXCC:CARD&" gives "DXCC:CARD&LOTW").
             std::string result(list.substr(0, itemBegin + colon + 1));
             for (std::size_t begin = 0; begin <= media.size();) {
                 std::size_t end = media.find('&', begin);
                 end = end == std::string_view::npos ? media.size() : end;
-                if (const std::string_view kept = media.substr(begin, end - begin); !trimBlanks(kept).empty()) {
-                    result += kept;
+                const std::string_view held = media.substr(begin, end - begin);
+                if (equalsIgnoreAsciiCase(trimBlanks(held), medium)) {
+                    return std::nullopt;
+                }
+                if (!trimBlanks(held).empty()) {
+                    result += held;
                     result += '&';
                 }
                 begin = end + 1;

@@ -22,6 +22,11 @@ enum Slot { SlotCall, SlotBand, SlotMode, SlotDxcc, SlotDate, SlotTime, SlotCred
 constexpr std::array<std::string_view, SlotCount> SlotNames = {"CALL",     "BAND",    "MODE",           "DXCC",
                                                                "QSO_DATE", "TIME_ON", "CREDIT_GRANTED", "FREQ"};
 
+// The day of a time in seconds since 1970, rounded down.
+std::int64_t dayOf(std::int64_t seconds) {
+    return seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
+}
+
 // Where a QSO stands in its band's list: its start, or the start of its day when it has no time.
 std::int64_t orderKey(const LogQso& qso) {
     return qso.has(LogQso::HasDay) ? qso.key() : NoDate;
@@ -157,7 +162,7 @@ std::int64_t keyDistance(const Credit& credit, std::int64_t key) {
     if (credit.start) {
         return key > *credit.start ? key - *credit.start : *credit.start - key;
     }
-    const std::int64_t day = key >= 0 ? key / 86400 : (key - 86399) / 86400;
+    const std::int64_t day = dayOf(key);
     return (day > credit.day ? day - credit.day : credit.day - day) * 86400;
 }
 
@@ -228,8 +233,7 @@ std::optional<std::int64_t> LogQso::day() const {
     if (!has(HasDay)) {
         return std::nullopt;
     }
-    const std::int64_t k = key();
-    return k >= 0 ? k / 86400 : (k - 86399) / 86400;
+    return dayOf(key());
 }
 
 void LogQso::setBegin(std::uint64_t begin) {

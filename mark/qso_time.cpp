@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "qso_time.h"
 
+#include "records/calendar.h"
+
 namespace awardsync::mark {
 
 namespace {

@@ -1,15 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "records/calendar.h"
-
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace awardsync::mark {
-
-using awardsync::daysOfDate;
 
 // A date as the records file writes it (YYYY/MM/DD; YYYY-MM-DD too) or as ADIF does (YYYYMMDD).
 std::optional<std::int64_t> daysOfRecordDate(std::string_view text);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report.h"
 
+#include "core/text.h"
+
 namespace awardsync::mark {
 
 namespace {
@@ -84,7 +86,7 @@ std::string echoed(std::string_view text) {
         return std::string(text);
     }
     std::size_t cut = EchoLimit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) {
+    while (cut > 0 && isUtf8Continuation(text[cut])) {
         --cut; // never inside a character
     }
     return std::string(text.substr(0, cut)) + "...";

@@ -3,6 +3,7 @@
 
 #include "core/text.h"
 #include "dxcc_entities.h"
+#include "records/credits_file.h"
 
 #include <algorithm>
 
@@ -216,8 +217,10 @@ std::string applicationAdi(const Standings& standings, std::string_view log) {
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     const std::string version = AWARDSYNC_VERSION;
     std::string out = "Application list by awardsync-mark: confirmed QSOs not yet credited, as the log has them\r\n"
-                      "<ADIF_VER:5>3.1.4 <PROGRAMID:9>awardsync <PROGRAMVERSION:" +
-                      std::to_string(version.size()) + ">" + version + " <EOH>";
+                      "<ADIF_VER:" +
+                      std::to_string(CreditsAdifVersion.size()) + ">" + std::string(CreditsAdifVersion) +
+                      " <PROGRAMID:9>awardsync <PROGRAMVERSION:" + std::to_string(version.size()) + ">" + version +
+                      " <EOH>";
     for (std::size_t index : chosen) {
         const StandingsQso& qso = standings.qsos[index];
         out.append(log.substr(qso.begin, qso.end - qso.begin));
