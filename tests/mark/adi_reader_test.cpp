@@ -4,6 +4,7 @@
 // CREDIT_GRANTED.
 #include "mark/adi_reader.h"
 #include "mark/marking.h"
+#include "tests/support/mark_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -58,10 +59,7 @@ const Sample Samples[] = {
 TEST(AdiReader, SamplesOfRealWritersMarkOnlyTheMatchedQso) {
     for (const Sample& s : Samples) {
         const MarkedLog marked = markContent(s.credit + "\r\n", s.text, false, "r", "l");
-        std::string output;
-        for (std::string_view piece : marked.output) {
-            output += piece;
-        }
+        const std::string output = awardsync::testing::joined(marked.output);
         EXPECT_TRUE(marked.unmatched.empty())
             << s.writer << ": " << (marked.unmatched.empty() ? "" : reportLine(marked.unmatched[0]));
         std::string expected = s.text;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Marking from each credit source, and logs that once gave wrong or runaway results.
 #include "mark/marking.h"
+#include "tests/support/mark_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +9,7 @@ namespace {
 
 using namespace awardsync::mark;
 
-std::string joined(const std::vector<std::string_view>& pieces) {
-    std::string text;
-    for (std::string_view piece : pieces) {
-        text += piece;
-    }
-    return text;
-}
+using awardsync::testing::joined;
 
 // Q3GHI has only a FREQ; the log ends with a trailer, as the service's own reports do.
 const std::string Log = "<ADIF_VER:5>3.1.4<EOH>\r\n"

@@ -3,6 +3,7 @@
 // reason the report gives when it marks none.
 #include "mark/marking.h"
 #include "records/credit_record.h"
+#include "tests/support/mark_fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -86,10 +87,7 @@ TEST(Matching, EachRule) {
         SCOPED_TRACE(c.what);
         const std::string records = std::string(c.line) + "\r\n"; // the result points into it
         const mark::MarkedLog marked = mark::markContent(records, Log, true, "r", "l");
-        std::string output;
-        for (std::string_view piece : marked.output) {
-            output += piece;
-        }
+        const std::string output = awardsync::testing::joined(marked.output);
         const std::string report = marked.unmatched.empty() ? "" : mark::reportLine(marked.unmatched[0]);
         if (c.markedLogLine == 0) {
             EXPECT_EQ(marked.unmatched.size(), 1u);
@@ -120,10 +118,7 @@ TEST(Matching, SeveralCreditsOnOneQsoMergeAndCount) {
                                 "\r\n"
                                 "Q6FF|000|2014/08/08||CW|80M|QSL|\r\n";
     const mark::MarkedLog marked = mark::markContent(records, Log, false, "r", "l");
-    std::string output;
-    for (std::string_view piece : marked.output) {
-        output += piece;
-    }
+    const std::string output = awardsync::testing::joined(marked.output);
     EXPECT_NE(output.find("<TIME_ON:4>1805<CREDIT_GRANTED:14>DXCC:LOTW&CARD<EOR>"), std::string::npos);
     EXPECT_EQ(output.size(), Log.size() + std::string("<CREDIT_GRANTED:14>DXCC:LOTW&CARD").size());
     EXPECT_EQ(marked.unmatched.size(), 1u);
@@ -158,10 +153,7 @@ TEST(Matching, MarkingAgainChangesNothingAndForeignCreditListsStay) {
                             "<CALL:4>Q2BB<BAND:3>40M<MODE:2>FM<QSO_DATE:8>20100101<TIME_ON:4>2350"
                             "<CREDIT_GRANTED:9>DXCC:C\xC3\x84RD<EOR>\n";
     const mark::MarkedLog marked = mark::markContent(records, log, false, "r", "l");
-    std::string output;
-    for (std::string_view piece : marked.output) {
-        output += piece;
-    }
+    const std::string output = awardsync::testing::joined(marked.output);
     EXPECT_EQ(output, log);
     EXPECT_EQ(marked.summary.qsosAlready, 1u);
     ASSERT_EQ(marked.unmatched.size(), 1u);

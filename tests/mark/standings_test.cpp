@@ -178,11 +178,12 @@ TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
 TEST(StandingsCommand, OptionsAndRefusals) {
     QTemporaryDir dir;
     const std::string fixture = STANDINGS_FIXTURE;
-    const std::string credits = fixture + "/credits.txt";
-    const std::string log = fixture + "/log.adi";
     const std::string work = dir.path().toStdString();
-    QFile::copy(QString::fromStdString(credits), dir.filePath("credits.txt"));
-    QFile::copy(QString::fromStdString(log), dir.filePath("log.adi"));
+    // Copies, so that a refusal that fails to refuse writes nothing beside the fixture.
+    const std::string credits = work + "/credits.txt";
+    const std::string log = work + "/log.adi";
+    QFile::copy(QString::fromStdString(fixture + "/credits.txt"), dir.filePath("credits.txt"));
+    QFile::copy(QString::fromStdString(fixture + "/log.adi"), dir.filePath("log.adi"));
     awardsync::testing::writeBytes(dir.filePath("report.adi"),
                                    "report<EOH>\n<CALL:5>DL1AB<QSO_DATE:8>20190301<BAND:3>20M<DXCC:3>230"
                                    "<APP_LoTW_MODEGROUP:5>PHONE<CREDIT_GRANTED:24>DXCC,DXCC_BAND,DXCC_MODE<EOR>\n");
@@ -200,7 +201,7 @@ TEST(StandingsCommand, OptionsAndRefusals) {
          0,
          "Mixed 1, CW 0, Phone 1, Digital 0, Challenge 1 (+8 confirmed, not credited)"},
         // With the marking, from the bytes it has read.
-        {{"--standings", work + "/m.html", work + "/credits.txt", work + "/log.adi"},
+        {{"--standings", work + "/m.html", credits, log},
          0,
          "Credited entities: Mixed 4, CW 0, Phone 0, Digital 0, Challenge 0 (+9 confirmed, not credited)\nWritten: "},
         {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply"},
