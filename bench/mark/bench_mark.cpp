@@ -10,6 +10,7 @@
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
+#include "bench/bench_stats.h"
 #include "mark_bench_log.h"
 
 #include <QByteArray>
@@ -64,11 +65,7 @@ Child runChild(const std::vector<std::string>& argv) {
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using ::bench::median;
 
 // The floor: the whole log in memory and out again, the way awardsync-mark reads and writes it.
 int floorCopy(const char* in, const char* out) {
@@ -138,6 +135,10 @@ void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const
     creditsFile.close();
     const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("shape-out.adi").toStdString(),
                                  credits.toStdString(), log.toStdString()});
+    if (mark.status > 1) {
+        std::fprintf(stderr, "%s: awardsync-mark failed (exit status %d)\n", name, mark.status);
+        std::exit(1);
+    }
     const double logBytes = static_cast<double>(bytes.size());
     std::printf("%s (one run)\n", name);
     std::printf("  log:            %d records, %.1f MB; %lld credits (exit status %d)\n", records, logBytes / 1e6,
@@ -161,8 +162,8 @@ void runShapeCases(const QTemporaryDir& dir) {
             return "<CALL:1>Q<BAND:" + QByteArray::number(band.size()) + ">" + band + "<EOR>";
         },
         "Q|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
-    // Equal QSOs, and as many credits, each a second later than the one before: every credit is ambiguous
-    // among all the QSOs.
+    // Equal QSOs, and as many credits at the 1,800 seconds from the QSOs' time on (each about 11 times):
+    // every credit is ambiguous among all the QSOs.
     constexpr int Equal = 20'000;
     QByteArray creditLines;
     for (int n = 0; n < Equal; ++n) {
@@ -189,7 +190,7 @@ int main(int argc, char** argv) {
         writeFiles(folder + "/one-call.adi", folder + "/one-call.txt", {}, true);
         return 0;
     }
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int runs = ::bench::runsFromArguments(argc, argv, 5);
     QTemporaryDir dir;
     const QString log = dir.filePath("log.adi");
     writeFiles(log, dir.filePath("credits.txt"), dir.filePath("credits.adi"));

@@ -6,6 +6,7 @@
 // and their median are printed.
 //
 //   bench_mark_window [RUNS]      (QT_QPA_PLATFORM=offscreen unless set)
+#include "bench/bench_stats.h"
 #include "mark-window/mark_window.h"
 #include "mark_bench_log.h"
 
@@ -60,7 +61,7 @@ int main(int argc, char** argv) {
     const QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int runs = bench::runsFromArguments(argc, argv, 3);
     const QString log = dir.filePath(QStringLiteral("log.adi"));
     const QString records = dir.filePath(QStringLiteral("credits.txt"));
     awardsync::bench::writeFiles(log, records);

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Times the standings of the mark bench's log (300,000 QSOs, 20,000 credits) against the marking of the
 // same bytes, in one process and alternating, RUNS times each (default 5); prints the medians:
-// the marking (markContent), the standings from the bytes (reading the log and the credits, building
-// the model), the marking with the log totalled for the standings in its reading of it and the model
-// built after it (as awardsync-mark runs), and the model alone (buildStandings from the tally).
+// the marking (markContent), the floor (reading the log's records keeping the standings' fields), the
+// standings from the bytes (reading the log and the credits, building the model), the marking with the
+// log totalled for the standings in its reading of it and the model built after it (as awardsync-mark
+// runs), and the model alone (buildStandings from the tally).
 //
 //   bench_standings [RUNS]
+#include "bench/bench_stats.h"
 #include "mark/adi_reader.h"
 #include "mark/credit_source.h"
 #include "mark/marking.h"
@@ -37,18 +39,14 @@ template <typename Work> double seconds(const Work& work) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using ::bench::median;
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const int runs = ::bench::runsFromArguments(argc, argv, 5);
     QTemporaryDir dir;
-    bench::writeFiles(dir.filePath("log.adi"), dir.filePath("credits.txt"));
+    awardsync::bench::writeFiles(dir.filePath("log.adi"), dir.filePath("credits.txt"));
     const std::string log = readAll(dir.filePath("log.adi"));
     const std::string credits = readAll(dir.filePath("credits.txt"));
 
@@ -59,7 +57,7 @@ int main(int argc, char** argv) {
         reading.push_back(seconds([&] {
             mark::AdiLayout layout;
             mark::readAdi(
-                log, [](const mark::AdiRecord&) { return true; }, layout);
+                log, [](const mark::AdiRecord&) { return true; }, layout, mark::StandingsTally::Fields);
         }));
         marking.push_back(seconds([&] { mark::markContent(credits, log, false, "credits.txt", "log.adi"); }));
         mark::StandingsTally tally;
@@ -85,10 +83,10 @@ int main(int argc, char** argv) {
         const std::vector<mark::StandingsCredit> items = mark::standingsCredits(source.credits);
         model.push_back(seconds([&] { rows = mark::buildStandings(items, tally).rows.size(); }));
     }
-    std::printf("log: %d QSOs, %.1f MB; %d credits; %zu entities\n%s\n", bench::QsoCount,
-                static_cast<double>(log.size()) / 1e6, bench::CreditCount, rows, summary.c_str());
+    std::printf("log: %d QSOs, %.1f MB; %d credits; %zu entities\n%s\n", awardsync::bench::QsoCount,
+                static_cast<double>(log.size()) / 1e6, awardsync::bench::CreditCount, rows, summary.c_str());
     std::printf("marking (markContent):            %.3f s (median of %d)\n", median(marking), runs);
-    std::printf("the floor, reading the log alone: %.3f s, %.2f of the marking\n", median(reading),
+    std::printf("the floor, reading the records:   %.3f s, %.2f of the marking\n", median(reading),
                 median(reading) / median(marking));
     std::printf("standings from the bytes:         %.3f s, %.2f of the marking\n", median(standings),
                 median(standings) / median(marking));

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Shared bits of the service bench programs: where the mock service is, medians, CPU time.
+// Shared bits of the service bench programs: where the mock service is, CPU time; medians and runs.
+#include "bench/bench_stats.h"
 #include "tests/support/mock_service.h"
 
 #include <algorithm>
@@ -25,16 +26,6 @@ inline double cpuSeconds() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-inline double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n == 0 ? 0.0 : n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-inline int runsFromArguments(int argc, char** argv, int fallback) {
-    return argc > 1 ? std::max(1, std::atoi(argv[1])) : fallback;
 }
 
 } // namespace bench
