@@ -42,6 +42,11 @@ const char* const Help =
     "Exit status: 0 when every credit matched, 1 when some did not, 2 on an error (then nothing is\n"
     "written).\n";
 
+// Every message shows file names and file bytes escaped, on one line.
+void printError(std::ostream& err, const std::string& what) {
+    err << "awardsync-mark: " << escapedForMessage(what) << "\n";
+}
+
 // Prints the report, the summary and the files written; false when standard output did not take them all.
 bool printReport(const MarkResult& result, const std::string& standingsLine,
                  const std::vector<std::string>& standingsPaths, std::ostream& out) {
@@ -65,7 +70,7 @@ bool printReport(const MarkResult& result, const std::string& standingsLine,
 
 // The run itself, once the command line is read: the report, the summary and the exit status.
 int runMarking(const MarkOptions& options, const StandingsRequest& standings, std::ostream& out, std::ostream& err) {
-    const auto error = [&](const std::string& what) { err << "awardsync-mark: " << escapedForMessage(what) << "\n"; };
+    const auto error = [&](const std::string& what) { printError(err, what); };
     try {
         const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
         // The unmatched credits' file depends on the source's form: neither name may be taken.
@@ -110,8 +115,7 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     std::vector<std::string> files;
     bool optionsEnded = false;
     bool outputGiven = false;
-    // Every message shows file names and file bytes escaped, on one line.
-    const auto error = [&](const std::string& what) { err << "awardsync-mark: " << escapedForMessage(what) << "\n"; };
+    const auto error = [&](const std::string& what) { printError(err, what); };
     const auto usageError = [&](const std::string& what) {
         error(what);
         err << Usage << "Try 'awardsync-mark --help'.\n";
