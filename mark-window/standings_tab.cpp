@@ -135,10 +135,11 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     layout->addWidget(view_, 1);
     layout->addLayout(buttons);
     connect(save_, &QPushButton::clicked, this, [this] {
-        const QString path = QFileDialog::getSaveFileName(this, tr("Save the standings"),
-                                                          toQt(data_ ? data_->logPath : std::string()) +
-                                                              QStringLiteral("-standings.html"),
-                                                          tr("HTML pages (*.html)"));
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr("Save the standings"),
+                                         toQt(model_->standings() ? model_->standings()->logPath : std::string()) +
+                                             QStringLiteral("-standings.html"),
+                                         tr("HTML pages (*.html)"));
         if (!path.isEmpty()) {
             saveHtml(path);
         }
@@ -146,19 +147,19 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
 }
 
 void StandingsTab::setStandings(std::shared_ptr<const mark::StandingsData> data) {
-    data_ = std::move(data);
-    model_->setStandings(data_);
-    totals_->setText(data_ ? totalsText(data_->standings) : tr("Mark a log to see its standings."));
-    save_->setEnabled(data_ != nullptr);
+    totals_->setText(data ? totalsText(data->standings) : tr("Mark a log to see its standings."));
+    save_->setEnabled(data != nullptr);
+    model_->setStandings(std::move(data));
     message_->clear();
 }
 
 bool StandingsTab::saveHtml(const QString& path) {
-    if (!data_) {
+    const std::shared_ptr<const mark::StandingsData>& data = model_->standings();
+    if (!data) {
         return false;
     }
     try {
-        const std::string page = mark::standingsPage(*data_);
+        const std::string page = mark::standingsPage(*data);
         saveAtomically(path, QByteArray(page.data(), static_cast<qsizetype>(page.size())));
         message_->setText(tr("Written: %1").arg(path));
         return true;

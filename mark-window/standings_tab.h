@@ -27,6 +27,7 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    const std::shared_ptr<const mark::StandingsData>& standings() const { return data_; }
 
 private:
     std::shared_ptr<const mark::StandingsData> data_;
@@ -48,8 +49,7 @@ public:
     bool saveHtml(const QString& path);
 
 private:
-    std::shared_ptr<const mark::StandingsData> data_;
-    StandingsModel* model_;
+    StandingsModel* model_; // holds the standings shown
     QLabel* totals_;
     QTableView* view_;
     QPushButton* save_;
