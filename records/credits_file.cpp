@@ -103,10 +103,9 @@ std::string creditsFileContent(const CreditsHeader& header, const std::vector<Cr
     return out;
 }
 
-void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
-                     const ContentWriter& writeContent) {
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path) {
     const std::string content = creditsFileContent(header, records);
-    saveBesideRecords(QByteArray(content.data(), static_cast<qsizetype>(content.size())), path, writeContent);
+    saveBesideRecords(QByteArray(content.data(), static_cast<qsizetype>(content.size())), path);
 }
 
 } // namespace awardsync

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/atomic_save.h"
-
 #include <QDateTime>
 #include <string>
 #include <string_view>
@@ -35,7 +33,6 @@ struct CreditsHeader {
 std::string creditsFileContent(const CreditsHeader& header, const std::vector<CreditsRecord>& records);
 
 // Saves the credits file as saveLinesToFile saves the records file, with the same errors.
-void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
-                     const ContentWriter& writeContent = {});
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path);
 
 } // namespace awardsync
