@@ -6,10 +6,6 @@
 
 #include <algorithm>
 
-#ifndef AWARDSYNC_VERSION
-#define AWARDSYNC_VERSION "unknown"
-#endif
-
 namespace awardsync::mark {
 
 namespace {
