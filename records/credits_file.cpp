@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/credits_file.h"
 
+#include "core/text.h"
 #include "records/adif_enums.h"
 #include "records/credit_record.h"
 #include "records/records_file.h"
@@ -101,6 +102,10 @@ std::string creditsFileContent(const CreditsHeader& header, const std::vector<Cr
         out += recordOf(record);
     }
     return out;
+}
+
+std::string creditsFilePath(const std::string& recordsPath) {
+    return pathWithNewEnding(recordsPath, "-credits.adi", false);
 }
 
 void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path) {

@@ -32,6 +32,9 @@ struct CreditsHeader {
 // line that is not a record line gives no record. Lengths count bytes.
 std::string creditsFileContent(const CreditsHeader& header, const std::vector<CreditsRecord>& records);
 
+// The credits file beside a records file: "awardsync.txt" gives "awardsync-credits.adi".
+std::string creditsFilePath(const std::string& recordsPath);
+
 // Saves the credits file as saveLinesToFile saves the records file, with the same errors.
 void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path);
 
