@@ -35,7 +35,7 @@ void saveRunFiles(const SortedStringList& records, const CreditsCollector& credi
     }
     const CreditsHeader header{
         .account = credits.account, .programVersion = AWARDSYNC_VERSION, .created = QDateTime::currentDateTimeUtc()};
-    saveCreditsFile(header, creditsRecords, pathWithNewEnding(recordsPath, "-credits.adi", false));
+    saveCreditsFile(header, creditsRecords, creditsFilePath(recordsPath));
 }
 
 } // namespace

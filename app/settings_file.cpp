@@ -12,9 +12,6 @@ namespace awardsync {
 
 namespace {
 
-// Some editors start the file with a UTF-8 byte-order mark; it is not part of the first line.
-constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
-
 bool sameName(std::string_view a, std::string_view b) {
     return toQt(a).compare(toQt(b), Qt::CaseInsensitive) == 0;
 }

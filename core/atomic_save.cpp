@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "atomic_save.h"
 
+#include "core/file_paths.h"
 #include "core/text.h"
 
 #include <cerrno>
@@ -8,32 +9,21 @@
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace awardsync {
 
 namespace {
 
-std::string systemReason(int code) {
-    return std::generic_category().message(code);
-}
-
 [[noreturn]] void refuse(const std::string& reason) {
     throw SaveError(SaveError::Stage::Create, reason);
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Where the save really lands: a symbolic link is followed to its target, which stays a link.
 std::string finalPathOf(std::string path) {
     if (path.front() != '/') {
-        char cwd[PATH_MAX];
-        if (::getcwd(cwd, sizeof cwd) != nullptr) {
-            path = std::string(cwd) + "/" + path;
+        if (const std::string cwd = workingFolder(); !cwd.empty()) {
+            path = cwd + "/" + path;
         }
     }
     struct stat status {};

@@ -16,10 +16,6 @@ namespace awardsync {
 
 namespace {
 
-std::string systemReason(int code) {
-    return std::generic_category().message(code);
-}
-
 std::string quoted(const std::string& what, const std::string& path) {
     return what + " \"" + path + "\"";
 }
@@ -41,14 +37,27 @@ struct Descriptor {
 
 } // namespace
 
+std::string systemReason(int code) {
+    return std::generic_category().message(code);
+}
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string workingFolder() {
+    char cwd[PATH_MAX];
+    return ::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string();
+}
+
 std::string absolutePath(const std::string& path) {
     if (path.empty()) {
         return path;
     }
     std::string full = path;
     if (full.front() != '/') {
-        char cwd[PATH_MAX];
-        full = (::getcwd(cwd, sizeof cwd) != nullptr ? std::string(cwd) : std::string()) + "/" + path;
+        full = workingFolder() + "/" + path;
     }
     std::vector<std::string> parts;
     for (std::size_t begin = 1; begin <= full.size();) {
@@ -77,7 +86,8 @@ std::string samePathKey(const std::string& path) {
     }
     const std::string full = absolutePath(path);
     const std::size_t slash = full.find_last_of('/');
-    const std::string folder = realPath(slash == 0 ? "/" : full.substr(0, slash));
+    // Only an empty path has no slash here; it has no folder either.
+    const std::string folder = slash == std::string::npos ? std::string() : realPath(folderOf(full));
     return folder.empty() ? full : folder + full.substr(slash);
 }
 

@@ -25,6 +25,15 @@ std::string fileRefusal(const std::string& path, const std::string& what, bool m
 // fileRefusal) or cannot be read.
 QByteArray readRegularFile(const std::string& path, const std::string& what);
 
+// The system's words for an errno value: "No such file or directory".
+std::string systemReason(int code);
+
+// The folder a path names its file in, by the last slash: "." for a bare name, "/" for one in the root.
+std::string folderOf(const std::string& path);
+
+// The working folder, or empty when the system cannot tell it.
+std::string workingFolder();
+
 // "Cannot create file "<absolute path>". <reason>", as both programs report a file they could not save.
 std::string cannotCreateFileMessage(const std::string& path, const std::string& reason);
 

@@ -201,7 +201,7 @@ std::string escapedForMessage(std::string_view text) {
 }
 
 std::string_view withoutByteOrderMark(std::string_view text) {
-    return text.substr(0, 3) == "\xEF\xBB\xBF" ? text.substr(3) : text;
+    return text.starts_with(ByteOrderMark) ? text.substr(ByteOrderMark.size()) : text;
 }
 
 std::optional<NotText> notText(std::string_view text) {

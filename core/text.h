@@ -51,6 +51,9 @@ inline bool isUtf8Continuation(char c) {
 // \xNN. File names and bytes from files go through this before they are printed.
 std::string escapedForMessage(std::string_view text);
 
+// The UTF-8 byte-order mark some editors put at the start of a file.
+inline constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
 // The text without a UTF-8 byte-order mark at its start.
 std::string_view withoutByteOrderMark(std::string_view text);
 

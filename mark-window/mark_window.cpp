@@ -4,6 +4,7 @@
 #include "app/settings_file.h"
 #include "core/text.h"
 #include "mark/run_files.h"
+#include "records/credits_file.h"
 #include "report_table.h"
 #include "standings_tab.h"
 
@@ -64,7 +65,7 @@ QString recordsFileOfDownloadProgram(const QString& programDir) {
 
 QString creditsOfDownloadProgram(const QString& programDir) {
     const QString records = recordsFileOfDownloadProgram(programDir);
-    const QString credits = toQt(pathWithNewEnding(fromQt(records), "-credits.adi", false));
+    const QString credits = toQt(creditsFilePath(fromQt(records)));
     return !records.isEmpty() && QFileInfo::exists(credits) ? credits : records;
 }
 

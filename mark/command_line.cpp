@@ -9,10 +9,6 @@
 
 #include <ostream>
 
-#ifndef AWARDSYNC_VERSION
-#define AWARDSYNC_VERSION "unknown"
-#endif
-
 namespace awardsync::mark {
 
 namespace {

@@ -7,10 +7,6 @@
 
 #include <algorithm>
 
-#ifndef AWARDSYNC_VERSION
-#define AWARDSYNC_VERSION "unknown"
-#endif
-
 namespace awardsync::mark {
 
 namespace {

@@ -2,8 +2,7 @@
 #include "credit_record.h"
 
 #include "core/text.h"
-
-#include <algorithm>
+#include "records/adif_enums.h"
 
 namespace awardsync {
 
@@ -108,18 +107,17 @@ RecordLine parseRecordLine(std::string_view line) {
     record.time = trimControl((*fields)[RecordField::Time]);
     const std::string_view dxcc = trimControl((*fields)[RecordField::Dxcc]);
     const std::string_view kind = trimControl((*fields)[RecordField::Kind]);
-    const bool digits =
-        dxcc.size() == 3 && std::all_of(dxcc.begin(), dxcc.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::optional<int> entity = dxcc.size() == 3 ? entityNumber(dxcc) : std::nullopt;
     if (record.call.empty()) {
         record.problem = "the call is empty";
-    } else if (!digits) {
+    } else if (!entity) {
         record.problem = "the DXCC number " + quoted(dxcc) + " is not three digits";
     } else if (!equalsIgnoreAsciiCase(kind, RecordKindLotw) && !equalsIgnoreAsciiCase(kind, RecordKindQsl)) {
         record.problem = "the confirmation " + quoted(kind) + " is neither LoTW nor QSL";
     } else if (record.band.empty()) {
         record.problem = "the band is empty";
     } else {
-        record.dxcc = (dxcc[0] - '0') * 100 + (dxcc[1] - '0') * 10 + (dxcc[2] - '0');
+        record.dxcc = *entity;
         record.lotw = equalsIgnoreAsciiCase(kind, RecordKindLotw);
     }
     return record;

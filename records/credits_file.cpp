@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "records/credits_file.h"
 
+#include "core/text.h"
 #include "records/adif_enums.h"
 #include "records/credit_record.h"
 #include "records/records_file.h"
@@ -103,10 +104,13 @@ std::string creditsFileContent(const CreditsHeader& header, const std::vector<Cr
     return out;
 }
 
-void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
-                     const ContentWriter& writeContent) {
+std::string creditsFilePath(const std::string& recordsPath) {
+    return pathWithNewEnding(recordsPath, "-credits.adi", false);
+}
+
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path) {
     const std::string content = creditsFileContent(header, records);
-    saveBesideRecords(QByteArray(content.data(), static_cast<qsizetype>(content.size())), path, writeContent);
+    saveBesideRecords(QByteArray(content.data(), static_cast<qsizetype>(content.size())), path);
 }
 
 } // namespace awardsync

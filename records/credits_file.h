@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "core/atomic_save.h"
-
 #include <QDateTime>
 #include <string>
 #include <string_view>
@@ -34,8 +32,10 @@ struct CreditsHeader {
 // line that is not a record line gives no record. Lengths count bytes.
 std::string creditsFileContent(const CreditsHeader& header, const std::vector<CreditsRecord>& records);
 
+// The credits file beside a records file: "awardsync.txt" gives "awardsync-credits.adi".
+std::string creditsFilePath(const std::string& recordsPath);
+
 // Saves the credits file as saveLinesToFile saves the records file, with the same errors.
-void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path,
-                     const ContentWriter& writeContent = {});
+void saveCreditsFile(const CreditsHeader& header, const std::vector<CreditsRecord>& records, const std::string& path);
 
 } // namespace awardsync

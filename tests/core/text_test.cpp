@@ -3,7 +3,9 @@
 
 #include <QSet>
 #include <gtest/gtest.h>
+#include <random>
 
+using awardsync::countLineEnds;
 using awardsync::isValidUtf8;
 using awardsync::windows1252ToUtf8;
 
@@ -63,6 +65,41 @@ TEST(MessageText, ControlCharactersAndForeignBytesAreEscaped) {
     };
     for (const auto& [text, shown] : cases) {
         EXPECT_EQ(awardsync::escapedForMessage(text), shown);
+    }
+}
+
+// The count goes eight bytes at a time; a CR LF split across two words must still count once.
+TEST(LineEnds, CountedAsByteByByte) {
+    const std::pair<std::string_view, std::size_t> cases[] = {
+        {"", 0},
+        {"\n", 1},
+        {"\r", 1},
+        {"\r\n", 1},
+        {"\n\r", 2},
+        {"a\rb\r\nc", 2},
+        {"1234567\r\n", 1},
+        {"1234567\r", 1},
+        {"1234567\rx", 1},
+        {"1234567\r\r\n", 2},
+        {"123456789012345\r\nx", 1},
+        {"\r\r\r\r\r\r\r\r\n\n", 9},
+    };
+    for (const auto& [text, count] : cases) {
+        EXPECT_EQ(countLineEnds(text), count) << testing::PrintToString(std::string(text));
+    }
+
+    std::mt19937 random(7);
+    std::string mix(1000, ' ');
+    for (char& c : mix) {
+        c = "\r\nab"[random() % 4];
+    }
+    for (std::size_t from = 0; from < 8; ++from) {
+        const std::string_view text = std::string_view(mix).substr(from);
+        std::size_t byByte = 0;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            byByte += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'));
+        }
+        EXPECT_EQ(countLineEnds(text), byByte) << "from " << from;
     }
 }
 

@@ -15,6 +15,7 @@
 // credits match as they would without them.
 //
 //   awardsync-mark-demo-log SCENARIO OUTPUT
+#include "records/adif_enums.h"
 #include "records/calendar.h"
 #include "scenario.h"
 
@@ -136,10 +137,6 @@ bool holds(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-std::string groupOf(const std::string& mode) {
-    return mode == "CW" ? "CW" : mode == "SSB" || mode == "FM" ? "PHONE" : "DATA";
-}
-
 // A band of the Challenge (160 to 6 m) that none of the entity's QSOs is on, searched from `from`
 // on; "" when every one is taken (or is `other`).
 std::string freeBand(const EntityQsos& entity, std::size_t from, const std::string& other) {
@@ -156,8 +153,9 @@ std::string freeBand(const EntityQsos& entity, std::size_t from, const std::stri
 std::string freeMode(const EntityQsos& entity, std::size_t turn) {
     const std::vector<std::string> modes = {"CW", "SSB", "FT8"};
     for (const std::string& mode : modes) {
-        if (std::none_of(entity.modes.begin(), entity.modes.end(),
-                         [&](const std::string& held) { return groupOf(held) == groupOf(mode); })) {
+        if (std::none_of(entity.modes.begin(), entity.modes.end(), [&](const std::string& held) {
+                return (awardsync::modeGroupsOf(held) & awardsync::modeGroupsOf(mode)) != 0;
+            })) {
             return mode;
         }
     }
