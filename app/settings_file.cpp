@@ -97,7 +97,7 @@ SettingsFile::SettingsFile(QString path) : path_(std::move(path)) {
     QFile file(path_);
     if (QFileInfo(path_).isFile() && file.open(QIODevice::ReadOnly)) {
         const QByteArray bytes = file.readAll();
-        *this = SettingsFile(path_, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        *this = SettingsFile(path_, viewOf(bytes));
     }
 }
 

@@ -15,6 +15,10 @@ inline QString toQt(std::string_view text) {
 inline std::string fromQt(const QString& text) {
     return text.toUtf8().toStdString();
 }
+// A file's bytes as read into a QByteArray, without a copy.
+inline std::string_view viewOf(const QByteArray& bytes) {
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
 
 // Removes leading and trailing bytes with codes 32 and below (blanks and control characters).
 std::string_view trimControl(std::string_view text);

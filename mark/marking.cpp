@@ -97,12 +97,12 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     // The name of the unmatched credits' file follows the source's form, so the source is read
     // first; reading it refuses anything but a regular file before a byte is read.
     const QByteArray recordBytes = readRegularFile(options.recordsPath, "the credits file");
-    const std::string_view creditBytes(recordBytes.constData(), static_cast<std::size_t>(recordBytes.size()));
+    const std::string_view creditBytes = viewOf(recordBytes);
     result.badPath =
         badCreditsPath(options.recordsPath, creditSourceKindOf(creditBytes).value_or(CreditSourceKind::RecordsFile));
     checkRunFiles({options.recordsPath, options.logPath, result.outputPath, result.badPath});
     const QByteArray logBytes = readRegularFile(options.logPath, "the log");
-    const std::string_view log(logBytes.constData(), static_cast<std::size_t>(logBytes.size()));
+    const std::string_view log = viewOf(logBytes);
     // The standings total the log in the marking's reading of it, only when they are wanted.
     StandingsTally tally;
     LogRecordObserver observer;

@@ -79,10 +79,6 @@ void build(StandingsData& data, const std::vector<Credit>& credits, const Standi
     }
 }
 
-std::string_view viewOf(const QByteArray& bytes) {
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
 } // namespace
 
 std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,

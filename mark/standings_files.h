@@ -4,6 +4,7 @@
 // The standings of a run on files: the summary line, and the page and the application list when asked
 // for, saved whole or not at all.
 #include "core/atomic_save.h"
+#include "core/text.h"
 #include "standings.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@ namespace awardsync::mark {
 struct StandingsData {
     std::string creditsPath, logPath;
     QByteArray log;
-    std::string_view logBytes() const { return {log.constData(), static_cast<std::size_t>(log.size())}; }
+    std::string_view logBytes() const { return viewOf(log); }
     Standings standings;
 };
 
