@@ -110,11 +110,12 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
         observer = {StandingsTally::Fields,
                     [&](const AdiRecord& record, AdiLengthUnit unit) { tally.add(record, unit); }};
     }
-    const MarkedLog marked =
+    MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
         alsoRead(marked.credits, logBytes, tally);
     }
+    std::vector<Credit>().swap(marked.credits); // not needed while the files are written
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {
         total += piece.size();
