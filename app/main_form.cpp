@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main_form.h"
 
-#include "app/settings_file.h"
 #include "app/window_texts.h"
 #include "core/error.h"
+#include "core/settings_file.h"
 #include "core/text.h"
 #include "harvest/credits_collector.h"
 #include "service/page_loader.h"

@@ -8,7 +8,7 @@
 // - a written value reads back as written, with line breaks turned into blanks, read as
 //   Windows-1252 when it is not UTF-8 and cut to MaxValueLength characters, from the object and
 //   from its content read anew; keys not written keep their values.
-#include "app/settings_file.h"
+#include "core/settings_file.h"
 #include "core/text.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mark_window.h"
 
-#include "app/settings_file.h"
+#include "core/settings_file.h"
 #include "core/text.h"
 #include "mark/run_files.h"
 #include "records/credits_file.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/settings_file.h"
 #include "core/error.h"
+#include "core/settings_file.h"
 #include "tests/support/files.h"
 
 #include <QDir>
