@@ -29,9 +29,6 @@ using namespace awardsync;
 
 namespace {
 
-const char* const ServiceSection = "Service";
-const char* const DefaultEndpoint = "https://lotw.arrl.org";
-
 // Replaces the extension of the executable's path (or appends one when it has none).
 QString besideExecutable(const QString& executablePath, const QString& extension) {
     const QFileInfo info(executablePath);
@@ -135,27 +132,28 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::LoadSettings() {
     const SettingsFile file(settingsPath());
-    Edit1->setText(toQt(file.readString(SettingsSection, "Call", "")));
-    Edit2->setText(toQt(file.readString(SettingsSection, "Password", "")));
+    Edit1->setText(toQt(file.readString(SettingsKeys::Call)));
+    Edit2->setText(toQt(file.readString(SettingsKeys::Password)));
     const QString defaultRecords = besideExecutable(executablePath_, QStringLiteral(".txt"));
-    Edit3->setText(toQt(file.readString(SettingsSection, RecordsFileKey, fromQt(defaultRecords))));
-    SpinEdit1->setValue(std::clamp(file.readInteger(SettingsSection, "Account", 1), 1, 20));
-    CheckBox1->setChecked(file.readBool(SettingsSection, "SSB", true));
+    const SettingsKey& records = SettingsKeys::TextFile;
+    Edit3->setText(toQt(file.readString(records.section, records.name, fromQt(defaultRecords))));
+    SpinEdit1->setValue(std::clamp(file.readInteger(SettingsKeys::Account), 1, 20));
+    CheckBox1->setChecked(file.readBool(SettingsKeys::Ssb));
 
-    endpoint_ = file.readString(ServiceSection, "Endpoint", DefaultEndpoint);
+    endpoint_ = file.readString(SettingsKeys::Endpoint);
     while (!endpoint_.empty() && endpoint_.back() == '/') {
         endpoint_.pop_back();
     }
-    PageLoader::configureTls(file.readString(ServiceSection, "CAFile", ""));
+    PageLoader::configureTls(file.readString(SettingsKeys::CAFile));
 }
 
 void TMainForm::SaveSettings() {
     SettingsFile file(settingsPath());
-    file.writeString(SettingsSection, "Call", fromQt(Edit1->text()));
-    file.writeString(SettingsSection, "Password", fromQt(Edit2->text()));
-    file.writeString(SettingsSection, RecordsFileKey, fromQt(Edit3->text()));
-    file.writeString(SettingsSection, "Account", std::to_string(accountNumber()));
-    file.writeString(SettingsSection, "SSB", CheckBox1->isChecked() ? "1" : "0");
+    file.writeString(SettingsKeys::Call, fromQt(Edit1->text()));
+    file.writeString(SettingsKeys::Password, fromQt(Edit2->text()));
+    file.writeString(SettingsKeys::TextFile, fromQt(Edit3->text()));
+    file.writeString(SettingsKeys::Account, std::to_string(accountNumber()));
+    file.writeString(SettingsKeys::Ssb, CheckBox1->isChecked() ? "1" : "0");
     file.flush();
 }
 

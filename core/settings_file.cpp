@@ -171,6 +171,10 @@ bool SettingsFile::readBool(std::string_view section, std::string_view key, bool
     return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
+std::int32_t SettingsFile::readInteger(const SettingsKey& key) const {
+    return readInteger(key.section, key.name, parseSettingsInteger(key.fallback).value_or(0));
+}
+
 std::string SettingsFile::lineEnd() const {
     for (const Line& line : lines_) {
         if (!line.end.empty()) {

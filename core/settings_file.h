@@ -15,9 +15,28 @@ namespace awardsync {
 // 32-bit range give nothing (hexadecimal up to $FFFFFFFF wraps like a 32-bit word).
 std::optional<std::int32_t> parseSettingsInteger(std::string_view text);
 
-// Where awardsync keeps its inputs in the file; awardsync-mark reads the records-file path from it.
-inline constexpr const char* SettingsSection = "Settings";
-inline constexpr const char* RecordsFileKey = "TextFile";
+// One key of the settings file: its section, its name, and what it reads as when the file does not
+// hold it, in the file's own form.
+struct SettingsKey {
+    std::string_view section;
+    std::string_view name;
+    std::string_view fallback;
+};
+
+// Every key of the settings file. awardsync keeps its inputs in [Settings] and writes them when its
+// window closes, in this order; awardsync-mark reads the records file's path from TextFile.
+struct SettingsKeys {
+    static constexpr SettingsKey Call{"Settings", "Call", ""};
+    static constexpr SettingsKey Password{"Settings", "Password", ""};
+    // Falls back to the executable's path with ".txt", which only the download window knows; to
+    // awardsync-mark the empty fallback means that the download program names no records file.
+    static constexpr SettingsKey TextFile{"Settings", "TextFile", ""};
+    static constexpr SettingsKey Account{"Settings", "Account", "1"};
+    static constexpr SettingsKey Ssb{"Settings", "SSB", "1"};
+    // Read, never written: they are for the user to set by hand (a test service, a private certificate).
+    static constexpr SettingsKey Endpoint{"Service", "Endpoint", "https://lotw.arrl.org"};
+    static constexpr SettingsKey CAFile{"Service", "CAFile", ""};
+};
 
 // An INI file read and written key by key: section and key names ignore letter case, a write
 // changes only its own line (or adds it to its section, or adds the section), and every other
@@ -40,6 +59,12 @@ public:
     bool readBool(std::string_view section, std::string_view key, bool fallback) const;
 
     void writeString(std::string_view section, std::string_view key, std::string_view value);
+
+    // The same for a key of SettingsKeys, with the key's own fallback.
+    std::string readString(const SettingsKey& key) const { return readString(key.section, key.name, key.fallback); }
+    std::int32_t readInteger(const SettingsKey& key) const;
+    bool readBool(const SettingsKey& key) const { return readInteger(key) != 0; }
+    void writeString(const SettingsKey& key, std::string_view value) { writeString(key.section, key.name, value); }
 
     // Writes the file when anything changed, through a temporary file and a rename; a new file is
     // readable by its owner only, since it holds the password. Raises "Unable to write to <path>",

@@ -27,10 +27,16 @@ using namespace awardsync;
 namespace {
 
 const QString Path = QStringLiteral("fuzz.ini");
-constexpr std::string_view Section = "Settings";
+constexpr std::string_view Section = SettingsKeys::Call.section;
 // The program's keys, and spellings that must find the same lines.
-constexpr std::array<std::string_view, 8> Keys = {"Call", "Password", "TextFile", "Account",
-                                                  "SSB",  "password", "CALL",     "textfile"};
+constexpr std::array<std::string_view, 8> Keys = {SettingsKeys::Call.name,
+                                                  SettingsKeys::Password.name,
+                                                  SettingsKeys::TextFile.name,
+                                                  SettingsKeys::Account.name,
+                                                  SettingsKeys::Ssb.name,
+                                                  "password",
+                                                  "CALL",
+                                                  "textfile"};
 
 void require(bool condition) {
     if (!condition) {
@@ -177,13 +183,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (split == std::string_view::npos) {
         // Without writes of its own, the file's own values are written back, and the password is
         // given the whole content, line breaks and all.
-        for (std::string_view key : {"Call", "TextFile", "Account", "SSB"}) {
+        for (std::string_view key : {SettingsKeys::Call.name, SettingsKeys::TextFile.name, SettingsKeys::Account.name,
+                                     SettingsKeys::Ssb.name}) {
             const std::string value = file.readString(Section, key, "");
             file.writeString(Section, key, value);
             written[canonical(key)] = value;
         }
-        file.writeString(Section, "Password", content);
-        written[canonical("Password")] = std::string(content);
+        file.writeString(SettingsKeys::Password, content);
+        written[canonical(SettingsKeys::Password.name)] = std::string(content);
     } else {
         std::string_view writes = input.substr(split + 1);
         while (!writes.empty()) {

@@ -60,7 +60,7 @@ QString recordsFileOfDownloadProgram(const QString& programDir) {
     if (!QFileInfo::exists(settingsPath)) {
         return {};
     }
-    return toQt(SettingsFile(settingsPath).readString(SettingsSection, RecordsFileKey, ""));
+    return toQt(SettingsFile(settingsPath).readString(SettingsKeys::TextFile));
 }
 
 QString creditsOfDownloadProgram(const QString& programDir) {

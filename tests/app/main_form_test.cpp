@@ -59,6 +59,7 @@ TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
         EXPECT_EQ(form.Edit3->text(), records) << c.what;
         EXPECT_EQ(form.SpinEdit1->value(), c.account) << c.what;
         EXPECT_EQ(form.CheckBox1->isChecked(), c.ssb) << c.what;
+        EXPECT_EQ(form.serviceEndpoint(), "https://lotw.arrl.org") << c.what;
         EXPECT_TRUE(fixture.errors.empty()) << c.what;
     }
 }
