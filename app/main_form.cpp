@@ -139,6 +139,7 @@ void TMainForm::LoadSettings() {
     Edit3->setText(toQt(file.readString(records.section, records.name, fromQt(defaultRecords))));
     SpinEdit1->setValue(std::clamp(file.readInteger(SettingsKeys::Account), 1, 20));
     CheckBox1->setChecked(file.readBool(SettingsKeys::Ssb));
+    CheckBox2->setChecked(file.readBool(SettingsKeys::OnlyNew));
 
     endpoint_ = file.readString(SettingsKeys::Endpoint);
     while (!endpoint_.empty() && endpoint_.back() == '/') {
@@ -154,6 +155,7 @@ void TMainForm::SaveSettings() {
     file.writeString(SettingsKeys::TextFile, fromQt(Edit3->text()));
     file.writeString(SettingsKeys::Account, std::to_string(accountNumber()));
     file.writeString(SettingsKeys::Ssb, CheckBox1->isChecked() ? "1" : "0");
+    file.writeString(SettingsKeys::OnlyNew, CheckBox2->isChecked() ? "1" : "0");
     file.flush();
 }
 

@@ -59,6 +59,7 @@ public:
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn4 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
     QPlainTextEdit* RichEdit1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     awardsync::PageLoader* Ie = nullptr;

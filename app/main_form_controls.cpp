@@ -142,6 +142,10 @@ void TMainForm::buildControls() {
     BitBtn4->setToolTip(QStringLiteral("Abort download"));
     CheckBox1 = new QCheckBox(QStringLiteral("Change PHONE to SSB"), Panel3);
     CheckBox1->setGeometry(8, 48, 185, 17);
+    CheckBox2 = new QCheckBox(QStringLiteral("Only new QSOs"), Panel3);
+    CheckBox2->setGeometry(200, 48, 150, 17);
+    CheckBox2->setToolTip(
+        QStringLiteral("Load only the detail pages of QSOs that the last run's credits file does not hold"));
 
     RichEdit1 = new QPlainTextEdit(this);
     RichEdit1->setGeometry(0, 113, ClientWidth, 234);
@@ -168,6 +172,7 @@ void TMainForm::buildControls() {
     setTabOrder(Edit3, BitBtn1);
     setTabOrder(BitBtn1, BitBtn4);
     setTabOrder(BitBtn4, CheckBox1);
+    setTabOrder(CheckBox1, CheckBox2);
 
     connect(BitBtn1, &QPushButton::clicked, this, [this] {
         guarded([this] { BitBtn1Click(); });

@@ -33,6 +33,7 @@ struct SettingsKeys {
     static constexpr SettingsKey TextFile{"Settings", "TextFile", ""};
     static constexpr SettingsKey Account{"Settings", "Account", "1"};
     static constexpr SettingsKey Ssb{"Settings", "SSB", "1"};
+    static constexpr SettingsKey OnlyNew{"Settings", "OnlyNew", "0"};
     // Read, never written: they are for the user to set by hand (a test service, a private certificate).
     static constexpr SettingsKey Endpoint{"Service", "Endpoint", "https://lotw.arrl.org"};
     static constexpr SettingsKey CAFile{"Service", "CAFile", ""};

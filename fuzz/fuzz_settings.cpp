@@ -29,11 +29,12 @@ namespace {
 const QString Path = QStringLiteral("fuzz.ini");
 constexpr std::string_view Section = SettingsKeys::Call.section;
 // The program's keys, and spellings that must find the same lines.
-constexpr std::array<std::string_view, 8> Keys = {SettingsKeys::Call.name,
+constexpr std::array<std::string_view, 9> Keys = {SettingsKeys::Call.name,
                                                   SettingsKeys::Password.name,
                                                   SettingsKeys::TextFile.name,
                                                   SettingsKeys::Account.name,
                                                   SettingsKeys::Ssb.name,
+                                                  SettingsKeys::OnlyNew.name,
                                                   "password",
                                                   "CALL",
                                                   "textfile"};
@@ -184,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Without writes of its own, the file's own values are written back, and the password is
         // given the whole content, line breaks and all.
         for (std::string_view key : {SettingsKeys::Call.name, SettingsKeys::TextFile.name, SettingsKeys::Account.name,
-                                     SettingsKeys::Ssb.name}) {
+                                     SettingsKeys::Ssb.name, SettingsKeys::OnlyNew.name}) {
             const std::string value = file.readString(Section, key, "");
             file.writeString(Section, key, value);
             written[canonical(key)] = value;

@@ -492,7 +492,7 @@ TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenClosesAndWritesTheSet
     run.form.reset();
     const std::string settings = readBytes(run.settingsPath());
     EXPECT_NE(settings.find("[Settings]\nCall=Q1ABC\nPassword=secret\nTextFile=" + run.recordsPath().toStdString() +
-                            "\nAccount=3\nSSB=0\n"),
+                            "\nAccount=3\nSSB=0\nOnlyNew=0\n"),
               std::string::npos)
         << settings;
     EXPECT_NE(settings.find("[Service]\nEndpoint=" + run.mock->endpoint() + "\n"), std::string::npos) << settings;

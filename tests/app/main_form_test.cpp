@@ -30,22 +30,25 @@ TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
         QString records; // "<default>": the executable's path with ".txt"
         int account;
         bool ssb;
+        bool onlyNew;
     };
     const std::string longName(3000, 'K');
     const Case cases[] = {
-        {"no file", std::nullopt, "", "<default>", 1, true},
-        {"account 0", "[Settings]\nAccount=0\n", "", "<default>", 1, true},
-        {"account 21", "[Settings]\nAccount=21\n", "", "<default>", 20, true},
-        {"account empty", "[Settings]\nAccount=\n", "", "<default>", 1, true},
-        {"account abc", "[Settings]\nAccount=abc\n", "", "<default>", 1, true},
-        {"account 0x0A", "[Settings]\nAccount=0x0A\n", "", "<default>", 10, true},
-        {"account $0A", "[Settings]\nAccount=$0A\n", "", "<default>", 10, true},
-        {"ssb 0", "[Settings]\nSSB=0\n", "", "<default>", 1, false},
-        {"ssb 2", "[Settings]\nSSB=2\n", "", "<default>", 1, true},
-        {"ssb no", "[Settings]\nSSB=no\n", "", "<default>", 1, true},
-        {"empty records path", "[Settings]\nTextFile=\n", "", "", 1, true},
+        {"no file", std::nullopt, "", "<default>", 1, true, false},
+        {"account 0", "[Settings]\nAccount=0\n", "", "<default>", 1, true, false},
+        {"account 21", "[Settings]\nAccount=21\n", "", "<default>", 20, true, false},
+        {"account empty", "[Settings]\nAccount=\n", "", "<default>", 1, true, false},
+        {"account abc", "[Settings]\nAccount=abc\n", "", "<default>", 1, true, false},
+        {"account 0x0A", "[Settings]\nAccount=0x0A\n", "", "<default>", 10, true, false},
+        {"account $0A", "[Settings]\nAccount=$0A\n", "", "<default>", 10, true, false},
+        {"ssb 0", "[Settings]\nSSB=0\n", "", "<default>", 1, false, false},
+        {"ssb 2", "[Settings]\nSSB=2\n", "", "<default>", 1, true, false},
+        {"ssb no", "[Settings]\nSSB=no\n", "", "<default>", 1, true, false},
+        {"only new 1", "[Settings]\nSSB=0\nonlynew=1\n", "", "<default>", 1, false, true},
+        {"only new yes", "[Settings]\nOnlyNew=yes\n", "", "<default>", 1, true, false},
+        {"empty records path", "[Settings]\nTextFile=\n", "", "", 1, true, false},
         {"long user name", "[settings]\ncall=" + longName + "\n", QString::fromStdString(longName.substr(0, 2047)),
-         "<default>", 1, true},
+         "<default>", 1, true, false},
     };
     for (const Case& c : cases) {
         WindowRun fixture;
@@ -59,12 +62,13 @@ TEST(MainForm, LoadsSettingsWithDefaultsAndLimits) {
         EXPECT_EQ(form.Edit3->text(), records) << c.what;
         EXPECT_EQ(form.SpinEdit1->value(), c.account) << c.what;
         EXPECT_EQ(form.CheckBox1->isChecked(), c.ssb) << c.what;
+        EXPECT_EQ(form.CheckBox2->isChecked(), c.onlyNew) << c.what;
         EXPECT_EQ(form.serviceEndpoint(), "https://lotw.arrl.org") << c.what;
         EXPECT_TRUE(fixture.errors.empty()) << c.what;
     }
 }
 
-TEST(MainForm, ClosingWithoutARunLogsAndWritesAllFiveKeys) {
+TEST(MainForm, ClosingWithoutARunLogsAndWritesAllSixKeys) {
     WindowRun fixture;
     fixture.writeSettings("; mine\n[Settings]\nCall=old\nUnknown=kept\n[Service]\nEndpoint=https://127.0.0.1:1/\n");
     TMainForm& form = fixture.open();
@@ -74,11 +78,12 @@ TEST(MainForm, ClosingWithoutARunLogsAndWritesAllFiveKeys) {
     form.Edit3->setText("/tmp/credits.txt");
     form.SpinEdit1->setValue(12);
     form.CheckBox1->setChecked(false);
+    form.CheckBox2->setChecked(true);
     EXPECT_TRUE(form.close());
     EXPECT_EQ(logLines(form), QStringList{"Aborting operation..."});
     fixture.form.reset();
     EXPECT_EQ(fixture.settingsBytes(), "; mine\n[Settings]\nCall=Q1ABC\nUnknown=kept\nPassword=pa ss\n"
-                                       "TextFile=/tmp/credits.txt\nAccount=12\nSSB=0\n"
+                                       "TextFile=/tmp/credits.txt\nAccount=12\nSSB=0\nOnlyNew=1\n"
                                        "[Service]\nEndpoint=https://127.0.0.1:1/\n");
     EXPECT_TRUE(fixture.errors.empty());
 }
@@ -285,6 +290,11 @@ TEST(MainForm, ControlsHaveTheirPlacesCaptionsAndTabOrder) {
     EXPECT_EQ(form.Edit1->geometry(), QRect(97, 14, 96, 21));
     EXPECT_EQ(form.Edit3->geometry(), QRect(8, 20, 401, 21));
     EXPECT_EQ(form.BitBtn1->geometry(), QRect(454, 16, 93, 25));
+    EXPECT_EQ(form.CheckBox1->geometry(), QRect(8, 48, 185, 17));
+    EXPECT_EQ(form.CheckBox2->parentWidget(), form.Panel3);
+    EXPECT_EQ(form.CheckBox2->geometry(), QRect(200, 48, 150, 17));
+    EXPECT_EQ(form.CheckBox2->text(), "Only new QSOs");
+    EXPECT_GE(form.CheckBox2->width(), form.CheckBox2->sizeHint().width()) << "caption cut off";
     EXPECT_EQ(form.RichEdit1->geometry(), QRect(0, 113, 662, 234));
     EXPECT_EQ(form.ProgressBar1->geometry(), QRect(0, 347, 662, 17));
     EXPECT_EQ(form.Edit2->echoMode(), QLineEdit::Password);
@@ -298,8 +308,8 @@ TEST(MainForm, ControlsHaveTheirPlacesCaptionsAndTabOrder) {
     EXPECT_LE(form.Label3->geometry().bottom(), form.Edit3->y());
 
     // The focus chain also holds the widgets' inner parts; the controls must come in this order.
-    const std::vector<QWidget*> expected = {form.Edit1, form.Edit2,   form.SpinEdit1, form.RichEdit1,
-                                            form.Edit3, form.BitBtn1, form.BitBtn4,   form.CheckBox1};
+    const std::vector<QWidget*> expected = {form.Edit1,   form.Edit2,   form.SpinEdit1, form.RichEdit1, form.Edit3,
+                                            form.BitBtn1, form.BitBtn4, form.CheckBox1, form.CheckBox2};
     std::vector<QWidget*> seen;
     QWidget* widget = form.Edit1;
     for (int step = 0; step < 100 && seen.size() < expected.size(); ++step, widget = widget->nextInFocusChain()) {
