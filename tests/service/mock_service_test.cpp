@@ -8,6 +8,11 @@
 #include "service/page_loader.h"
 #include "tests/support/mock_service.h"
 
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -24,9 +29,13 @@ using awardsync::testing::trustMockCertificate;
 
 namespace {
 
+std::string creditListTarget(const std::string& award, int account = 1) {
+    return "/lotwuser/accountcredits?awg_id=DXCC&ac_acct=" + std::to_string(account) + "&ac_view=allc&aw_id=" + award +
+           "&ac_order=1";
+}
+
 std::string creditListUrl(const MockService& mock, const std::string& award, int account = 1) {
-    return mock.endpoint() + "/lotwuser/accountcredits?awg_id=DXCC&ac_acct=" + std::to_string(account) +
-           "&ac_view=allc&aw_id=" + award + "&ac_order=1";
+    return mock.endpoint() + creditListTarget(award, account);
 }
 
 std::string pageText(PageLoader& loader, const std::string& url) {
@@ -56,6 +65,71 @@ bool hasMarker(const std::string& text) {
     }
     return false;
 }
+
+// An answer as it arrived, with what the page loader does not show.
+struct RawAnswer {
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    int status = 0;
+    std::string contentType;
+    std::string retryAfter;
+    std::string body;
+
+    bool isDetailPage() const {
+        return error == QNetworkReply::NoError && status == 200 && contentType.starts_with("text/html") &&
+               body.find("Worked Station") != std::string::npos;
+    }
+};
+
+// Requests straight through Qt Network (redirects not followed), several in flight at once when
+// asked; the cookie jar keeps the session of the last sign-in.
+class RawClient {
+public:
+    explicit RawClient(const MockService& mock) : endpoint_(mock.endpoint()) {
+        network_.setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    }
+
+    void signIn() {
+        QNetworkRequest request(QUrl(QString::fromStdString(endpoint_ + "/lotwuser/default")));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+        QNetworkReply* reply = network_.post(request, "login=TEST&password=test");
+        EXPECT_EQ(finish({reply}).front().status, 303);
+    }
+
+    // Sends every request at once and returns the answers in the same order.
+    std::vector<RawAnswer> get(const std::vector<std::string>& targets) {
+        std::vector<QNetworkReply*> replies;
+        for (const std::string& target : targets) {
+            replies.push_back(network_.get(QNetworkRequest(QUrl(QString::fromStdString(endpoint_ + target)))));
+        }
+        return finish(replies);
+    }
+    RawAnswer get(const std::string& target) { return get(std::vector{target}).front(); }
+
+private:
+    std::vector<RawAnswer> finish(const std::vector<QNetworkReply*>& replies) {
+        QEventLoop loop;
+        std::size_t left = replies.size();
+        for (QNetworkReply* reply : replies) {
+            QObject::connect(reply, &QNetworkReply::finished, &loop, [&] {
+                if (--left == 0) {
+                    loop.quit();
+                }
+            });
+        }
+        loop.exec();
+        std::vector<RawAnswer> answers;
+        for (QNetworkReply* reply : replies) {
+            answers.push_back({reply->error(), reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                               reply->header(QNetworkRequest::ContentTypeHeader).toString().toStdString(),
+                               reply->rawHeader("Retry-After").toStdString(), reply->readAll().toStdString()});
+            reply->deleteLater();
+        }
+        return answers;
+    }
+
+    std::string endpoint_;
+    QNetworkAccessManager network_;
+};
 
 TEST(MockService, ShowsNoDataWithoutTheSessionCookie) {
     MockService mock(R"({"qsos": {"7": {"call": "Q1ABC"}}, "accounts": {"1": {"DXCC-CW": [7]}}})");
@@ -169,9 +243,84 @@ TEST(MockService, FaultsApplyToTheirPathAndTheFirstRequestsOnly) {
     EXPECT_NE(pageText(loader, faulty).find("Worked Station"), std::string::npos);
 }
 
+// Whatever its kind, a fault with a count happens that many times, and then the page is served:
+// the passing faults a retry must get over.
+TEST(MockService, EveryFaultKindPassesAfterItsCount) {
+    const struct {
+        const char* fault;
+        int status; // of the faulty answers; 0: not checked (the connection breaks)
+        const char* retryAfter;
+    } cases[] = {
+        {R"("kind": "status", "status": 503, "retry_after": "2")", 503, "2"},
+        {R"("kind": "status", "status": 429, "retry_after": "Wed, 21 Oct 2015 07:28:00 GMT")", 429,
+         "Wed, 21 Oct 2015 07:28:00 GMT"},
+        {R"("kind": "status")", 500, ""},
+        {R"("kind": "close_mid_body")", 0, ""},
+        {R"("kind": "stall", "ms": 0)", 0, ""},
+        {R"("kind": "non_html")", 200, ""},
+        {R"("kind": "content", "body": "<html><body>busy</body></html>")", 200, ""},
+        {R"("kind": "oversized", "bytes": 100000)", 200, ""},
+        {R"("kind": "redirect_loop")", 302, ""},
+        {R"("kind": "redirect", "location": "/lotwuser/home")", 302, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        MockService mock(std::string(R"({"qsos": {"7": {"call": "Q1ABC"}},
+                                         "faults": [{"path": "/lotwuser/qsodetail?qso=7", "count": 2, )") +
+                         c.fault + "}]}");
+        trustMockCertificate(mock);
+        RawClient client(mock);
+        client.signIn();
+        for (int time = 0; time < 2; ++time) {
+            const RawAnswer faulty = client.get("/lotwuser/qsodetail?qso=7");
+            EXPECT_FALSE(faulty.isDetailPage());
+            EXPECT_TRUE(c.status == 0 || faulty.status == c.status) << faulty.status;
+            EXPECT_EQ(faulty.retryAfter, c.retryAfter);
+        }
+        const RawAnswer page = client.get("/lotwuser/qsodetail?qso=7");
+        EXPECT_TRUE(page.isDetailPage()) << page.status << " " << page.body;
+        EXPECT_EQ(page.retryAfter, "");
+    }
+}
+
+// A session ends after its detail pages, as the service's do during a long run: then every page
+// answers as to a stranger until the next sign-in, whose session counts afresh. Credit lists and
+// faulty answers do not count, and pages asked for at once get no more than the session has left.
+TEST(MockService, ASessionEndsAfterItsDetailPages) {
+    MockService mock(R"({"login": {"session_pages": 4}, "qsos": {"7": {"call": "Q1ABC"}},
+                         "accounts": {"1": {"DXCC-CW": [7]}},
+                         "faults": [{"path": "/lotwuser/qsodetail?qso=7", "kind": "status", "status": 503,
+                                     "count": 1}]})");
+    trustMockCertificate(mock);
+    RawClient client(mock);
+    RawClient stranger(mock);
+    const std::string detail = "/lotwuser/qsodetail?qso=7";
+    for (int session = 1; session <= 2; ++session) {
+        SCOPED_TRACE(session);
+        client.signIn();
+        if (session == 1) {
+            EXPECT_EQ(client.get(detail).status, 503);
+            EXPECT_NE(client.get(creditListTarget("DXCC-CW")).body.find("creditsTable"), std::string::npos);
+        }
+        const std::vector<RawAnswer> answers = client.get(std::vector<std::string>(6, detail));
+        EXPECT_EQ(std::count_if(answers.begin(), answers.end(), [](const RawAnswer& a) { return a.isDetailPage(); }),
+                  4);
+        for (const std::string& target : {detail, creditListTarget("DXCC-CW"), std::string("/lotwuser/home")}) {
+            SCOPED_TRACE(target);
+            const RawAnswer ended = client.get(target);
+            EXPECT_EQ(ended.status, 200);
+            EXPECT_EQ(ended.body, stranger.get(target).body);
+            EXPECT_FALSE(hasMarker(ended.body));
+        }
+    }
+}
+
 TEST(MockService, RefusesAScenarioItCannotServe) {
     for (const std::string scenario : {R"({"acounts": {}})", R"({"accounts": {"1": {"DXCC-CW": [99]}}})",
-                                       R"({"faults": [{"path": "/x", "kind": "explode"}]})", "not json"}) {
+                                       R"({"faults": [{"path": "/x", "kind": "explode"}]})", "not json",
+                                       R"({"faults": [{"path": "/x", "kind": "stall", "retry_after": "2"}]})",
+                                       R"({"faults": [{"path": "/x", "kind": "status", "retry_after": 2}]})",
+                                       R"({"login": {"session_pages": 0}})", R"({"login": {"session_pages": "80"}})"}) {
         SCOPED_TRACE(scenario);
         EXPECT_THROW(MockService{scenario}, std::runtime_error);
     }

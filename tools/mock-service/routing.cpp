@@ -67,10 +67,15 @@ void sendFaulty(const Fault& fault, const httplib::Request& request, Answer answ
     case FaultKind::Delay:
         send(answer, response);
         return;
-    case FaultKind::Status:
-        send(htmlAnswer(fault.body ? *fault.body : statusPage(fault.status, "Internal Server Error"), fault.status),
-             response);
+    case FaultKind::Status: {
+        Answer failed =
+            htmlAnswer(fault.body ? *fault.body : statusPage(fault.status, "Internal Server Error"), fault.status);
+        if (fault.retryAfter) {
+            failed.headers.emplace_back("Retry-After", *fault.retryAfter);
+        }
+        send(failed, response);
         return;
+    }
     case FaultKind::NonHtml:
     case FaultKind::Content: {
         // The default body holds every page marker, so only the type can tell it from a page.
@@ -142,6 +147,12 @@ void sendFaulty(const Fault& fault, const httplib::Request& request, Answer answ
 
 } // namespace
 
+Sessions::Sessions(const std::vector<std::string>& preset, long pagesPerSession) : pagesPerSession_(pagesPerSession) {
+    for (const std::string& token : preset) {
+        pagesLeft_[token] = -1;
+    }
+}
+
 std::string Sessions::create() {
     unsigned char random[16];
     if (RAND_bytes(random, sizeof random) != 1) {
@@ -154,19 +165,31 @@ std::string Sessions::create() {
         token += kHex[byte & 15];
     }
     std::lock_guard lock(mutex_);
-    tokens_.insert(token);
+    pagesLeft_[token] = pagesPerSession_ > 0 ? pagesPerSession_ : -1;
     return token;
 }
 
 bool Sessions::valid(const std::string& token) {
     std::lock_guard lock(mutex_);
-    return tokens_.contains(token);
+    return pagesLeft_.contains(token);
+}
+
+bool Sessions::takePage(const std::string& token) {
+    // One lock for the test and the count, so that parallel requests never get more pages than
+    // the session has.
+    std::lock_guard lock(mutex_);
+    const auto it = pagesLeft_.find(token);
+    if (it == pagesLeft_.end()) {
+        return false;
+    }
+    if (it->second > 0 && --it->second == 0) {
+        pagesLeft_.erase(it);
+    }
+    return true;
 }
 
 void Service::handle(const httplib::Request& request, httplib::Response& response) {
-    const bool cookie = hasSession(request);
     const bool loginForm = request.method == "POST" && request.path == "/lotwuser/default";
-    log_.write(request, cookie, loginForm);
 
     Fault* fault = nullptr;
     for (Fault& candidate : scenario_.faults) {
@@ -175,6 +198,15 @@ void Service::handle(const httplib::Request& request, httplib::Response& respons
             break;
         }
     }
+    // Only a detail page that goes out whole counts against its session (a delay still sends it
+    // whole). Counting before the log line keeps the line's "cookie" true to the answer.
+    const std::optional<std::string> token = sessionToken(request);
+    bool cookie = token.has_value();
+    if (cookie && detailQso(request) != nullptr && (fault == nullptr || fault->kind == FaultKind::Delay)) {
+        cookie = sessions_.takePage(*token);
+    }
+    log_.write(request, cookie, loginForm);
+
     if (fault != nullptr && fault->delayMs > 0) {
         sleepUnlessStopping(fault->delayMs);
     }
@@ -190,7 +222,7 @@ void Service::stopping() {
     g_stopping = true;
 }
 
-bool Service::hasSession(const httplib::Request& request) {
+std::optional<std::string> Service::sessionToken(const httplib::Request& request) {
     const std::string& name = scenario_.login.cookieName;
     for (std::size_t i = 0, n = request.get_header_value_count("Cookie"); i < n; ++i) {
         const std::string header = request.get_header_value("Cookie", i);
@@ -201,14 +233,26 @@ bool Service::hasSession(const httplib::Request& request) {
             while (!pair.empty() && pair.front() == ' ') {
                 pair.remove_prefix(1);
             }
-            if (pair.size() > name.size() && pair.compare(0, name.size(), name) == 0 && pair[name.size()] == '=' &&
-                sessions_.valid(std::string(pair.substr(name.size() + 1)))) {
-                return true;
+            if (pair.size() > name.size() && pair.compare(0, name.size(), name) == 0 && pair[name.size()] == '=') {
+                std::string token(pair.substr(name.size() + 1));
+                if (sessions_.valid(token)) {
+                    return token;
+                }
             }
             cookies.remove_prefix(std::min(end + 1, cookies.size()));
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+const std::string* Service::detailQso(const httplib::Request& request) const {
+    const std::string& path = request.path;
+    if (request.method != "GET" || path == "/lotwuser/default" || path == "/lotwuser/home" ||
+        path == "/lotwuser/accountcredits") {
+        return nullptr;
+    }
+    const auto it = scenario_.qsoIdByPath.find(request.target);
+    return it == scenario_.qsoIdByPath.end() ? nullptr : &it->second;
 }
 
 Answer Service::route(const httplib::Request& request, bool cookie) {
@@ -225,8 +269,8 @@ Answer Service::route(const httplib::Request& request, bool cookie) {
     if (path == "/lotwuser/accountcredits") {
         return cookie ? creditList(request) : htmlAnswer(loginPage(""));
     }
-    if (const auto it = scenario_.qsoIdByPath.find(request.target); it != scenario_.qsoIdByPath.end()) {
-        return htmlAnswer(cookie ? detailPage(scenario_.qsos.at(it->second)) : loginPage(""));
+    if (const std::string* id = detailQso(request)) {
+        return htmlAnswer(cookie ? detailPage(scenario_.qsos.at(*id)) : loginPage(""));
     }
     return htmlAnswer(statusPage(404, "Not Found"), 404);
 }

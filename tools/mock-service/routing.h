@@ -5,25 +5,32 @@
 #include "scenario.h"
 
 #include <httplib.h>
+#include <map>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace mock {
 
-// The session tokens handed out at sign-in, plus the preset ones of the scenario.
+// The session tokens handed out at sign-in, plus the preset ones of the scenario. A sign-in's
+// session may end after a number of detail pages, as the service's own sessions end during a long
+// run; the preset ones never end.
 class Sessions {
 public:
-    explicit Sessions(const std::vector<std::string>& preset) : tokens_(preset.begin(), preset.end()) {}
+    Sessions(const std::vector<std::string>& preset, long pagesPerSession);
 
     std::string create();
     bool valid(const std::string& token);
+    // Counts one detail page served under `token`; its last page ends the session. False when the
+    // token is not (or no longer) valid, so that the page is answered as to a stranger.
+    bool takePage(const std::string& token);
 
 private:
     std::mutex mutex_;
-    std::set<std::string> tokens_;
+    const long pagesPerSession_;            // 0: sessions do not end
+    std::map<std::string, long> pagesLeft_; // by token; -1: no end
 };
 
 // What a page answers before any fault is applied to it.
@@ -39,7 +46,7 @@ struct Answer {
 class Service {
 public:
     Service(Scenario& scenario, RequestLog& log)
-        : scenario_(scenario), log_(log), sessions_(scenario.login.presetSessions) {}
+        : scenario_(scenario), log_(log), sessions_(scenario.login.presetSessions, scenario.login.sessionPages) {}
 
     void handle(const httplib::Request& request, httplib::Response& response);
 
@@ -47,7 +54,10 @@ public:
     static void stopping();
 
 private:
-    bool hasSession(const httplib::Request& request);
+    // The first valid session token among the request's cookies.
+    std::optional<std::string> sessionToken(const httplib::Request& request);
+    // The id of the QSO whose detail page the request asks for; nullptr for every other page.
+    const std::string* detailQso(const httplib::Request& request) const;
     Answer route(const httplib::Request& request, bool cookie);
     Answer login(const httplib::Request& request);
     Answer creditList(const httplib::Request& request);

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <cmath>
 #include <cstdint>
 #include <set>
 #include <stdexcept>
@@ -178,7 +179,7 @@ FaultKind faultKind(const std::string& name, const std::string& where) {
 void readFault(const QJsonObject& object, const std::string& where, Scenario& scenario) {
     allowOnly(object,
               {"path", "prefix", "method", "kind", "delay_ms", "ms", "status", "content_type", "body", "body_base64",
-               "bytes", "chunked", "count", "location"},
+               "bytes", "chunked", "count", "location", "retry_after"},
               where);
     Fault& fault = scenario.faults.emplace_back();
     fault.path = text(object.value("path"), where + ".path");
@@ -212,6 +213,15 @@ void readFault(const QJsonObject& object, const std::string& where, Scenario& sc
             bad(where, "a redirect needs a location");
         }
     }
+    if (object.contains("retry_after")) {
+        if (fault.kind != FaultKind::Status) {
+            bad(where, "retry_after is for status faults only");
+        }
+        if (!object.value("retry_after").isString()) {
+            bad(where + ".retry_after", "expected a text (sent as it stands)");
+        }
+        fault.retryAfter = object.value("retry_after").toString().toStdString();
+    }
     fault.count = static_cast<long>(object.value("count").toDouble(-1));
 }
 
@@ -230,7 +240,7 @@ void loadScenario(const QByteArray& json, Scenario& scenario) {
         const QJsonObject login = objectAt(root.value("login"), "login");
         allowOnly(login,
                   {"user", "password", "redirect", "redirect_status", "success_page", "failure_page", "preset_sessions",
-                   "cookie_name"},
+                   "cookie_name", "session_pages"},
                   "login");
         Login& l = scenario.login;
         l.user = login.contains("user") ? text(login.value("user"), "login.user") : l.user;
@@ -247,6 +257,13 @@ void loadScenario(const QByteArray& json, Scenario& scenario) {
             l.presetSessions = idList(login.value("preset_sessions"), "login.preset_sessions");
         }
         l.cookieName = login.value("cookie_name").toString(QString::fromStdString(l.cookieName)).toStdString();
+        if (login.contains("session_pages")) {
+            const double pages = login.value("session_pages").toDouble(0);
+            if (pages < 1 || pages > 1e9 || std::floor(pages) != pages) {
+                bad("login.session_pages", "expected a whole number of at least 1");
+            }
+            l.sessionPages = static_cast<long>(pages);
+        }
     }
 
     const std::string links = root.value("links").toString("relative").toStdString();

@@ -50,6 +50,8 @@ struct Login {
     std::optional<std::string> failurePage;
     std::vector<std::string> presetSessions;
     std::string cookieName = "lotw_session";
+    // How many detail pages one sign-in's session serves before it ends; 0: no end.
+    long sessionPages = 0;
 };
 
 enum class FaultKind { Delay, CloseMidBody, Status, Stall, NonHtml, Content, Oversized, RedirectLoop, Redirect };
@@ -64,6 +66,7 @@ struct Fault {
     int status = 500;                       // Status
     std::string contentType = "text/plain"; // NonHtml, Content
     std::optional<std::string> body;        // NonHtml, Content, Status (bytes)
+    std::optional<std::string> retryAfter;  // Status: the Retry-After header, verbatim
     long long bytes = 40LL * 1024 * 1024;   // Oversized
     bool chunked = false;                   // Oversized: no Content-Length
     std::string location;                   // Redirect: the Location header
