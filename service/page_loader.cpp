@@ -64,6 +64,13 @@ bool isHttpStatusError(const QNetworkReply& reply) {
            (code >= QNetworkReply::InternalServerError && code <= QNetworkReply::UnknownServerError);
 }
 
+// A connection that the service (or the way to it) closed or reset before the page was whole: an
+// overloaded service does that, and the next request may well get the page.
+bool isConnectionLost(QNetworkReply::NetworkError error) {
+    return error == QNetworkReply::RemoteHostClosedError || error == QNetworkReply::TemporaryNetworkFailureError ||
+           error == QNetworkReply::NetworkSessionFailedError || error == QNetworkReply::ProxyConnectionClosedError;
+}
+
 } // namespace
 
 struct PageLoader::State {
@@ -86,6 +93,9 @@ struct PageLoader::State {
     qint64 bodySize = 0;
     AbortReason abortReason = AbortReason::None;
     std::optional<std::string> failure;
+    Failure failureKind = Failure::None;
+    int httpStatus = 0;
+    std::string retryAfter;
     std::optional<HtmlDocument> document;
     bool html = true;
 
@@ -205,10 +215,14 @@ void PageLoader::start(const std::string& url, const std::string* postData, cons
     s.html = true;
     s.abortReason = State::AbortReason::None;
     s.failure.reset();
+    s.failureKind = Failure::None;
+    s.httpStatus = 0;
+    s.retryAfter.clear();
     s.readyState = ReadyStateLoading;
 
     auto refuse = [&s](const std::string& message) {
         s.failure = message;
+        s.failureKind = Failure::Other;
         s.readyState = ReadyStateComplete;
         throw Error(message);
     };
@@ -302,12 +316,17 @@ void PageLoader::onFinished(QNetworkReply* reply) noexcept {
             s.failure = "Could not load " + s.url + ": the page is larger than " + describeSize(s.maxBodySize);
         } else if (s.abortReason == State::AbortReason::TotalTimeout) {
             s.failure = "Timed out loading " + s.url + ": still loading after " + describeDuration(s.totalTimeout);
+            s.failureKind = Failure::TimedOut;
         } else if (reply->error() == QNetworkReply::OperationCanceledError) {
             // Only Qt's transfer timeout cancels a reply without a reason of ours.
             s.failure = "Timed out loading " + s.url + ": nothing received for " + describeDuration(s.idleTimeout);
+            s.failureKind = Failure::TimedOut;
         } else if (reply->error() != QNetworkReply::NoError && !isHttpStatusError(*reply)) {
             s.failure = "Could not load " + s.url + ": " + reasonText(reply->errorString());
+            s.failureKind = isConnectionLost(reply->error()) ? Failure::ConnectionLost : Failure::Other;
         } else {
+            s.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            s.retryAfter = reply->rawHeader("Retry-After").trimmed().toStdString();
             const ContentType type = parseContentType(reply->rawHeader("Content-Type"));
             s.html = isHtml(type);
             if (s.html) {
@@ -318,9 +337,14 @@ void PageLoader::onFinished(QNetworkReply* reply) noexcept {
     } catch (const std::exception& error) {
         s.document.reset();
         s.failure = "Could not load " + s.url + ": " + error.what();
+        s.failureKind = Failure::Other;
     } catch (...) {
         s.document.reset();
         s.failure = "Could not load " + s.url;
+        s.failureKind = Failure::Other;
+    }
+    if (s.failure && s.failureKind == Failure::None) {
+        s.failureKind = Failure::Other;
     }
     s.dropBody();
     s.readyState = ReadyStateComplete;
@@ -357,6 +381,18 @@ const HtmlDocument& PageLoader::Document() const {
         throw Error("No page has been loaded");
     }
     return *s.document;
+}
+
+PageLoader::Failure PageLoader::failure() const {
+    return state_->failureKind;
+}
+
+int PageLoader::httpStatus() const {
+    return state_->httpStatus;
+}
+
+const std::string& PageLoader::retryAfter() const {
+    return state_->retryAfter;
 }
 
 } // namespace awardsync

@@ -43,6 +43,15 @@ public:
     // Error when nothing was loaded.
     const HtmlDocument& Document() const;
 
+    // How the last load failed, for telling a passing fault of an overloaded service from one that
+    // a second try cannot mend. A page that arrived, whatever its status, is no failure.
+    enum class Failure { None, TimedOut, ConnectionLost, Other };
+    Failure failure() const;
+    // The HTTP status of the last page that arrived; 0 when none did.
+    int httpStatus() const;
+    // The last page's Retry-After header as sent; empty when it had none.
+    const std::string& retryAfter() const;
+
     // Limits; the defaults are the program's own, tests shorten them.
     void setIdleTimeout(std::chrono::milliseconds timeout);
     void setTotalTimeout(std::chrono::milliseconds timeout);
