@@ -6,6 +6,7 @@
 #include "core/settings_file.h"
 #include "core/text.h"
 #include "harvest/credits_collector.h"
+#include "harvest/download_run.h"
 #include "service/page_loader.h"
 
 #include <QAbstractEventDispatcher>
@@ -50,19 +51,7 @@ TMainForm::TMainForm(Seams seams) : seams_(std::move(seams)) {
     executablePath_ = seams_.executablePath.isEmpty() ? QCoreApplication::applicationFilePath() : seams_.executablePath;
     if (!seams_.pause) {
         // The window stays responsive while the service gets its breath; Busy is not looked at here.
-        // Qt's timed processEvents never blocks, so a timer wakes the wait at the deadline instead:
-        // the pause sleeps rather than spinning a core for a second per credit list.
-        seams_.pause = [this](std::chrono::milliseconds duration) {
-            const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
-            QTimer wake;
-            wake.setSingleShot(true);
-            wake.setTimerType(Qt::PreciseTimer);
-            while (!deadline.hasExpired()) {
-                wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                ApplicationEvents1Idle();
-            }
-        };
+        seams_.pause = [this](std::chrono::milliseconds duration) { waitResponsively(duration, [] { return false; }); };
     }
     buildControls();
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -94,6 +83,20 @@ void TMainForm::showErrorBox(const std::string& message) {
     box.exec();
 }
 
+void TMainForm::waitResponsively(std::chrono::milliseconds duration, const std::function<bool()>& stop) {
+    // Qt's timed processEvents never blocks, so a timer wakes the wait at the deadline instead:
+    // the wait sleeps rather than spinning a core.
+    const QDeadlineTimer deadline(duration, Qt::PreciseTimer);
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!deadline.hasExpired() && !stop()) {
+        wake.start(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        ApplicationEvents1Idle();
+    }
+}
+
 QString TMainForm::settingsPath() const {
     return besideExecutable(executablePath_, QStringLiteral(".ini"));
 }
@@ -103,6 +106,7 @@ void TMainForm::FormCreate() {
     QsoFields = std::make_unique<NameValueList>();
     Records = std::make_unique<SortedStringList>();
     Credits = std::make_unique<CreditsCollector>();
+    createRun();
     LoadSettings();
 }
 
@@ -121,6 +125,8 @@ void TMainForm::FormDestroy() {
     struct ReleaseLists {
         TMainForm& form;
         ~ReleaseLists() {
+            form.harvest_.reset(); // it works on the lists
+            form.runWindow_.reset();
             form.CreditUrls.reset();
             form.QsoFields.reset();
             form.Records.reset();
@@ -145,6 +151,7 @@ void TMainForm::LoadSettings() {
     while (!endpoint_.empty() && endpoint_.back() == '/') {
         endpoint_.pop_back();
     }
+    harvest_->setEndpoint(endpoint_);
     PageLoader::configureTls(file.readString(SettingsKeys::CAFile));
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/string_list.h"
+#include "harvest/retry_policy.h"
 
 #include <QEventLoop>
 #include <QWidget>
@@ -22,6 +23,7 @@ class QToolButton;
 
 namespace awardsync {
 class CreditsCollector;
+class DownloadRun;
 class PageLoader;
 } // namespace awardsync
 
@@ -38,6 +40,8 @@ public:
         std::function<std::optional<QString>(const QString& initialPath, const QString& filter)> chooseFile;
         // The pause after each credit-list page.
         std::function<void(std::chrono::milliseconds)> pause;
+        // How an overloaded service is met; nothing: the program's own numbers.
+        std::optional<awardsync::RetryPolicy> retryPolicy;
     };
 
     explicit TMainForm(Seams seams = {});
@@ -108,10 +112,22 @@ private:
     // The account field, read the same way for the run and the settings file.
     int accountNumber() const;
     void showErrorBox(const std::string& message);
+    // Handles window messages until `duration` has passed or `stop` says so, asleep in between.
+    void waitResponsively(std::chrono::milliseconds duration, const std::function<bool()>& stop);
+    // The download run over the window's page loader and lists; made once they exist.
+    void createRun();
     // Runs an event handler; an error that escapes it is shown in an error box and goes no further.
     void guarded(const std::function<void()>& handler);
 
+    class RunWindow;
+    // RunWindow is known only where the run is driven (main_form_run.cpp).
+    struct RunWindowDeleter {
+        void operator()(RunWindow* window) const;
+    };
+
     Seams seams_;
+    std::unique_ptr<RunWindow, RunWindowDeleter> runWindow_;
+    std::unique_ptr<awardsync::DownloadRun> harvest_;
     QString executablePath_;
     std::string endpoint_;
     bool runInProgress_ = false;

@@ -1,44 +1,63 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The download run: the Download button and the steps of a harvest, as methods of the window.
+// The download run as the window drives it: the Download button, and the steps of a harvest,
+// which the window-free run in harvest/ carries out with the window's inputs, log pane and waits.
 #include "app/main_form.h"
 #include "core/text.h"
-#include "harvest/credit_list.h"
 #include "harvest/credits_collector.h"
-#include "harvest/qso_details.h"
-#include "records/credit_record.h"
-#include "records/credits_file.h"
-#include "records/records_file.h"
-#include "service/login.h"
-#include "service/page_loader.h"
+#include "harvest/download_run.h"
 
 #include <QCheckBox>
-#include <QDateTime>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
 using namespace awardsync;
 
-namespace {
+// What the run sees of the window: the fields as they stand when it reads them, the log pane, the
+// progress bar, Busy, and waits that keep the window alive.
+class TMainForm::RunWindow : public RunHost {
+public:
+    explicit RunWindow(TMainForm& form) : form_(form) {}
 
-constexpr auto CreditListPause = std::chrono::milliseconds(1000);
+    std::string user() const override { return fromQt(form_.Edit1->text()); }
+    std::string password() const override { return fromQt(form_.Edit2->text()); }
+    int account() const override { return form_.accountNumber(); }
+    bool phoneToSsb() const override { return form_.CheckBox1->isChecked(); }
+    bool onlyNew() const override { return form_.CheckBox2->isChecked(); }
+    std::string recordsPath() const override { return fromQt(form_.Edit3->text()); }
 
-// The records file, then beside it the credits file: each record line with what its categories grant.
-void saveRunFiles(const SortedStringList& records, const CreditsCollector& credits, const std::string& recordsPath) {
-    const std::vector<std::string> lines = records.lines();
-    saveLinesToFile(lines, recordsPath);
-    std::vector<CreditsRecord> creditsRecords;
-    creditsRecords.reserve(lines.size());
-    for (const std::string& line : lines) {
-        const AwardSet awards = credits.awardsOfLine(line);
-        creditsRecords.push_back({.line = line, .credits = creditsGrantedBy(awards), .awards = awardIdsOf(awards)});
+    void log(const std::string& text) override { form_.AddLog(text); }
+    bool cancelled() const override { return !form_.Busy; }
+    void pause(std::chrono::milliseconds duration) override { form_.seams_.pause(duration); }
+    void waitBeforeRetry(std::chrono::milliseconds duration) override {
+        form_.waitResponsively(duration, [this] { return !form_.Busy; });
     }
-    const CreditsHeader header{
-        .account = credits.account, .programVersion = AWARDSYNC_VERSION, .created = QDateTime::currentDateTimeUtc()};
-    saveCreditsFile(header, creditsRecords, creditsFilePath(recordsPath));
+    void startProgress(int pages) override {
+        form_.ProgressBar1->setMaximum(pages);
+        form_.ProgressBar1->setValue(0);
+    }
+    void stepProgress() override { form_.ProgressBar1->setValue(form_.ProgressBar1->value() + 1); }
+    void resetProgress() override { form_.ProgressBar1->setValue(0); }
+    void showShortfall(const std::string& text) override {
+        // On the progress bar, where the eye goes when the run ends; the next run takes it away.
+        form_.ProgressBar1->setFormat(toQt(text));
+        form_.ProgressBar1->setTextVisible(!text.empty());
+        form_.ProgressBar1->setToolTip(toQt(text));
+    }
+
+private:
+    TMainForm& form_;
+};
+
+void TMainForm::RunWindowDeleter::operator()(RunWindow* window) const {
+    delete window;
 }
 
-} // namespace
+void TMainForm::createRun() {
+    runWindow_.reset(new RunWindow(*this));
+    harvest_ = std::make_unique<DownloadRun>(*Ie, *runWindow_, RunLists{*CreditUrls, *QsoFields, *Records, *Credits},
+                                             seams_.retryPolicy ? *seams_.retryPolicy : RetryPolicy());
+}
 
 void TMainForm::BitBtn1Click() {
     if (runInProgress_) {
@@ -60,92 +79,24 @@ void TMainForm::DownloadCredits() {
 
     Busy = true;
     PumpMessages();
-    Records->clear();
-    CreditUrls->clear();
-    Credits->clear();
     ProgressBar1->setValue(0);
+    runWindow_->showShortfall({});
     RichEdit1->clear();
-
-    AddLog("Logging in to LotW...");
-    try {
-        LoginToLotw();
-    } catch (const std::exception& error) {
-        AddLog(std::string("  Login failed: ") + error.what());
-        return;
-    }
-    if (!Busy) {
-        return;
-    }
-    AddLog("Logged in.");
-    AddLog("\rDownloading credit lists");
-
-    bool aborted = false;
-    for (int i = 0; i < static_cast<int>(AwardIds.size()); ++i) {
-        if (!Busy) {
-            aborted = true;
-            break;
-        }
-        AddLog(std::string("  ") + AwardIds[static_cast<std::size_t>(i)]);
-        try {
-            GetCreditList(i);
-        } catch (const std::exception& error) {
-            AddLog(std::string("  Error: ") + error.what());
-        }
-    }
-    AddLog("\r" + std::to_string(CreditUrls->count()) + " credits found.\r\r");
-    if (aborted || CreditUrls->empty()) {
-        return;
-    }
-
-    AddLog("Downloading QSO data...\r");
-    const int count = static_cast<int>(CreditUrls->count());
-    ProgressBar1->setMaximum(count);
-    ProgressBar1->setValue(0);
-    for (int i = 0; i < count; ++i) {
-        try {
-            GetQsoDetails(i);
-            AddLog("    " + QsoFields->value("Worked"));
-        } catch (const std::exception& error) {
-            AddLog(std::string("  Error: ") + error.what());
-        }
-        ProgressBar1->setValue(ProgressBar1->value() + 1);
-        if (!Busy) {
-            break;
-        }
-    }
-
-    AddLog("\rSaving records...");
-    saveRunFiles(*Records, *Credits, fromQt(Edit3->text()));
-    AddLog("Done");
-    ProgressBar1->setValue(0);
+    harvest_->run();
 }
 
 void TMainForm::LoginToLotw() {
-    loginToService(*Ie, endpoint_, fromQt(Edit1->text()), fromQt(Edit2->text()));
+    harvest_->login();
 }
 
 void TMainForm::GetCreditList(int index) {
-    Credits->account = accountNumber();
-    const std::string url = creditListUrl(endpoint_, index, Credits->account);
-    Ie->Navigate(url);
-    Ie->WaitForPage();
-    seams_.pause(CreditListPause);
-    collectCreditLinks(Ie->Document(), *CreditUrls, [this, index](const std::string& address) {
-        Credits->addListed(address, static_cast<std::size_t>(index));
-    });
+    harvest_->readCreditList(index);
 }
 
 void TMainForm::GetQsoDetails(int index) {
-    const std::string url = (*CreditUrls)[static_cast<std::size_t>(index)];
-    Ie->Navigate(url);
-    Ie->WaitForPage();
-    readQsoFields(Ie->Document(), url, *QsoFields);
-    Credits->detailAddress = url;
-    AddCreditRecord();
+    harvest_->readQsoDetails(index);
 }
 
 void TMainForm::AddCreditRecord() {
-    const std::string line = buildRecordLine(*QsoFields, CheckBox1->isChecked());
-    Records->add(line);
-    Credits->addLine(line, Credits->detailAddress);
+    harvest_->addCreditRecord();
 }

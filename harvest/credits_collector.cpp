@@ -34,29 +34,35 @@ CreditsCollector::CreditsCollector(const QLocale& locale) : collator_(makeListCo
 void CreditsCollector::clear() {
     addresses_.clear();
     lines_.clear();
-    account = 0;
-    detailAddress.clear();
 }
 
 void CreditsCollector::addListed(std::string_view address, std::size_t award) {
     addresses_[keyOf(address)].set(award);
 }
 
-void CreditsCollector::addLine(std::string_view line, std::string_view address) {
-    lines_[keyOf(line)] |= find(addresses_, keyOf(address));
+void CreditsCollector::addLine(std::string_view line, std::string_view address, std::string_view pageLine) {
+    const auto listed = addresses_.find(keyOf(address));
+    LineCredits& credits = lines_[keyOf(line)];
+    if (listed != addresses_.end()) {
+        credits.awards |= listed->second;
+    }
+    if (credits.address.empty()) {
+        credits.address = address;
+        credits.pageLine = pageLine;
+    }
 }
 
 AwardSet CreditsCollector::awardsOfLine(std::string_view line) const {
-    return find(lines_, keyOf(line));
+    return creditsOfLine(line).awards;
+}
+
+CreditsCollector::LineCredits CreditsCollector::creditsOfLine(std::string_view line) const {
+    const auto at = lines_.find(keyOf(line));
+    return at == lines_.end() ? LineCredits() : at->second;
 }
 
 QCollatorSortKey CreditsCollector::keyOf(std::string_view text) const {
     return collator_.sortKey(toQt(text));
-}
-
-AwardSet CreditsCollector::find(const Sets& sets, const QCollatorSortKey& key) {
-    const auto at = sets.find(key);
-    return at == sets.end() ? AwardSet() : at->second;
 }
 
 } // namespace awardsync

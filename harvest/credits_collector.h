@@ -27,30 +27,35 @@ std::vector<std::string_view> creditsGrantedBy(const AwardSet& awards);
 // lines compare as the run's sorted lists compare them, so ones a list holds once share one set.
 class CreditsCollector {
 public:
+    // What the credits file says of one record line.
+    struct LineCredits {
+        AwardSet awards;
+        std::string address;  // the first detail page that gave the line
+        std::string pageLine; // the line as that page gave it, PHONE not yet written as SSB
+    };
+
     explicit CreditsCollector(const QLocale& locale = QLocale::system());
 
     void clear();
     // The credit-list page of the category at `award` listed `address`.
     void addListed(std::string_view address, std::size_t award);
-    // The detail page at `address` gave `line`: the line gains the address's categories.
-    void addLine(std::string_view line, std::string_view address);
+    // The detail page at `address` gave `line` (`pageLine` before PHONE was written as SSB): the
+    // line gains the address's categories.
+    void addLine(std::string_view line, std::string_view address, std::string_view pageLine);
     AwardSet awardsOfLine(std::string_view line) const;
-
-    int account = 0;           // the account whose credit lists were read
-    std::string detailAddress; // the detail page whose fields the next record line is built from
+    // Empty for a line no page gave.
+    LineCredits creditsOfLine(std::string_view line) const;
 
 private:
     struct KeyLess {
         bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const { return a.compare(b) < 0; }
     };
-    using Sets = std::map<QCollatorSortKey, AwardSet, KeyLess>;
 
     QCollatorSortKey keyOf(std::string_view text) const;
-    static AwardSet find(const Sets& sets, const QCollatorSortKey& key);
 
     QCollator collator_;
-    Sets addresses_;
-    Sets lines_;
+    std::map<QCollatorSortKey, AwardSet, KeyLess> addresses_;
+    std::map<QCollatorSortKey, LineCredits, KeyLess> lines_;
 };
 
 } // namespace awardsync

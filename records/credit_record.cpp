@@ -93,6 +93,16 @@ std::optional<RecordFields> splitRecordLine(std::string_view line) {
     return fields;
 }
 
+std::string withPhoneAsSsb(std::string_view line) {
+    const std::optional<RecordFields> fields = splitRecordLine(line);
+    if (!fields || (*fields)[RecordField::Mode] != "PHONE") {
+        return std::string(line);
+    }
+    const std::string_view mode = (*fields)[RecordField::Mode];
+    const std::size_t at = static_cast<std::size_t>(mode.data() - line.data());
+    return std::string(line.substr(0, at)) + "SSB" + std::string(line.substr(at + mode.size()));
+}
+
 RecordLine parseRecordLine(std::string_view line) {
     RecordLine record;
     const std::optional<RecordFields> fields = splitRecordLine(line);

@@ -16,6 +16,10 @@ namespace awardsync {
 // `phoneToSsb` the mode "PHONE" (exactly that) is written as "SSB".
 std::string buildRecordLine(const NameValueList& fields, bool phoneToSsb);
 
+// A line buildRecordLine wrote without `phoneToSsb` as it would have written it with it: the mode
+// "PHONE" (exactly that) as "SSB". Other lines come back unchanged.
+std::string withPhoneAsSsb(std::string_view line);
+
 // The positions of the seven fields of a record line, in the order buildRecordLine writes them.
 enum class RecordField { Call, Dxcc, Date, Time, Mode, Band, Kind };
 constexpr std::size_t RecordFieldCount = 7;

@@ -19,6 +19,12 @@ std::string loginFormBody(std::string_view user, std::string_view password);
 // case-sensitive substring searches, in that order.
 void checkLoginAnswer(std::string_view pageText);
 
+class HtmlDocument;
+
+// Whether a page that lacks `marker` is the service's sign-in form (a form with a password field):
+// what the service answers in place of any page once a session has ended.
+bool isSignInPage(const HtmlDocument& page, std::string_view marker);
+
 // Posts the login form to endpoint + "/lotwuser/default", waits for the answer page and judges
 // its body text. A normal return means signed in; the loader keeps the session for later pages.
 void loginToService(PageLoader& ie, std::string_view endpoint, std::string_view user, std::string_view password);

@@ -156,6 +156,7 @@ QStringList fullRunLog(const WindowRun& run) {
     log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=3"));
     log += QStringList({"    JA4DD", "    G6FF", "    K7UC"});
     log += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=9"));
+    log += "  7 credited QSOs: 5 read, 2 missing (see the errors above); 1 category failed";
     log += QStringList({"", "Saving records...", "Done"});
     return log;
 }
@@ -321,7 +322,8 @@ TEST(CompletedRun, EveryQsoFailingReplacesTheRecordsWithAnEmptyFile) {
     EXPECT_EQ(readBytes(run.recordsPath()), "");
     QStringList tail = QStringList({"2 credits found.", "", "", "Downloading QSO data...", ""});
     tail += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=1"));
-    tail += QStringList({"  Error: Interface not supported", "", "Saving records...", "Done"});
+    tail += QStringList({"  Error: Interface not supported", "  2 credited QSOs: 0 read, 2 missing (see the errors above)",
+                         "", "Saving records...", "Done"});
     EXPECT_EQ(logLines(form).mid(logLines(form).size() - tail.size()), tail);
     EXPECT_TRUE(run.errors.empty());
 }
@@ -428,7 +430,9 @@ TEST(StoppedRun, AbortDuringTheLastCategoryReadsOneQsoAndSavesIt) {
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("  DXCC-SAT")),
               QStringList({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "",
-                           "Downloading QSO data...", "", "    W1AW", "", "Saving records...", "Done"}));
+                           "Downloading QSO data...", "", "    W1AW",
+                           "  7 credited QSOs: 1 read, 6 not read (aborted); 1 category failed", "",
+                           "Saving records...", "Done"}));
 }
 
 TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
@@ -448,7 +452,8 @@ TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0], FullDetailPaths[1]}));
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("Downloading QSO data...")),
-              QStringList({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB", "",
+              QStringList({"Downloading QSO data...", "", "    W1AW", "Aborting operation...", "    DL2BB",
+                           "  7 credited QSOs: 2 read, 5 not read (aborted); 1 category failed", "",
                            "Saving records...", "Done"}));
     EXPECT_EQ(progressWhenAborted, 1);
     EXPECT_EQ(form.ProgressBar1->value(), 0);
@@ -485,8 +490,10 @@ TEST(StoppedRun, ClosingTheWindowDuringTheQsoPhaseSavesThenClosesAndWritesTheSet
                                             "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
     const QStringList log = logLines(form);
     EXPECT_EQ(log.mid(log.indexOf("    JA4DD")),
-              QStringList({"    JA4DD", "Aborting operation...", "Aborting operation...", "    G6FF", "",
-                           "Saving records...", "Done"}));
+              QStringList({"    JA4DD", "Aborting operation...", "Aborting operation...", "    G6FF",
+                           "  7 credited QSOs: 4 read, 1 missing (see the errors above), 2 not read (aborted); "
+                           "1 category failed",
+                           "", "Saving records...", "Done"}));
     EXPECT_FALSE(form.runInProgress());
 
     run.form.reset();

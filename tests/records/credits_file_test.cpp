@@ -7,14 +7,18 @@ using namespace awardsync;
 
 namespace {
 
-const CreditsHeader Header{
-    .account = 12, .programVersion = "1.0", .created = QDateTime(QDate(2026, 12, 8), QTime(4, 5, 6), Qt::UTC)};
+const CreditsHeader Header{.owner = {.service = "https://lotw.example", .user = "Q1ABC", .account = 12},
+                           .programVersion = "1.0",
+                           .created = QDateTime(QDate(2026, 12, 8), QTime(4, 5, 6), Qt::UTC)};
 
 const std::string HeaderBytes = "DXCC credits of LoTW account 12, downloaded by Awardsync\r\n"
                                 "<ADIF_VER:5>3.1.4\r\n"
                                 "<PROGRAMID:9>awardsync\r\n"
                                 "<PROGRAMVERSION:3>1.0\r\n"
                                 "<CREATED_TIMESTAMP:15>20261208 040506\r\n"
+                                "<APP_AWARDSYNC_SERVICE:20>https://lotw.example\r\n"
+                                "<APP_AWARDSYNC_USER:5>Q1ABC\r\n"
+                                "<APP_AWARDSYNC_ACCOUNT:2>12\r\n"
                                 "<EOH>\r\n";
 
 TEST(CreditsFile, HeaderThenOneRecordPerLine) {
@@ -51,10 +55,42 @@ TEST(CreditsFile, HeaderThenOneRecordPerLine) {
          {"Q4AB|001|2012-03-04|||10M|QSL|", {}, {}},
          "<CALL:4>Q4AB <BAND:3>10M <DXCC:1>1 <EOR>\r\n"},
         {"not a record line", {"Q5AB|001|", {"DXCC"}, {"DXCC-M"}}, ""},
+        {"the page's address and line, for the next run",
+         {"Q6AB|001|2012/03/04||SSB|20M|QSL|",
+          {},
+          {},
+          "https://lotw.example/qsodetail?qso=6",
+          "Q6AB|001|2012/03/04||PHONE|20M|QSL|"},
+         "<CALL:4>Q6AB <QSO_DATE:8>20120304 <BAND:3>20M <MODE:3>SSB <APP_AWARDSYNC_MODEGROUP:5>PHONE <DXCC:1>1 "
+         "<APP_AWARDSYNC_QSO_URL:36>https://lotw.example/qsodetail?qso=6 "
+         "<APP_AWARDSYNC_RECORD:35>Q6AB|001|2012/03/04||PHONE|20M|QSL| <EOR>\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(creditsFileContent(Header, {c.record}), HeaderBytes + c.bytes);
+    }
+}
+
+TEST(CreditsFile, ANextRunReadsBackWhatItNeeds) {
+    const CreditsRecord written[] = {
+        {"Q1ABC|001|2009/07/14|18:05:00|SSB|17M|LoTW|",
+         {"DXCC"},
+         {"DXCC-M", "DXCC-17"},
+         "https://x/q?a=1&b=<2>",
+         "Q1ABC|001|2009/07/14|18:05:00|PHONE|17M|LoTW|"},
+        {"Q2ABC|001|2009/07/14|18:05:00|CW|17M|LoTW|", {}, {}, "", ""}, // from an earlier version: no address
+    };
+    const KnownCredits known = readKnownCredits(creditsFileContent(Header, {written[0], written[1]}));
+    EXPECT_EQ(known.owner.service, "https://lotw.example");
+    EXPECT_EQ(known.owner.user, "Q1ABC");
+    EXPECT_EQ(known.owner.account, 12);
+    ASSERT_EQ(known.credits.size(), 1u);
+    EXPECT_EQ(known.credits[0].address, "https://x/q?a=1&b=<2>");
+    EXPECT_EQ(known.credits[0].pageLine, "Q1ABC|001|2009/07/14|18:05:00|PHONE|17M|LoTW|");
+    EXPECT_EQ(known.credits[0].awards, (std::vector<std::string>{"DXCC-M", "DXCC-17"}));
+    // Whatever else a file holds, reading it never fails and finds nothing that is not there.
+    for (std::string_view junk : {"", "<EOH>", "<APP_AWARDSYNC_QSO_URL:999999>x<EOR>", "<a:b><:1>", "<EOH><EOR><EOR"}) {
+        EXPECT_TRUE(readKnownCredits(junk).credits.empty()) << junk;
     }
 }
 

@@ -76,6 +76,7 @@ TMainForm& WindowRun::open(bool show) {
             pauses.push_back({duration, mock ? mock->requests().size() : 0});
         };
     }
+    seams.retryPolicy = retryPolicy;
     form = std::make_unique<TMainForm>(seams);
     if (show) {
         form->show();

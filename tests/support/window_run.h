@@ -76,6 +76,13 @@ public:
     std::optional<QString> chosen;   // what the chooser returns
     std::vector<Pause> pauses;
     bool realPause = false;        // wait the real pause instead of recording it
+    // Retries as the program makes them, with waits of milliseconds.
+    RetryPolicy retryPolicy = [] {
+        RetryPolicy policy;
+        policy.waits = {std::chrono::milliseconds(1), std::chrono::milliseconds(2)};
+        policy.longestRetryAfter = std::chrono::milliseconds(5);
+        return policy;
+    }();
     std::function<void()> onAbout; // runs after an About box is collected
 };
 
