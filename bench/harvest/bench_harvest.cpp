@@ -5,7 +5,10 @@
 // peak memory of the process. In the same process it then fetches the same detail pages with a plain
 // page-loader loop (Navigate, WaitForPage, Document) for the per-page figure to compare with.
 // One harvest per process, so that the peak memory is the harvest's own: run it several times.
-// Usage: bench_harvest
+// With "only-new RUNS" it instead compares, RUNS times alternating, a run with "Only new QSOs" against
+// a full run of the same account, both after a last run that lacked 100 of its credits: the page
+// loads each makes and its wall time, with the real pauses.
+// Usage: bench_harvest [only-new RUNS]
 #include "app/main_form.h"
 #include "bench/service/bench_support.h"
 #include "core/error.h"
@@ -17,8 +20,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -42,17 +47,18 @@ struct Harvest {
     double cpuSeconds = 0;
     long peakKiB = 0;
     std::size_t detailPages = 0;
+    std::size_t detailRequests = 0; // the detail pages the service was asked for
     std::size_t records = 0;
     double qsoPhaseMsPerPage = 0;     // from the service's request log: first to last detail request
     double listPhaseExtraSeconds = 0; // first credit list to first detail page, less the 17 pauses
     std::vector<std::string> detailUrls;
 };
 
-Harvest runHarvest(const awardsync::testing::MockService& mock, const QString& folder) {
+Harvest runHarvest(const awardsync::testing::MockService& mock, const QString& folder, bool onlyNew = false) {
     const QString executable = folder + "/awardsync";
     const std::string settings = "[Settings]\nCall=TEST\nPassword=test\nTextFile=" + folder.toStdString() +
-                                 "/credits.txt\nAccount=1\nSSB=1\n[Service]\nEndpoint=" + mock.endpoint() +
-                                 "\nCAFile=" + mock.certFile() + "\n";
+                                 "/credits.txt\nAccount=1\nSSB=1\nOnlyNew=" + (onlyNew ? "1" : "0") +
+                                 "\n[Service]\nEndpoint=" + mock.endpoint() + "\nCAFile=" + mock.certFile() + "\n";
     QFile file(executable + ".ini");
     if (!file.open(QIODevice::WriteOnly) || file.write(settings.data(), static_cast<qint64>(settings.size())) < 0) {
         throw awardsync::Error("cannot write the settings file");
@@ -98,7 +104,8 @@ Harvest runHarvest(const awardsync::testing::MockService& mock, const QString& f
             firstListTime = requests[i].timeMs;
         }
     }
-    if (detailTimes.size() != result.detailPages) {
+    result.detailRequests = detailTimes.size();
+    if (!onlyNew && detailTimes.size() != result.detailPages) {
         throw awardsync::Error("the service saw " + std::to_string(detailTimes.size()) + " detail requests for " +
                                std::to_string(result.detailPages) + " addresses");
     }
@@ -131,11 +138,73 @@ double fetchLoopMsPerPage(const awardsync::testing::MockService& mock, const std
     return seconds * 1000.0 / static_cast<double>(urls.size());
 }
 
+// The yearly update of a big account: "Only new QSOs" against a full run, after a last run whose
+// credits file lacks 100 QSOs (their pages failed in it once), each run starting from that file.
+void compareOnlyNew(int runs) {
+    constexpr int NewCredits = 100;
+    std::string faults;
+    for (int id = QsoCount / NewCredits; id <= QsoCount; id += QsoCount / NewCredits) {
+        faults += std::string(faults.empty() ? "" : ", ") + R"({"path": "/lotwuser/qsodetail?qso=)" +
+                  std::to_string(id) + R"(", "kind": "status", "status": 404, "count": 1})";
+    }
+    QTemporaryDir folder;
+    awardsync::testing::MockService mock(R"({"generate": {"count": )" + std::to_string(QsoCount) +
+                                             R"(, "seed": 1}, "faults": [)" + faults + "]}",
+                                         bench::mockOptions());
+    runHarvest(mock, folder.path());
+    const QString creditsFile = folder.filePath("credits-credits.adi");
+    const QString lastRun = folder.filePath("last-run.adi");
+    if (!QFile::copy(creditsFile, lastRun)) {
+        throw awardsync::Error("cannot keep the last run's credits file");
+    }
+    auto fromLastRun = [&](bool onlyNew) {
+        QFile::remove(creditsFile);
+        if (!QFile::copy(lastRun, creditsFile)) {
+            throw awardsync::Error("cannot put the last run's credits file back");
+        }
+        return runHarvest(mock, folder.path(), onlyNew);
+    };
+    std::vector<double> onlyNewWall, fullWall;
+    std::size_t onlyNewPages = 0, fullPages = 0, records = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Harvest onlyNew = fromLastRun(true);
+        const Harvest full = fromLastRun(false);
+        if (onlyNew.records != full.records) {
+            throw awardsync::Error("the runs wrote " + std::to_string(onlyNew.records) + " and " +
+                                   std::to_string(full.records) + " records");
+        }
+        onlyNewWall.push_back(onlyNew.wallSeconds);
+        fullWall.push_back(full.wallSeconds);
+        onlyNewPages = onlyNew.detailRequests;
+        fullPages = full.detailRequests;
+        records = full.records;
+        std::printf("run %d: only new %.2f s, %zu detail pages; full %.2f s, %zu detail pages\n", run + 1,
+                    onlyNew.wallSeconds, onlyNew.detailRequests, full.wallSeconds, full.detailRequests);
+    }
+    const double onlyNewMedian = bench::median(onlyNewWall);
+    const double fullMedian = bench::median(fullWall);
+    std::printf("%d credited QSOs, %d of them new, %zu records: page loads %zu against %zu (17 credit lists, the "
+                "sign-in and its page each time)\n",
+                QsoCount, NewCredits, records, onlyNewPages + 19, fullPages + 19);
+    std::printf("summary: runs=%d only_new_s=%.2f full_s=%.2f ratio=%.3f only_new_detail_pages=%zu "
+                "full_detail_pages=%zu\n",
+                runs, onlyNewMedian, fullMedian, onlyNewMedian / fullMedian, onlyNewPages, fullPages);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    if (argc > 1 && std::string(argv[1]) == "only-new") {
+        try {
+            compareOnlyNew(argc > 2 ? std::max(1, std::atoi(argv[2])) : 3);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "bench_harvest: %s\n", error.what());
+            return 1;
+        }
+        return 0;
+    }
     try {
         QTemporaryDir folder;
         awardsync::testing::MockService mock(

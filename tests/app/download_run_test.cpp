@@ -322,8 +322,9 @@ TEST(CompletedRun, EveryQsoFailingReplacesTheRecordsWithAnEmptyFile) {
     EXPECT_EQ(readBytes(run.recordsPath()), "");
     QStringList tail = QStringList({"2 credits found.", "", "", "Downloading QSO data...", ""});
     tail += QString::fromStdString("  Error:    Page download failed. URL: " + run.url("/lotwuser/qsodetail?qso=1"));
-    tail += QStringList({"  Error: Interface not supported", "  2 credited QSOs: 0 read, 2 missing (see the errors above)",
-                         "", "Saving records...", "Done"});
+    tail +=
+        QStringList({"  Error: Interface not supported", "  2 credited QSOs: 0 read, 2 missing (see the errors above)",
+                     "", "Saving records...", "Done"});
     EXPECT_EQ(logLines(form).mid(logLines(form).size() - tail.size()), tail);
     EXPECT_TRUE(run.errors.empty());
 }
@@ -343,6 +344,7 @@ TEST(CompletedRun, SecondRunAfterSwitchingTheAccountHoldsOnlyThatAccount) {
     const std::size_t firstRunRequests = run.mock->requests().size();
 
     form.SpinEdit1->setValue(2);
+    form.CheckBox2->setChecked(true); // the last run's file is another account's: every page is loaded
     run.download();
 
     EXPECT_EQ(readBytes(run.recordsPath()), "Q3TWO|001|2003/03/03|03:03:03|SSB|80M|QSL|\r\n");
@@ -352,6 +354,59 @@ TEST(CompletedRun, SecondRunAfterSwitchingTheAccountHoldsOnlyThatAccount) {
     EXPECT_TRUE(log.contains("1 credits found."));
     EXPECT_EQ(form.CreditUrls->count(), 1u);
     EXPECT_EQ(form.Records->count(), 1u);
+}
+
+TEST(CompletedRun, OnlyNewQsosLoadsOnlyWhatTheLastRunLacksAndTheBarSaysWhatIsMissing) {
+    WindowRun run(FullScenario);
+    TMainForm& form = open(run, {.account = 12});
+    run.download();
+    const std::string records = readBytes(run.recordsPath());
+    const std::size_t firstRunRequests = run.mock->requests().size();
+
+    form.CheckBox2->setChecked(true);
+    run.download();
+
+    // The two pages that failed are asked for again; the QSOs the last run read are not.
+    std::vector<std::string> details;
+    for (const std::string& target : targetsOf(run.mock->requests(), firstRunRequests)) {
+        if (target.find("qsodetail") != std::string::npos) {
+            details.push_back(target);
+        }
+    }
+    EXPECT_EQ(details, (std::vector<std::string>{"GET /lotwuser/qsodetail?qso=3", "GET /lotwuser/qsodetail?qso=9"}));
+    EXPECT_EQ(readBytes(run.recordsPath()), records);
+    const QString count = "7 credited QSOs: 0 read, 5 kept from the last run, 2 missing (see the errors above); "
+                          "1 category failed";
+    EXPECT_TRUE(logLines(form).contains("  " + count));
+    EXPECT_TRUE(logLines(form).contains("    K7UC")) << "a QSO taken from the last run is listed as one read";
+    EXPECT_TRUE(form.ProgressBar1->isTextVisible());
+    EXPECT_EQ(form.ProgressBar1->format(), count);
+}
+
+// A wait before a page is tried again ends at once on Abort (with a wait of ten minutes, a run that
+// waited on would outlast the test's time limit).
+TEST(StoppedRun, AbortDuringTheWaitBeforeATryAgainEndsItAtOnce) {
+    std::string scenario = FullScenario;
+    scenario.insert(scenario.rfind('}'),
+                    R"(, "faults": [{"path": "/lotwuser/qsodetail?qso=1", "kind": "status", "status": 503}])");
+    WindowRun run(scenario);
+    run.retryPolicy.waits = {std::chrono::minutes(10)};
+    TMainForm& form = open(run, {.account = 12});
+    const std::string url = run.url("/lotwuser/qsodetail?qso=1");
+    whenLogShows(form, QString::fromStdString("  Retrying in 600 s (HTTP 503): " + url),
+                 [&form] { form.BitBtn4->click(); });
+
+    run.download();
+
+    const QStringList log = logLines(form);
+    EXPECT_EQ(
+        log.mid(log.indexOf("Downloading QSO data...")),
+        QStringList({"Downloading QSO data...", "", QString::fromStdString("  Retrying in 600 s (HTTP 503): " + url),
+                     "Aborting operation...", QString::fromStdString("  Error:    Page download failed. URL: " + url),
+                     "  7 credited QSOs: 0 read, 1 missing (see the errors above), 6 not read (aborted); "
+                     "1 category failed",
+                     "", "Saving records...", "Done"}));
+    EXPECT_TRUE(isIdle(form));
 }
 
 // ---- Runs that end without saving ----
@@ -428,11 +483,11 @@ TEST(StoppedRun, AbortDuringTheLastCategoryReadsOneQsoAndSavesIt) {
     EXPECT_EQ(readBytes(run.recordsPath()), "W1AW|291|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
     EXPECT_EQ(targetsOf(run.mock->requests()), expectedTargets(12, 17, {FullDetailPaths[0]}));
     const QStringList log = logLines(form);
-    EXPECT_EQ(log.mid(log.indexOf("  DXCC-SAT")),
-              QStringList({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "",
-                           "Downloading QSO data...", "", "    W1AW",
-                           "  7 credited QSOs: 1 read, 6 not read (aborted); 1 category failed", "",
-                           "Saving records...", "Done"}));
+    EXPECT_EQ(
+        log.mid(log.indexOf("  DXCC-SAT")),
+        QStringList({"  DXCC-SAT", "Aborting operation...", "", "7 credits found.", "", "", "Downloading QSO data...",
+                     "", "    W1AW", "  7 credited QSOs: 1 read, 6 not read (aborted); 1 category failed", "",
+                     "Saving records...", "Done"}));
 }
 
 TEST(StoppedRun, AbortDuringTheQsoPhaseCompletesTheQsoInProgressAndSaves) {
