@@ -27,6 +27,16 @@ int dxccEntityCount() {
     return static_cast<int>(std::size(Entities));
 }
 
+int currentDxccEntityCount() {
+    static constexpr auto Current = std::count_if(std::begin(Entities), std::end(Entities),
+                                                  [](const DxccEntity& entity) { return !entity.deleted; });
+    return static_cast<int>(Current);
+}
+
+std::span<const DxccEntity> dxccEntities() {
+    return Entities;
+}
+
 std::string dxccEntityLabel(int code) {
     const DxccEntity* entity = dxccEntity(code);
     if (entity == nullptr) {

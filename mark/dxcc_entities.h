@@ -2,6 +2,7 @@
 #pragma once
 
 // The DXCC entities by number, as the ADIF standard's DXCC_Entity_Code enumeration names them.
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,12 @@ const DxccEntity* dxccEntity(int code);
 
 // How many entities the enumeration holds (deleted ones included).
 int dxccEntityCount();
+
+// How many of them are current: what every DXCC total counts against (340 in version 3.1.6).
+int currentDxccEntityCount();
+
+// The whole enumeration, in code order.
+std::span<const DxccEntity> dxccEntities();
 
 // The entity's name for a table row: "FEDERAL REPUBLIC OF GERMANY", "GERMANY (deleted)", or
 // "entity 999 (not in the ADIF standard)".

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <unordered_map>
 
 namespace awardsync::mark {
@@ -29,7 +30,7 @@ bool isYesOrVerified(std::string_view value) {
 struct StandingsFields {
     QsoNames names;
     std::string_view dxcc, freq, propMode;
-    bool confirmed = false;
+    bool confirmed = false, byLotw = false;
 };
 
 // The fields the standings read, by their index in FieldNames.
@@ -41,11 +42,13 @@ constexpr std::array<std::string_view, FieldCount + 2> FieldNames = {
 // first of each name counts; either confirmation confirms.
 StandingsFields readFields(const AdiRecord& record) {
     std::array<std::string_view, FieldCount> values;
-    bool confirmed = false;
+    bool confirmed = false, byLotw = false;
     for (const AdiField& field : record.fields) {
         const int index = fieldNameIndex(field.name, FieldNames);
         if (index >= FieldCount) {
-            confirmed = confirmed || isYesOrVerified(field.value);
+            const bool yes = isYesOrVerified(field.value);
+            confirmed = confirmed || yes;
+            byLotw = byLotw || (yes && index == FieldCount + 1);
         } else if (index >= 0 && values[static_cast<std::size_t>(index)].empty()) {
             values[static_cast<std::size_t>(index)] = trimControl(field.value);
         }
@@ -54,7 +57,8 @@ StandingsFields readFields(const AdiRecord& record) {
             values[FieldDxcc],
             values[FieldFreq],
             values[FieldPropMode],
-            confirmed};
+            confirmed,
+            byLotw};
 }
 
 // Whether a DXCC number gets a row: DXCC 0 (no entity, at sea say) is as unknown as no DXCC at all, and
@@ -101,7 +105,8 @@ void countTotals(Standings& standings) {
                                                 : CellState::Empty;
             }
             if (cell.state == CellState::Confirmed) {
-                standings.application.push_back({r, c, cell.qso});
+                standings.application.push_back(
+                    {r, c, cell.qso, standings.qsos[cell.qso].byLotw ? MediaLotw : MediaCard});
             }
             if (!row.counted) {
                 continue;
@@ -120,7 +125,128 @@ void countTotals(Standings& standings) {
     }
 }
 
+// What each column still needs, of every current entity of the table: per entity, not per QSO.
+void listNeeded(Standings& standings) {
+    auto row = standings.rows.cbegin(); // both by entity number
+    for (const DxccEntity& entity : dxccEntities()) {
+        if (entity.deleted) {
+            continue;
+        }
+        while (row != standings.rows.cend() && row->dxcc < entity.code) {
+            ++row;
+        }
+        const bool held = row != standings.rows.cend() && row->dxcc == entity.code;
+        for (std::size_t c = 0; c < ColumnCount; ++c) {
+            const CellState state = held ? row->cells[c].state : CellState::Empty;
+            NeededEntities& needed = standings.needed[c];
+            needed.notCredited += state == CellState::Credited ? 0 : 1;
+            if (state == CellState::Worked) {
+                needed.notConfirmed.push_back(entity.code);
+            } else if (state == CellState::Empty) {
+                needed.neverWorked.push_back(entity.code);
+            }
+        }
+    }
+}
+
+// A count of an award's step: `n`, or n below the most the award counts.
+struct StepCount {
+    std::size_t n;
+    bool belowMost;
+    std::size_t of(std::size_t most) const { return belowMost ? most - std::min(n, most) : n; }
+};
+constexpr StepCount at(std::size_t n) {
+    return {n, false};
+}
+constexpr StepCount below(std::size_t n) {
+    return {n, true};
+}
+// A run of an award's steps: from `first` to `last`, `every` apart.
+struct StepRun {
+    std::string_view name;
+    StepCount first, last;
+    std::size_t every;
+};
+
+// The awards' steps, lowest first. The top ones follow the entity table: the Honor Roll is within 9
+// of all current entities, #1 Honor Roll is all of them.
+constexpr StepRun DxccSteps[] = {
+    {"DXCC", at(100), at(100), 1},
+    {"endorsement", at(125), at(250), 25},
+    {"endorsement", at(255), below(10), 5},
+    {"Honor Roll", below(9), below(9), 1},
+    {"#1 Honor Roll", below(0), below(0), 1},
+};
+constexpr StepRun ChallengeSteps[] = {{"", at(1000), at(1000), 1}, {"", at(1050), below(0), 50}};
+constexpr StepRun FiveBandSteps[] = {{"5-band DXCC", at(100), at(100), 1}};
+constexpr std::size_t ChallengeBands = Column6M - Column160M + 1;
+
+AwardTarget target(std::span<const StepRun> steps, std::size_t credited, std::size_t most) {
+    AwardTarget target{credited, most, 0, {}};
+    for (const StepRun& run : steps) {
+        target.step = run.name;
+        const std::size_t first = run.first.of(most);
+        const std::size_t next = credited < first ? first : first + ((credited - first) / run.every + 1) * run.every;
+        if (next <= run.last.of(most)) {
+            target.next = next;
+            return target;
+        }
+    }
+    return target;
+}
+
 } // namespace
+
+AwardTarget dxccTarget(std::size_t credited) {
+    return target(DxccSteps, credited, static_cast<std::size_t>(currentDxccEntityCount()));
+}
+
+AwardTarget challengeTarget(std::size_t credited) {
+    return target(ChallengeSteps, credited, ChallengeBands * static_cast<std::size_t>(currentDxccEntityCount()));
+}
+
+AwardTarget fiveBandTarget(std::size_t credited) {
+    return target(FiveBandSteps, credited, 100);
+}
+
+std::string groupedNumber(std::size_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+std::string nextStepText(const AwardTarget& target) {
+    if (target.next == 0) {
+        return target.step.empty() ? "every step reached" : std::string(target.step) + " reached";
+    }
+    return target.step.empty() ? groupedNumber(target.next)
+                               : std::string(target.step) + " at " + groupedNumber(target.next);
+}
+
+std::string targetText(const AwardTarget& target) {
+    return groupedNumber(target.count) + " of " + groupedNumber(target.of) + " (" + (target.next == 0 ? "" : "next: ") +
+           nextStepText(target) + ")";
+}
+
+std::vector<std::size_t> applicationQsos(const Standings& standings, unsigned media) {
+    std::vector<std::size_t> chosen;
+    for (const ApplicationSlot& slot : standings.application) {
+        if (slot.medium & media) {
+            chosen.push_back(slot.qso);
+        }
+    }
+    // A QSO may stand for several slots (Mixed, its mode and its band): it is named once.
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    return chosen;
+}
+
+std::size_t applicationSlots(const Standings& standings, unsigned media) {
+    return static_cast<std::size_t>(std::count_if(standings.application.begin(), standings.application.end(),
+                                                  [&](const ApplicationSlot& slot) { return slot.medium & media; }));
+}
 
 std::string_view columnName(int column) {
     return column >= 0 && column < ColumnCount ? ColumnNames[static_cast<std::size_t>(column)] : std::string_view();
@@ -192,6 +318,7 @@ void StandingsTally::add(const AdiRecord& record, AdiLengthUnit unit) {
     qso.end = record.end;
     qso.firstTag = record.fields.empty() ? record.eorBegin : record.fields.front().tagBegin;
     qso.confirmed = fields.confirmed;
+    qso.byLotw = fields.byLotw;
     qso.inCharacters = unit == AdiLengthUnit::Characters;
     if (const auto day = daysOfAdifDate(fields.names.date)) {
         qso.when = *day * 86400 + secondsOfAdifTime(fields.names.time).value_or(0);
@@ -311,6 +438,7 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
     std::sort(standings.rows.begin(), standings.rows.end(),
               [](const StandingsRow& a, const StandingsRow& b) { return a.dxcc < b.dxcc; });
     countTotals(standings);
+    listNeeded(standings);
     return standings;
 }
 

@@ -61,6 +61,7 @@ struct StandingsQso {
     std::size_t line = 0;           // that tag's log line; 0 until numberShownLines() counts it
     std::int64_t when = std::numeric_limits<std::int64_t>::max(); // for "earliest"; unreadable last
     bool confirmed = false;                                       // LOTW_QSL_RCVD or QSL_RCVD Y or V
+    bool byLotw = false;                                          // LOTW_QSL_RCVD Y or V: confirmed by LoTW
     bool inCharacters = false;                                    // the log counted characters as it began
 };
 
@@ -162,6 +163,16 @@ struct ApplicationSlot {
     std::size_t row = 0;
     int column = 0;
     std::size_t qso = 0; // index into Standings::qsos
+    // Where the slot is applied for: MediaLotw (online) when its QSO is confirmed by LoTW, else MediaCard
+    // (the card checker).
+    unsigned medium = MediaCard;
+};
+
+// What a column still needs of the current entities; deleted entities never count as needed.
+struct NeededEntities {
+    std::size_t notCredited = 0;   // current entities without a credit in the column, whatever the log holds
+    std::vector<int> notConfirmed; // of them worked, not confirmed: DXCC numbers, ascending
+    std::vector<int> neverWorked;  // of them without a QSO in the column: DXCC numbers, ascending
 };
 
 struct Standings {
@@ -172,7 +183,13 @@ struct Standings {
     std::size_t creditsUnplaced = 0;          // credit items without entity, or of no column
     std::vector<ApplicationSlot> application; // by entity, then column
     StandingsQsos qsos;                       // the QSOs the cells show
+    std::array<NeededEntities, ColumnCount> needed{};
 };
+
+// The QSOs of the application slots of these media (CreditMedia bits), each once, in log order: indexes
+// into Standings::qsos.
+std::vector<std::size_t> applicationQsos(const Standings& standings, unsigned media);
+std::size_t applicationSlots(const Standings& standings, unsigned media);
 
 // The five bands of 5-band DXCC.
 constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, Column160M + 4, Column160M + 6,
@@ -182,6 +199,27 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
 
 // Counts the log lines of the QSOs the standings show in one pass over `log`.
 void numberShownLines(Standings& standings, std::string_view log);
+
+// Where a credited total stands against its award.
+struct AwardTarget {
+    std::size_t count = 0; // credited
+    std::size_t of = 0;    // the most the award can count
+    std::size_t next = 0;  // the count of the next step; 0 once the last is reached
+    std::string_view step; // the next step's name, or once every step is reached the last one's
+};
+// A column's entities against the DXCC award: of the current entities; the next of DXCC, the
+// endorsements, Honor Roll and #1 Honor Roll.
+AwardTarget dxccTarget(std::size_t credited);
+// The Challenge's band slots: of ten bands (160M to 6M) of the current entities; 1,000, then steps of 50.
+AwardTarget challengeTarget(std::size_t credited);
+// One band of 5-band DXCC: of 100.
+AwardTarget fiveBandTarget(std::size_t credited);
+// "50 of 340 (next: DXCC at 100)", "254 of 3,400 (next: 1,000)", "340 of 340 (#1 Honor Roll reached)".
+std::string targetText(const AwardTarget& target);
+// The part in brackets: "DXCC at 100", "1,000", "#1 Honor Roll reached".
+std::string nextStepText(const AwardTarget& target);
+// 3400 as "3,400".
+std::string groupedNumber(std::size_t number);
 
 // "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
 std::string standingsSummaryLine(const Standings& standings);

@@ -26,6 +26,9 @@ td.L, td.C, td.B, td.G { background: #2e7d32; color: #fff; font-weight: bold; }
 td.c { background: #fdd835; color: #000; }
 td.w { background: #ffe0b2; color: #444; }
 tr.deleted th, tr.deleted td.name { color: #777; font-style: italic; }
+table.awards td { text-align: left; } table.awards td.count { text-align: right; }
+ul.needed { columns: 18em; list-style: none; padding: 0; margin: 0.3em 0 0.8em 1.5em; }
+ul.needed li { break-inside: avoid; }
 .legend span { display: inline-block; min-width: 1.6em; text-align: center; border: 1px solid #999; margin-right: 0.3em; }
 @media print {
   body { margin: 0; font-size: 9pt; }
@@ -81,15 +84,32 @@ void totalsTable(std::string& page, const Standings& s) {
     page += "</tbody>\n</table>\n";
 }
 
+void awardsTable(std::string& page, const Standings& s) {
+    page += "<table class=\"awards\">\n<caption>Credited entities against the DXCC award: of the " +
+            groupedNumber(static_cast<std::size_t>(currentDxccEntityCount())) +
+            " current entities, and the next step</caption>\n<thead><tr><th scope=\"col\" class=\"name\">Column"
+            "</th><th scope=\"col\">Credited</th><th scope=\"col\">Next step</th><th scope=\"col\">To go</th>"
+            "</tr></thead>\n<tbody>\n";
+    for (int c = 0; c < ColumnCount; ++c) {
+        const AwardTarget target = dxccTarget(s.totals[static_cast<std::size_t>(c)].credited);
+        page += "<tr><th scope=\"row\" class=\"name\">" + std::string(columnName(c)) + "</th><td class=\"count\">" +
+                groupedNumber(target.count) + " of " + groupedNumber(target.of) + "</td><td>" + nextStepText(target) +
+                "</td><td class=\"count\">" + (target.next ? groupedNumber(target.next - target.count) : "") +
+                "</td></tr>\n";
+    }
+    page += "</tbody>\n</table>\n";
+}
+
 void awardLines(std::string& page, const Standings& s) {
-    page += "<p><strong>Challenge:</strong> " + std::to_string(s.challenge) +
-            " credited band slots from 160M to 6M (+" + std::to_string(s.challengeConfirmed) +
-            " confirmed, not credited).</p>\n<p><strong>5-band DXCC</strong> (100 entities on each of 80M, 40M, "
+    page += "<p><strong>Challenge</strong> (credited band slots from 160M to 6M): " +
+            targetText(challengeTarget(s.challenge)) + "; " + groupedNumber(s.challengeConfirmed) +
+            " more confirmed, not credited.</p>\n<p><strong>5-band DXCC</strong> (100 entities on each of 80M, 40M, "
             "20M, 15M, 10M):";
     for (int column : FiveBandColumns) {
-        const std::size_t credited = s.totals[static_cast<std::size_t>(column)].credited;
-        page += " " + std::string(columnName(column)) + " " + std::to_string(credited) +
-                (credited >= 100 ? " (reached)" : "") + (column == FiveBandColumns.back() ? "." : ",");
+        const AwardTarget target = fiveBandTarget(s.totals[static_cast<std::size_t>(column)].credited);
+        page += " " + std::string(columnName(column)) + " " + std::to_string(target.count) + " of " +
+                std::to_string(target.of) + (target.next == 0 ? " (reached)" : "") +
+                (column == FiveBandColumns.back() ? "." : ",");
     }
     page += "</p>\n";
     if (s.creditsUnplaced > 0) {
@@ -125,18 +145,70 @@ void gridTable(std::string& page, const Standings& s, std::string_view log) {
     page += "</tbody>\n</table>\n";
 }
 
-void applicationTable(std::string& page, const Standings& s, std::string_view log) {
-    if (s.application.empty()) {
-        page += "<p>No confirmed QSO waits for a credit.</p>\n";
+// One list of needed entities, folded when it is long, so that a new log's 300 do not bury the page.
+void neededList(std::string& page, int column, std::string_view what, const std::vector<int>& entities) {
+    const std::string title =
+        std::string(columnName(column)) + ": " + std::to_string(entities.size()) + " " + std::string(what);
+    if (entities.empty()) {
+        page += "<p>" + title + ".</p>\n";
         return;
     }
-    page += "<table class=\"application\">\n<caption>" + std::to_string(s.application.size()) +
-            " slots to apply for: the earliest confirmed QSO of each</caption>\n<thead><tr>"
+    page += std::string(entities.size() <= 20 ? "<details open>" : "<details>") + "<summary>" + title +
+            "</summary>\n<ul class=\"needed\">";
+    for (int dxcc : entities) {
+        page += "<li>" + std::to_string(dxcc) + " " + escaped(dxccEntityLabel(dxcc)) + "</li>";
+    }
+    page += "</ul></details>\n";
+}
+
+void neededSection(std::string& page, const Standings& s) {
+    page += "<p>Of the " + groupedNumber(static_cast<std::size_t>(currentDxccEntityCount())) +
+            " current entities, those that hold no credit and are not confirmed either, by DXCC number; deleted "
+            "entities never count as needed. Confirmed ones are in the application list below.</p>\n";
+    for (int c = ColumnMixed; c <= ColumnDigital; ++c) {
+        const NeededEntities& needed = s.needed[static_cast<std::size_t>(c)];
+        neededList(page, c, "never worked", needed.neverWorked);
+        neededList(page, c, "worked, not confirmed", needed.notConfirmed);
+    }
+    page += "<table class=\"needed\">\n<caption>Per band: current entities without a credit on it (SAT: by "
+            "satellite)</caption>\n<thead><tr><th scope=\"col\" class=\"name\">Entities</th>";
+    for (int c = Column160M; c < ColumnCount; ++c) {
+        page += "<th scope=\"col\" class=\"col\">" + std::string(columnName(c)) + "</th>";
+    }
+    page += "</tr></thead>\n<tbody>\n";
+    const auto line = [&](std::string_view label, const auto& count) {
+        page += "<tr><th scope=\"row\" class=\"name\">" + std::string(label) + "</th>";
+        for (int c = Column160M; c < ColumnCount; ++c) {
+            page += "<td>" + std::to_string(count(static_cast<std::size_t>(c))) + "</td>";
+        }
+        page += "</tr>\n";
+    };
+    line("Not credited", [&](std::size_t c) { return s.needed[c].notCredited; });
+    line("&#8195;confirmed: apply", [&](std::size_t c) { return s.totals[c].confirmed; });
+    line("&#8195;worked, not confirmed", [&](std::size_t c) { return s.needed[c].notConfirmed.size(); });
+    line("&#8195;never worked", [&](std::size_t c) { return s.needed[c].neverWorked.size(); });
+    page += "</tbody>\n</table>\n";
+}
+
+void applicationTable(std::string& page, const Standings& s, std::string_view log, unsigned medium) {
+    const std::string title = medium == MediaLotw ? "Apply online (LoTW)" : "Take to a card checker (QSL cards)";
+    const std::size_t slotCount = applicationSlots(s, medium);
+    const std::size_t qsos = applicationQsos(s, medium).size();
+    if (slotCount == 0) {
+        page += "<p>" + title + ": no slot.</p>\n";
+        return;
+    }
+    page += "<table class=\"application\">\n<caption>" + title + ": " + std::to_string(slotCount) + " slot" +
+            (slotCount == 1 ? "" : "s") + " (" + std::to_string(qsos) + (qsos == 1 ? " QSO" : " QSOs") +
+            "), the earliest confirmed QSO of each</caption>\n<thead><tr>"
             "<th scope=\"col\">DXCC</th><th scope=\"col\" class=\"name\">Entity</th><th scope=\"col\">Column</th>"
             "<th scope=\"col\">Call</th><th scope=\"col\">Date</th><th scope=\"col\">Time</th>"
             "<th scope=\"col\">Band</th><th scope=\"col\">Mode</th><th scope=\"col\">Log line</th></tr></thead>\n"
             "<tbody>\n";
     for (const ApplicationSlot& slot : s.application) {
+        if (slot.medium != medium) {
+            continue;
+        }
         const StandingsRow& row = s.rows[slot.row];
         const StandingsQso& qso = s.qsos[slot.qso];
         const QsoNames names = qsoNames(qso, log);
@@ -191,33 +263,40 @@ std::string standingsHtml(const Standings& standings, std::string_view log, cons
                        escaped(sources.log) + "</title>\n<style>" + std::string(Style) + "</style>\n</head>\n<body>\n";
     page += "<h1>DXCC standings</h1>\n<p>Credits: " + escaped(sources.credits) + "<br>Log: " + escaped(sources.log) +
             "<br>Written by awardsync-mark " AWARDSYNC_VERSION ".</p>\n<h2>Totals</h2>\n";
+    awardsTable(page, standings);
     totalsTable(page, standings);
     awardLines(page, standings);
+    page += "<h2>Still needed</h2>\n";
+    neededSection(page, standings);
     page += "<h2>Grid</h2>\n";
     gridTable(page, standings, log);
     page += "<h2>Application list</h2>\n<p>Confirmed QSOs that hold no credit yet, one per entity and column: "
-            "what the next application can claim. <code>--apply FILE.adi</code> writes them as an ADI file.</p>\n";
-    applicationTable(page, standings, log);
+            "what the next application can claim, by the confirmation of the QSO that stands for the slot (LoTW "
+            "when its <code>LOTW_QSL_RCVD</code> is Y or V, else its card). <code>--apply FILE.adi</code> writes "
+            "them all as an ADI file, <code>--apply-lotw</code> and <code>--apply-cards</code> one medium each."
+            "</p>\n";
+    if (standings.application.empty()) {
+        page += "<p>No confirmed QSO waits for a credit.</p>\n";
+    } else {
+        applicationTable(page, standings, log, MediaLotw);
+        applicationTable(page, standings, log, MediaCard);
+    }
     page += "</body>\n</html>\n";
     return page;
 }
 
-std::string applicationAdi(const Standings& standings, std::string_view log) {
-    std::vector<std::size_t> chosen;
-    chosen.reserve(standings.application.size());
-    for (const ApplicationSlot& slot : standings.application) {
-        chosen.push_back(slot.qso);
-    }
-    // A QSO may stand for several slots (Mixed, its mode and its band): it is written once.
-    std::sort(chosen.begin(), chosen.end());
-    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+std::string applicationAdi(const Standings& standings, std::string_view log, unsigned media) {
+    const std::string_view which = media == MediaLotw   ? ", LoTW (apply online)"
+                                   : media == MediaCard ? ", QSL cards (for the card checker)"
+                                                        : "";
     const std::string version = AWARDSYNC_VERSION;
-    std::string out = "Application list by awardsync-mark: confirmed QSOs not yet credited, as the log has them\r\n"
+    std::string out = "Application list by awardsync-mark" + std::string(which) +
+                      ": confirmed QSOs not yet credited, as the log has them\r\n"
                       "<ADIF_VER:" +
                       std::to_string(CreditsAdifVersion.size()) + ">" + std::string(CreditsAdifVersion) +
                       " <PROGRAMID:9>awardsync <PROGRAMVERSION:" + std::to_string(version.size()) + ">" + version +
                       " <EOH>";
-    for (std::size_t index : chosen) {
+    for (std::size_t index : applicationQsos(standings, media)) {
         const StandingsQso& qso = standings.qsos[index];
         out.append(log.substr(qso.begin, qso.end - qso.begin));
     }

@@ -21,8 +21,9 @@ struct StandingsSources {
 std::string standingsHtml(const Standings& standings, std::string_view log, const StandingsSources& sources);
 
 // The application list's QSOs as an ADI file: a short header of our own, then each QSO once, in log
-// order, byte for byte from `log` (the text before it included, so that comments stay with it).
-std::string applicationAdi(const Standings& standings, std::string_view log);
+// order, byte for byte from `log` (the text before it included, so that comments stay with it). `media`
+// (CreditMedia bits) chooses the slots by where they are applied for: both, LoTW alone, or cards alone.
+std::string applicationAdi(const Standings& standings, std::string_view log, unsigned media = MediaLotw | MediaCard);
 
 // The tooltip of a cell: its state and the QSO that stands for it ("CALL date time band mode (log line L)").
 std::string cellDescription(const StandingsCell& cell, const Standings& standings, std::string_view log);

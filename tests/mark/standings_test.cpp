@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The standings of a small hand-made credit list and log: every cell, every total, the application
-// list, and what the page and the ADI file make of them.
+// The standings of a small hand-made credit list and log: every cell, every total, the targets, what is
+// still needed, the application list by medium, and what the page and the ADI files make of them.
 #include "mark/dxcc_entities.h"
 #include "mark/mark_command.h"
 #include "mark/marking.h"
@@ -25,13 +25,13 @@ using namespace awardsync::mark;
 // Log line numbers: the header is line 1.
 const std::string Log =
     "hand-made log<EOH>\n"
-    "<CALL:2>K1<DXCC:3>291<BAND:3>20m<MODE:3>SSB<QSO_DATE:8>20200102<LOTW_QSL_RCVD:1>Y<EOR>\n"         // 2
-    "<CALL:4>K2&<<DXCC:3>291<FREQ:6>14.200<MODE:3>SSB<QSO_DATE:8>20190101<QSL_RCVD:1>v<EOR>\n"         // 3
-    "<CALL:2>K3<DXCC:3>291<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20180101<LOTW_QSL_RCVD:1>N<EOR>\n"          // 4
-    "<CALL:3>VE1<DXCC:1>1<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20170101<LOTW_QSL_RCVD:1>Y<EOR>\n"           // 5
-    "<CALL:3>VE2<DXCC:1>1<BAND:2>2M<MODE:2>FM<PROP_MODE:3>SAT<QSO_DATE:8>20160101<QSL_RCVD:1>Y<EOR>\n" // 6
-    "<CALL:2>XX<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20150101<QSL_RCVD:1>Y<EOR>\n"                         // 7
-    "<CALL:3>DL\xe4<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<QSL_RCVD:1>Y<EOR>\n"          // 8
+    "<CALL:2>K1<DXCC:3>291<BAND:3>20m<MODE:3>SSB<QSO_DATE:8>20200102<LOTW_QSL_RCVD:1>Y<EOR>\n"                   // 2
+    "<CALL:4>K2&<<DXCC:3>291<FREQ:6>14.200<MODE:3>SSB<QSO_DATE:8>20190101<LOTW_QSL_RCVD:1>N<QSL_RCVD:1>v<EOR>\n" // 3
+    "<CALL:2>K3<DXCC:3>291<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20180101<LOTW_QSL_RCVD:1>N<EOR>\n"                    // 4
+    "<CALL:3>VE1<DXCC:1>1<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20170101<LOTW_QSL_RCVD:1>Y<EOR>\n"                     // 5
+    "<CALL:3>VE2<DXCC:1>1<BAND:2>2M<MODE:2>FM<PROP_MODE:3>SAT<QSO_DATE:8>20160101<QSL_RCVD:1>Y<EOR>\n"           // 6
+    "<CALL:2>XX<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20150101<QSL_RCVD:1>Y<EOR>\n"                                   // 7
+    "<CALL:3>DL\xe4<DXCC:3>230<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20140101<LOTW_QSL_RCVD:1>V<EOR>\n"               // 8
     "<CALL:2>YY<DXCC:4>1000<BAND:3>10M<MODE:3>FT8<QSO_DATE:8>20130101<EOR>\n"; // no entity has four digits
 
 const std::vector<StandingsCredit> Credits = {
@@ -127,6 +127,61 @@ TEST_F(StandingsTest, ApplicationListTakesTheEarliestConfirmedQsoOfEachSlot) {
         return Log.substr(begin - 1, Log.find('\n', begin) - begin + 1);
     };
     EXPECT_EQ(adi.substr(header), record(3) + record(6) + record(8) + "\r\n");
+    const std::string lotw = applicationAdi(standings, Log, MediaLotw);
+    EXPECT_EQ(lotw.substr(lotw.find("<EOH>") + 5), record(8) + "\r\n");
+    const std::string cards = applicationAdi(standings, Log, MediaCard);
+    EXPECT_EQ(cards.substr(cards.find("<EOH>") + 5), record(3) + record(6) + "\r\n");
+}
+
+// Beside the grid: the targets (here and at every kind of step), what each column still needs, and the
+// application list by medium, each as the text it reads as.
+TEST_F(StandingsTest, TargetsNeededAndMedia) {
+    const auto needed = [&](int column) {
+        const NeededEntities& n = standings.needed[static_cast<std::size_t>(column)];
+        const auto some = [](const std::vector<int>& dxcc) {
+            std::string text = std::to_string(dxcc.size()) + ":";
+            for (std::size_t i = 0; i < std::min<std::size_t>(dxcc.size(), 3); ++i) {
+                text += " " + std::to_string(dxcc[i]);
+            }
+            return text + (dxcc.size() > 3 ? " ..." : "");
+        };
+        return std::to_string(n.notCredited) + " not credited; worked " + some(n.notConfirmed) + "; never worked " +
+               some(n.neverWorked);
+    };
+    const auto applied = [&](unsigned medium) {
+        std::string text = std::to_string(applicationSlots(standings, medium)) + ":";
+        for (const ApplicationSlot& slot : standings.application) {
+            if (slot.medium == medium) {
+                text +=
+                    " " + std::to_string(standings.rows[slot.row].dxcc) + " " + std::string(columnName(slot.column));
+            }
+        }
+        return text;
+    };
+    const std::pair<std::string, std::string> facts[] = {
+        {targetText(dxccTarget(standings.totals[ColumnMixed].credited)), "2 of 340 (next: DXCC at 100)"},
+        {targetText(dxccTarget(100)), "100 of 340 (next: endorsement at 125)"},
+        {targetText(dxccTarget(249)), "249 of 340 (next: endorsement at 250)"},
+        {targetText(dxccTarget(250)), "250 of 340 (next: endorsement at 255)"},
+        {targetText(dxccTarget(330)), "330 of 340 (next: Honor Roll at 331)"},
+        {targetText(dxccTarget(331)), "331 of 340 (next: #1 Honor Roll at 340)"},
+        {targetText(dxccTarget(340)), "340 of 340 (#1 Honor Roll reached)"},
+        {targetText(challengeTarget(standings.challenge)), "1 of 3,400 (next: 1,000)"},
+        {targetText(challengeTarget(1000)), "1,000 of 3,400 (next: 1,050)"},
+        {targetText(challengeTarget(3400)), "3,400 of 3,400 (every step reached)"},
+        {targetText(fiveBandTarget(99)), "99 of 100 (next: 5-band DXCC at 100)"},
+        // Deleted 2 and 81 are never needed; 1, 230 and 291 are in the log or the credits.
+        {needed(ColumnMixed), "338 not credited; worked 0:; never worked 337: 3 4 5 ..."},
+        {needed(ColumnCw), "339 not credited; worked 1: 291; never worked 338: 3 4 5 ..."},
+        {needed(ColumnDigital), "340 not credited; worked 0:; never worked 339: 1 3 4 ..."},
+        {needed(Column160M + 4), "339 not credited; worked 0:; never worked 338: 3 4 5 ..."},
+        // LOTW_QSL_RCVD V is LoTW; N beside a card's Y is the card.
+        {applied(MediaLotw), "3: 230 Mixed 230 Digital 230 15M"},
+        {applied(MediaCard), "4: 1 Phone 1 SAT 291 Phone 291 20M"},
+    };
+    for (const auto& [got, want] : facts) {
+        EXPECT_EQ(got, want);
+    }
 }
 
 // The marking's reading of the log keeps its own fields and the standings': the standings of its tally
@@ -148,9 +203,9 @@ TEST_F(StandingsTest, MarkingsReadingGivesTheSameStandings) {
         return all;
     };
     const auto qsos = [](const Standings& s) {
-        std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t, bool, std::int64_t>> all;
+        std::vector<std::tuple<std::size_t, std::size_t, std::size_t, std::size_t, bool, bool, std::int64_t>> all;
         for (const StandingsQso& q : s.qsos) {
-            all.emplace_back(q.begin, q.end, q.firstTag, q.line, q.confirmed, q.when);
+            all.emplace_back(q.begin, q.end, q.firstTag, q.line, q.confirmed, q.byLotw, q.when);
         }
         return all;
     };
@@ -225,6 +280,7 @@ TEST(StandingsCommand, OptionsAndRefusals) {
 
 TEST(DxccEntities, WholeEnumerationWithDeletedOnesMarked) {
     EXPECT_EQ(dxccEntityCount(), 402);
+    EXPECT_EQ(currentDxccEntityCount(), 340);
     EXPECT_EQ(dxccEntityLabel(230), "FEDERAL REPUBLIC OF GERMANY");
     EXPECT_EQ(dxccEntityLabel(81), "GERMANY (deleted)");
     EXPECT_EQ(dxccEntityLabel(522), "REPUBLIC OF KOSOVO");

@@ -88,26 +88,36 @@ const Entity kEntities[] = {
 };
 
 struct Band {
-    const char* name;
+    BandPlan plan;
     const char* award;
     bool challenge;
 };
 
-const Band kBands[] = {{"160M", "DXCC-160", true}, {"80M", "DXCC-80", true}, {"40M", "DXCC-40", true},
-                       {"30M", "DXCC-30", true},   {"20M", "DXCC-20", true}, {"17M", "DXCC-17", true},
-                       {"15M", "DXCC-15", true},   {"12M", "DXCC-12", true}, {"10M", "DXCC-10", true},
-                       {"6M", "DXCC-6", true},     {"2M", "DXCC-2", false}};
+// In kHz; see BandPlan. 6 m: CW above the beacons of both regions; 2 m: no FM outside the satellite
+// sub-band, as the regions' FM simplex channels lie in different places.
+const Band kBands[] = {{{"160M", {1810, 1838}, {1850, 2000}, {}, 1840, 0, {}}, "DXCC-160", true},
+                       {{"80M", {3500, 3570}, {3600, 3800}, {3580, 3600}, 3573, 0, {}}, "DXCC-80", true},
+                       {{"40M", {7000, 7040}, {7125, 7200}, {7040, 7047}, 7074, 0, {}}, "DXCC-40", true},
+                       {{"30M", {10100, 10130}, {}, {10140, 10150}, 10136, 0, {}}, "DXCC-30", true},
+                       {{"20M", {14000, 14070}, {14150, 14350}, {14080, 14099}, 14074, 0, {}}, "DXCC-20", true},
+                       {{"17M", {18068, 18095}, {18111, 18168}, {18104, 18109}, 18100, 0, {}}, "DXCC-17", true},
+                       {{"15M", {21000, 21070}, {21200, 21450}, {21080, 21110}, 21074, 0, {}}, "DXCC-15", true},
+                       {{"12M", {24890, 24915}, {24931, 24990}, {24920, 24929}, 24915, 0, {}}, "DXCC-12", true},
+                       {{"10M", {28000, 28070}, {28320, 29000}, {28080, 28150}, 28074, 29600, {}}, "DXCC-10", true},
+                       {{"6M", {50080, 50100}, {50110, 50300}, {}, 50313, 51510, {}}, "DXCC-6", true},
+                       {{"2M", {144050, 144100}, {144200, 144275}, {}, 144174, 0, {145800, 146000}}, "DXCC-2", false}};
 
 struct Mode {
     const char* text;
+    const char* adif; // the mode as a log writes it
     const char* award;
 };
 
-const Mode kModes[] = {{"CW (CW)", "DXCC-CW"},
-                       {"PHONE (SSB)", "DXCC-PH"},
-                       {"PHONE (FM)", "DXCC-PH"},
-                       {"DATA (FT8)", "DXCC-RTTY"},
-                       {"DATA (RTTY)", "DXCC-RTTY"}};
+const Mode kModes[] = {{"CW (CW)", "CW", "DXCC-CW"},
+                       {"PHONE (SSB)", "SSB", "DXCC-PH"},
+                       {"PHONE (FM)", "FM", "DXCC-PH"},
+                       {"DATA (FT8)", "FT8", "DXCC-RTTY"},
+                       {"DATA (RTTY)", "RTTY", "DXCC-RTTY"}};
 
 std::string twoDigits(int value) {
     return std::string(1, static_cast<char>('0' + value / 10)) + static_cast<char>('0' + value % 10);
@@ -152,7 +162,14 @@ struct Draw {
 Draw drawQso(Random& random, int entityCount, const GeneratedAccount& settings) {
     Draw draw{entityAt(random.below(entityCount)), random.chance(settings.satShare), nullptr, nullptr, {}, {}, false};
     draw.band = draw.satellite ? &kBands[kBandCount - 1] : &kBands[random.below(kBandCount)];
-    draw.mode = &kModes[random.below(kModeCount)];
+    const Mode* fitting[kModeCount];
+    int fits = 0;
+    for (const Mode& mode : kModes) {
+        if (modeFits(draw.band->plan, mode.adif, draw.satellite)) {
+            fitting[fits++] = &mode;
+        }
+    }
+    draw.mode = fitting[random.below(fits)];
     draw.call = draw.entity.prefix;
     if (draw.call.back() < '0' || draw.call.back() > '9') {
         draw.call += static_cast<char>('0' + random.below(10));
@@ -161,9 +178,12 @@ Draw drawQso(Random& random, int entityCount, const GeneratedAccount& settings) 
     for (int k = 0; k < suffixLength; ++k) {
         draw.call += static_cast<char>('A' + random.below(26));
     }
-    draw.date = std::to_string(2005 + random.below(19)) + "-" + twoDigits(1 + random.below(12)) + "-" +
-                twoDigits(1 + random.below(28)) + " " + twoDigits(random.below(24)) + ":" +
-                twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
+    // FT8 came out in July 2017: no QSO in it before.
+    const bool ft8 = std::string_view(draw.mode->adif) == "FT8";
+    const int year = ft8 ? 2017 + random.below(7) : 2005 + random.below(19);
+    const int month = ft8 && year == 2017 ? 7 + random.below(6) : 1 + random.below(12);
+    draw.date = std::to_string(year) + "-" + twoDigits(month) + "-" + twoDigits(1 + random.below(28)) + " " +
+                twoDigits(random.below(24)) + ":" + twoDigits(random.below(60)) + ":" + twoDigits(random.below(60));
     draw.paper = random.chance(settings.paperShare);
     return draw;
 }
@@ -177,7 +197,7 @@ Qso qsoOf(const Draw& draw, const std::string& id, const std::string& detailPath
                 {false, "Date/Time", draw.date, {}},
                 {false, "Mode", draw.mode->text, {}},
                 {false, "DXCC", draw.entity.name + " (" + std::to_string(draw.entity.number) + ")", {}},
-                {false, "Band", draw.band->name, {}}};
+                {false, "Band", draw.band->plan.band, {}}};
     if (draw.satellite) {
         qso.rows.push_back({false, "Propagation Mode", "SAT", {}});
     }
@@ -186,6 +206,27 @@ Qso qsoOf(const Draw& draw, const std::string& id, const std::string& detailPath
 }
 
 } // namespace
+
+const BandPlan* bandPlanOf(std::string_view band) {
+    for (const Band& each : kBands) {
+        if (band == each.plan.band) {
+            return &each.plan;
+        }
+    }
+    return nullptr;
+}
+
+bool modeFits(const BandPlan& plan, std::string_view mode, bool satellite) {
+    if (satellite) {
+        return !plan.satellite.empty() && (mode == "CW" || mode == "SSB" || mode == "FM");
+    }
+    return mode == "CW"     ? !plan.cw.empty()
+           : mode == "SSB"  ? !plan.phone.empty()
+           : mode == "RTTY" ? !plan.rtty.empty()
+           : mode == "FT8"  ? plan.ft8 != 0
+           : mode == "FM"   ? plan.fm != 0
+                            : false;
+}
 
 std::string replacePlaceholder(std::string pattern, const std::string& id) {
     const std::size_t at = pattern.find("%s");
