@@ -126,6 +126,7 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
 
+    choosers_ = {chooseRecords, chooseLog, chooseOutput};
     QWidget* const order[] = {records_,    chooseRecords, log_,    chooseLog,   output_, chooseOutput,
                               onlyMarked_, mark_,         cancel_, openFolder_, table_};
     for (std::size_t i = 1; i < std::size(order); ++i) {
@@ -176,11 +177,10 @@ void MarkWindow::updateEnabled() {
                             static_cast<QWidget*>(output_), static_cast<QWidget*>(onlyMarked_)}) {
         widget->setEnabled(!working);
     }
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        if (button != mark_ && button != cancel_ && button != openFolder_) {
-            button->setEnabled(!working);
-        }
+    for (QPushButton* button : choosers_) {
+        button->setEnabled(!working);
     }
+    standings_->setWorking(working);
 }
 
 void MarkWindow::logChanged() {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -85,6 +86,7 @@ private:
     QPushButton* mark_;
     QPushButton* cancel_;
     QPushButton* openFolder_;
+    std::array<QPushButton*, 3> choosers_{};
     QProgressBar* progress_;
     QLabel* message_;
     QTableWidget* table_;

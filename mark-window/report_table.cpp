@@ -41,4 +41,10 @@ QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&
     return table;
 }
 
+void useOneLineRows(QTableView* table) {
+    table->setWordWrap(false);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+}
+
 } // namespace awardsync::markwindow

@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 
+class QTableView;
 class QTableWidget;
 class QWidget;
 
@@ -15,5 +16,9 @@ enum ReportColumn { LineColumn, RecordColumn, ReasonColumn, NearestColumn, Repor
 // The table of unmatched credits: read-only rows, sized from the first rows only, and a double-click
 // or Ctrl+C handing a row's record line to `copyText` (the clipboard when it is empty).
 QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&)> copyText);
+
+// Rows of one line of the table's font, all of one height: more of them fit in the window than the style's
+// default allows, and none is measured.
+void useOneLineRows(QTableView* table);
 
 } // namespace awardsync::markwindow

@@ -1,26 +1,46 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The "Standings" tab of the marking window: the totals, the grid of entities by award column (a
-// table view over the standings), and "Save as HTML..." for the same page as the command line's.
+// The "Standings" tab of the marking window: the totals in the grid's columns, the grid of entities by award
+// column (a table view over the standings, sorted and filtered through a proxy), its legend, and "Save as
+// HTML..." for the same page as the command line's.
 #include "mark/marking.h"
 #include "mark/standings_files.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
+#include <QSortFilterProxyModel>
 #include <QWidget>
+#include <functional>
 #include <memory>
+#include <vector>
 
+class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTableWidget;
 
 namespace awardsync::markwindow {
 
-// The grid: one row per entity (its name in the row header), one column per award column; each
-// cell shows its letter, its state's colour, and a tooltip naming the QSO that stands for it.
+// The grid's columns: the entity's number and name, then the award columns of the standings (Mixed first).
+enum GridColumn : int {
+    EntityNumberColumn,
+    EntityNameColumn,
+    FirstAwardColumn,
+    GridColumnCount = 2 + mark::ColumnCount
+};
+
+// The grid: one row per entity, its number and name in the first two columns (so that the proxy can sort by
+// them: a proxy sorts by columns, never by the row header), then one column per award column; each cell
+// shows its letter, its state's colour, and a tooltip naming the QSO that stands for it.
 class StandingsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int SortRole = Qt::UserRole;        // the number, the name, or a cell's state (empty first)
+    static constexpr int ToApplyRole = Qt::UserRole + 1; // whether the row has a slot to apply for
+
     using QAbstractTableModel::QAbstractTableModel;
     void setStandings(std::shared_ptr<const mark::StandingsData> data);
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -31,29 +51,80 @@ public:
 
 private:
     std::shared_ptr<const mark::StandingsData> data_;
+    std::vector<bool> toApply_; // per row: a slot of Standings::application lies in it
 };
+
+// The grid as the tab shows it: sortable by any column, and filtered by an entity (a part of its name, or its
+// number) and by "only rows with something to apply for".
+class StandingsFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit StandingsFilter(QObject* parent = nullptr);
+    void setEntityText(const QString& text);
+    void setOnlyToApply(bool only);
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    QString text_;
+    bool onlyToApply_ = false;
+};
+
+class TotalsTable;
+
+// One letter of the legend, with the colours its cells are drawn in.
+struct LegendEntry {
+    QString letter;
+    QColor background, foreground;
+    QString meaning;
+};
+// Every letter a cell can show, as the model writes it.
+std::vector<LegendEntry> legendEntries();
 
 class StandingsTab : public QWidget {
     Q_OBJECT
 public:
+    // Asks for the page's path, given the one proposed; empty: not saved. The default opens a file dialog.
+    using ChoosePath = std::function<QString(QWidget* parent, const QString& proposed)>;
+
     explicit StandingsTab(QWidget* parent = nullptr);
 
     // Shows the standings of a marking; nullptr clears the tab.
     void setStandings(std::shared_ptr<const mark::StandingsData> data);
+    // While a marking runs, nothing is saved.
+    void setWorking(bool working);
+    void setChoosePath(ChoosePath choose) { choosePath_ = std::move(choose); }
 
-    QLabel* totalsLabel() const { return totals_; }
+    QTableWidget* totalsTable() const;
+    QLabel* summaryLabel() const { return summary_; }
     QTableView* view() const { return view_; }
+    QLineEdit* entityFilter() const { return entity_; }
+    QCheckBox* onlyToApplyBox() const { return onlyToApply_; }
     QPushButton* saveButton() const { return save_; }
 
+    // The page's name proposed for the log shown: LOG-standings.html beside it (LOG without its extension).
+    QString proposedPath() const;
     // Writes the page to `path` (through a temporary file and a rename); an error goes to the label.
     bool saveHtml(const QString& path);
 
 private:
+    void fitColumns();
+    void fitAwardColumns();
+    void updateShown();
+
     StandingsModel* model_; // holds the standings shown
-    QLabel* totals_;
+    StandingsFilter* filter_;
+    TotalsTable* totals_;
+    QLabel* summary_;
     QTableView* view_;
+    QLineEdit* entity_;
+    QCheckBox* onlyToApply_;
+    QLabel* shown_;
     QPushButton* save_;
     QLabel* message_;
+    ChoosePath choosePath_;
+    bool working_ = false;
 };
 
 // Fills `window` with two tabs: a new page for the marking form, which it returns, and a new

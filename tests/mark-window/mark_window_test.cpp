@@ -10,20 +10,29 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
+#include <vector>
 
 namespace {
 
+using awardsync::markwindow::EntityNameColumn;
+using awardsync::markwindow::EntityNumberColumn;
+using awardsync::markwindow::FirstAwardColumn;
 using awardsync::markwindow::MarkWindow;
+using awardsync::markwindow::StandingsTab;
 using awardsync::testing::readBytes;
 using awardsync::testing::writeBytes;
 
@@ -146,18 +155,121 @@ TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLine
     writeBytes(path("credits.txt"), Records);
     writeBytes(path("log.adi"), Log);
     MarkWindow window(dir.path());
+    StandingsTab& tab = *window.standingsTab();
+    window.recordsEdit()->setText(path("credits.txt"));
+    window.logEdit()->setText(path("log.adi"));
+    EXPECT_FALSE(tab.saveButton()->isEnabled()); // nothing to save before a marking
     mark(window, path("credits.txt"), path("log.adi"));
-    const QAbstractItemModel& grid = *window.standingsTab()->view()->model();
+    const QAbstractItemModel& grid = *tab.view()->model();
     ASSERT_EQ(grid.rowCount(), 1); // the log's QSOs have no DXCC: only the credits' entity has a row
-    EXPECT_EQ(grid.headerData(0, Qt::Vertical).toString(), QStringLiteral("1 CANADA"));
-    EXPECT_EQ(grid.index(0, 0).data().toString(), QStringLiteral("B"));
-    EXPECT_EQ(grid.index(0, 0).data(Qt::ToolTipRole).toString(),
+    EXPECT_EQ(grid.index(0, EntityNumberColumn).data().toInt(), 1);
+    EXPECT_EQ(grid.index(0, EntityNameColumn).data().toString(), QStringLiteral("CANADA"));
+    EXPECT_EQ(grid.index(0, FirstAwardColumn).data().toString(), QStringLiteral("B"));
+    EXPECT_EQ(grid.index(0, FirstAwardColumn).data(Qt::ToolTipRole).toString(),
               QStringLiteral("Credited by LoTW and card (credit source line 1)"));
-    ASSERT_TRUE(window.standingsTab()->saveHtml(path("window.html")));
+    EXPECT_EQ(tab.totalsTable()->item(0, FirstAwardColumn)->text(), QStringLiteral("1")); // Mixed credited
+
+    // Save proposes the log's name without its extension, beside the log, and writes the command line's page.
+    QString proposed;
+    tab.setChoosePath([&](QWidget*, const QString& offered) {
+        proposed = offered;
+        return path("window.html");
+    });
+    ASSERT_TRUE(tab.saveButton()->isEnabled());
+    tab.saveButton()->click();
+    EXPECT_EQ(proposed, path("log-standings.html"));
     const Cli cli = runCli({QStringLiteral("--standings-only"), QStringLiteral("--standings"), path("cli.html"),
                             path("credits.txt"), path("log.adi")});
     ASSERT_EQ(cli.status, 0) << cli.err;
     EXPECT_EQ(readBytes(path("window.html")), readBytes(path("cli.html")));
+}
+
+// Five entities' Mixed and CW cells; a confirmed cell is a slot to apply for.
+std::shared_ptr<const awardsync::mark::StandingsData> fiveEntities() {
+    using awardsync::mark::CellState;
+    const struct {
+        int dxcc; // 1 CANADA, 6 ALASKA, 15 ASIATIC RUSSIA, 230 FEDERAL REPUBLIC OF GERMANY, 291 UNITED STATES...
+        CellState mixed, cw;
+    } rows[] = {{1, CellState::Credited, CellState::Confirmed},
+                {6, CellState::Worked, CellState::Empty},
+                {15, CellState::Confirmed, CellState::Empty},
+                {230, CellState::Empty, CellState::Credited},
+                {291, CellState::Credited, CellState::Empty}};
+    auto data = std::make_shared<awardsync::mark::StandingsData>();
+    awardsync::mark::Standings& standings = data->standings;
+    for (const auto& r : rows) {
+        awardsync::mark::StandingsRow& row = standings.rows.emplace_back();
+        row.dxcc = r.dxcc;
+        for (const int column : {awardsync::mark::ColumnMixed, awardsync::mark::ColumnCw}) {
+            awardsync::mark::StandingsCell& cell = row.cells[static_cast<std::size_t>(column)];
+            cell.state = column == awardsync::mark::ColumnMixed ? r.mixed : r.cw;
+            cell.media = awardsync::mark::MediaLotw;
+            if (cell.state == CellState::Confirmed) {
+                standings.application.push_back({.row = standings.rows.size() - 1, .column = column});
+            }
+        }
+    }
+    return data;
+}
+
+void clickHeader(QTableView& view, int column) {
+    QHeaderView& header = *view.horizontalHeader();
+    const QPoint middle(header.sectionViewportPosition(column) + header.sectionSize(column) / 2, header.height() / 2);
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, {}, middle);
+}
+
+TEST_F(MarkWindowTest, HeaderClicksSortTheGridAndTheFiltersChooseItsRows) {
+    StandingsTab tab;
+    tab.resize(1200, 600);
+    tab.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&tab));
+    tab.setStandings(fiveEntities());
+    QTableView& view = *tab.view();
+    constexpr int Mixed = FirstAwardColumn, Cw = FirstAwardColumn + 1;
+    const struct {
+        const char* entity;
+        bool onlyToApply;
+        int column, clicks; // from the order by number, ascending; a second click turns the order round
+        std::vector<int> shown;
+    } cases[] = {
+        {"", false, EntityNumberColumn, 1, {291, 230, 15, 6, 1}},
+        {"", false, EntityNameColumn, 1, {6, 15, 1, 230, 291}},
+        {"", false, EntityNameColumn, 2, {291, 230, 1, 15, 6}},
+        {"", false, Mixed, 1, {230, 6, 15, 1, 291}}, // what is missing first; equal cells by number
+        {"", false, Cw, 2, {230, 1, 6, 15, 291}},
+        {"an", false, EntityNumberColumn, 0, {1, 230}}, // CANADA, GERMANY: a part of the name, in any case
+        {"15", false, EntityNumberColumn, 0, {15}},
+        {" 1 ", false, EntityNumberColumn, 0, {1}}, // a number names one entity, not 15 too
+        {"", true, EntityNumberColumn, 0, {1, 15}},
+        {"a", true, EntityNameColumn, 1, {15, 1}},
+        {"alaska", true, EntityNumberColumn, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << '"' << c.entity << "\" " << c.onlyToApply << " " << c.column);
+        view.sortByColumn(EntityNumberColumn, Qt::AscendingOrder);
+        tab.entityFilter()->setText(QString::fromUtf8(c.entity));
+        tab.onlyToApplyBox()->setChecked(c.onlyToApply);
+        for (int i = 0; i < c.clicks; ++i) {
+            clickHeader(view, c.column);
+        }
+        std::vector<int> shown;
+        for (int row = 0; row < view.model()->rowCount(); ++row) {
+            shown.push_back(view.model()->index(row, EntityNumberColumn).data().toInt());
+        }
+        EXPECT_EQ(shown, c.shown);
+    }
+
+    // The totals keep the grid's column widths and follow it sideways.
+    QTableWidget& totals = *tab.totalsTable();
+    view.setColumnWidth(Cw, 90);
+    for (int column = 0; column < view.model()->columnCount(); ++column) {
+        EXPECT_EQ(totals.columnWidth(column), view.columnWidth(column)) << column;
+    }
+    tab.resize(500, 600);
+    QApplication::processEvents();
+    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum());
+    ASSERT_GT(view.horizontalScrollBar()->value(), 0);
+    EXPECT_EQ(totals.horizontalScrollBar()->value(), view.horizontalScrollBar()->value());
 }
 
 TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) {
@@ -173,6 +285,7 @@ TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) 
     EXPECT_EQ(window.table()->rowCount(), 0);
     EXPECT_EQ(readBytes(path("log-granted.adi")), "earlier output");
     EXPECT_FALSE(QFile::exists(path("credits_bad.txt")));
+    EXPECT_FALSE(window.standingsTab()->saveButton()->isEnabled());
 }
 
 TEST_F(MarkWindowTest, CancelWritesNothing) {
