@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTableWidget>
 #include <QThread>
@@ -41,6 +42,7 @@ const QString LogKey = QStringLiteral("log");
 const QString OutputKey = QStringLiteral("output");
 const QString OnlyMarkedKey = QStringLiteral("onlyMarked");
 constexpr int ProgressRange = 1000;
+constexpr int TitleBarRoom = 40; // the window manager's title bar and frame, outside the window's size
 
 QString defaultOutputFor(const QString& log) {
     return log.trimmed().isEmpty() ? QString() : toQt(mark::defaultOutputPath(fromQt(log.trimmed())));
@@ -132,10 +134,14 @@ MarkWindow::MarkWindow(const QString& programDir, Seams seams, QWidget* parent)
     for (std::size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
-    // Room for a path and a few report lines, measured in the desktop's font rather than pixels.
+    // Measured in the desktop's font rather than pixels, as the rows are. At least room for a path and a few
+    // report lines; at first the whole grid beside its panel and 20 of its rows (or a run's summary and 12
+    // report rows), which a laptop's screen of 1366 x 768 holds with a title bar and a panel. A smaller
+    // screen gets all it has.
     const QFontMetrics metrics = fontMetrics();
     setMinimumSize(metrics.averageCharWidth() * 72, metrics.lineSpacing() * 20);
-    resize(metrics.averageCharWidth() * 150, metrics.lineSpacing() * 30);
+    const QSize room = screen()->availableGeometry().size() - QSize(0, TitleBarRoom);
+    resize(QSize(metrics.averageCharWidth() * 212, metrics.lineSpacing() * 48).boundedTo(room));
 
     connect(records_, &QLineEdit::textChanged, this, &MarkWindow::updateEnabled);
     connect(log_, &QLineEdit::textChanged, this, &MarkWindow::logChanged);

@@ -17,10 +17,10 @@ QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->verticalHeader()->hide();
+    useOneLineRows(table);
     table->horizontalHeader()->setStretchLastSection(true);
     // Column widths from the first rows only: measuring thousands of rows would stall the window.
     table->horizontalHeader()->setResizeContentsPrecision(100);
-    table->setWordWrap(false);
     table->setToolTip(QObject::tr("Double-click a row (or press Ctrl+C) to copy its record line"));
 
     auto* copy = new QAction(table);

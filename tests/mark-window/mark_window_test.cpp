@@ -14,9 +14,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -272,6 +274,27 @@ TEST_F(MarkWindowTest, HeaderClicksSortTheGridAndTheFiltersChooseItsRows) {
     EXPECT_EQ(totals.horizontalScrollBar()->value(), view.horizontalScrollBar()->value());
 }
 
+TEST_F(MarkWindowTest, TheDefaultSizeShowsTwelveReportRowsAndTwentyGridRowsOnALaptopScreen) {
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(path("log.adi"), Log);
+    MarkWindow window(dir.path());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_EQ(window.screen()->geometry().size(), QSize(1366, 768));
+    // Room for a title bar and a desktop's panel.
+    EXPECT_LE(window.width(), 1366);
+    EXPECT_LE(window.height(), 690);
+    mark(window, path("credits.txt"), path("log.adi")); // the run's summary takes its lines above the report
+    QApplication::processEvents();
+    const QTableWidget& report = *window.table();
+    EXPECT_GE(report.viewport()->height() / report.rowHeight(0), 12);
+    window.findChild<QTabWidget*>()->setCurrentWidget(window.standingsTab());
+    QApplication::processEvents();
+    const QTableView& grid = *window.standingsTab()->view();
+    EXPECT_GE(grid.viewport()->height() / grid.rowHeight(0), 20);
+    EXPECT_EQ(grid.horizontalScrollBar()->maximum(), 0); // every column in view
+}
+
 TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) {
     writeBytes(path("credits.txt"), Records);
     writeBytes(path("log.adi"), "<EOH><CALL:50>Q1ABC<EOR>\r\n");
@@ -317,6 +340,13 @@ int main(int argc, char** argv) {
     // The window's own settings go to a folder of the test's, never to the user's.
     const QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    // The offscreen screen as a laptop's of 1366 x 768, which the window's default size is made for.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        const QString screens = QDir(config.path()).filePath(QStringLiteral("screens.json"));
+        awardsync::testing::writeBytes(
+            screens, R"({"screens": [{"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768}]})");
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+    }
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("awardsync"));
     QApplication::setApplicationName(QStringLiteral("awardsync-mark-test"));
