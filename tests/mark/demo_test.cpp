@@ -3,7 +3,8 @@
 // service (the pauses after each credit list skipped), the demo logbook is written, and
 // awardsync-mark marks it with the credits file. The report must hold exactly the four QSOs the demo
 // logbook gets wrong, and the standings page must pass tidy and show confirmed and worked cells besides
-// the credited ones.
+// the credited ones. The demo logbook must look real to a ham: each QSO's mode fits its band, its FREQ
+// lies where the band plans put that mode, and FT8 appears only from its release on.
 #include "app/main_form.h"
 #include "tests/support/files.h"
 #include "tests/support/mock_service.h"
@@ -14,7 +15,9 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -84,6 +87,75 @@ TEST(Demo, DownloadThenMarkTheDemoLogbook) {
     EXPECT_NE(html.find("<td class=\"w\""), std::string::npos);
     EXPECT_EQ(runProgram(QStringLiteral("tidy"), {QStringLiteral("-q"), QStringLiteral("-e"), page}).status, 0);
     std::printf("%s", marked.out.c_str()); // the README quotes this
+}
+
+// The demo's bands where the IARU Region 1 and Region 2 band plans agree (Region 2 with the US phone
+// sub-bands), in kHz: the band, its CW segment, where phone may go (nowhere on 30 m), the FT8 dial
+// frequency and the modes with room on it. Satellite QSOs go in the 2 m satellite sub-band.
+struct BandRow {
+    const char* band;
+    int low, high, cwLow, cwHigh, phoneLow, phoneHigh, ft8;
+    const char* modes;
+};
+constexpr BandRow BandPlans[] = {
+    {"160M", 1810, 2000, 1810, 1838, 1843, 2000, 1840, " CW SSB FT8 "},
+    {"80M", 3500, 3800, 3500, 3570, 3600, 3800, 3573, " CW SSB FT8 RTTY "},
+    {"40M", 7000, 7200, 7000, 7040, 7125, 7200, 7074, " CW SSB FT8 RTTY "},
+    {"30M", 10100, 10150, 10100, 10130, 0, 0, 10136, " CW FT8 RTTY "},
+    {"20M", 14000, 14350, 14000, 14070, 14150, 14350, 14074, " CW SSB FT8 RTTY "},
+    {"17M", 18068, 18168, 18068, 18095, 18110, 18168, 18100, " CW SSB FT8 RTTY "},
+    {"15M", 21000, 21450, 21000, 21070, 21200, 21450, 21074, " CW SSB FT8 RTTY "},
+    {"12M", 24890, 24990, 24890, 24915, 24930, 24990, 24915, " CW SSB FT8 RTTY "},
+    {"10M", 28000, 29700, 28000, 28070, 28300, 29700, 28074, " CW SSB FM FT8 RTTY "},
+    {"6M", 50000, 52000, 50000, 50100, 50100, 52000, 50313, " CW SSB FM FT8 "},
+    {"2M", 144000, 146000, 144025, 144100, 144150, 146000, 144174, " CW SSB FT8 "},
+};
+
+// A field of one record of the demo log, which writes every field as <NAME:LENGTH>VALUE; "" if absent.
+std::string valueOf(const std::string& record, const std::string& name) {
+    const std::size_t tag = record.find("<" + name + ":");
+    if (tag == std::string::npos) {
+        return "";
+    }
+    const std::size_t close = record.find('>', tag);
+    return record.substr(close + 1, std::stoul(record.substr(tag + name.size() + 2)));
+}
+
+TEST(Demo, LogbookFitsTheBandPlans) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("demo-log.adi");
+    ASSERT_EQ(runProgram(QStringLiteral(AWARDSYNC_DEMO_LOG_PROGRAM),
+                         {QStringLiteral(AWARDSYNC_SOURCE_DIR "/tools/demo/demo-scenario.json"), log})
+                  .status,
+              0);
+    const std::string text = readBytes(log);
+    std::size_t records = 0;
+    for (std::size_t begin = text.find("<EOH>"), end; (end = text.find("<EOR>", begin)) != std::string::npos;
+         begin = end + 5, ++records) {
+        const std::string record = text.substr(begin, end - begin);
+        SCOPED_TRACE(record);
+        const std::string band = valueOf(record, "BAND");
+        const std::string mode = valueOf(record, "MODE");
+        const auto row = std::find_if(std::begin(BandPlans), std::end(BandPlans),
+                                      [&](const BandRow& plan) { return band == plan.band; });
+        ASSERT_NE(row, std::end(BandPlans));
+        const long khz = std::lround(std::stod(valueOf(record, "FREQ")) * 1000);
+        EXPECT_TRUE(khz >= row->low && khz <= row->high);
+        if (valueOf(record, "PROP_MODE") == "SAT") {
+            EXPECT_TRUE(band == "2M" && khz >= 145800 && (mode == "CW" || mode == "SSB" || mode == "FM"));
+            continue;
+        }
+        EXPECT_NE(std::string(row->modes).find(" " + mode + " "), std::string::npos);
+        if (mode == "CW") {
+            EXPECT_TRUE(khz >= row->cwLow && khz <= row->cwHigh);
+        } else if (mode == "SSB" || mode == "FM") {
+            EXPECT_TRUE(khz >= row->phoneLow && khz <= row->phoneHigh);
+        } else if (mode == "FT8") {
+            EXPECT_EQ(khz, row->ft8);
+            EXPECT_GE(valueOf(record, "QSO_DATE"), "20170701") << "FT8 came out in July 2017";
+        }
+    }
+    EXPECT_GT(records, 300u);
 }
 
 } // namespace

@@ -12,12 +12,14 @@
 // scenario alone (the same log on every run): QSOs confirmed but not credited, on bands and in
 // modes that no QSO of the account credits for their entity, QSOs worked and not confirmed, and a
 // few maritime mobile QSOs without a DXCC entity. They use call signs that no credit names, so the
-// credits match as they would without them.
+// credits match as they would without them. Every QSO's FREQ lies where the band plan of the
+// generated QSOs (IARU Region 1 and Region 2 where they agree) puts its mode, as a ham expects.
 //
 //   awardsync-mark-demo-log SCENARIO OUTPUT
 #include "records/adif_enums.h"
 #include "records/calendar.h"
 #include "scenario.h"
+#include "scenario_generator.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -40,9 +42,6 @@ constexpr long SlightlyOffId = 8;
 constexpr long CardCreditId = 3;
 
 const std::vector<std::string> Bands = {"160M", "80M", "40M", "30M", "20M", "17M", "15M", "12M", "10M", "6M", "2M"};
-const std::map<std::string, std::string> Frequencies = {
-    {"160M", "1.840"}, {"80M", "3.573"},  {"40M", "7.074"},  {"30M", "10.136"}, {"20M", "14.074"}, {"17M", "18.100"},
-    {"15M", "21.074"}, {"12M", "24.915"}, {"10M", "28.074"}, {"6M", "50.313"},  {"2M", "145.900"}};
 
 struct Entry {
     long long start; // seconds since 2000
@@ -99,14 +98,49 @@ Logged loggedOf(const mock::Qso& qso) {
             qso.field("QSL") == "Yes" ? Confirmed::Lotw : Confirmed::Card};
 }
 
+bool fits(const Logged& qso, const std::string& band) {
+    const mock::BandPlan* plan = mock::bandPlanOf(band);
+    return plan != nullptr && mock::modeFits(*plan, qso.mode, qso.satellite);
+}
+
+// Where on its band the QSO was made, in kHz, as the generated QSOs' band plan has it: FT8 on its
+// dial frequency, FM on the calling frequency, the other modes somewhere in their segment, picked by
+// `turn` (so the same log on every run); SSB 3 kHz inside the edges, so that the whole signal stays
+// in the segment. 0 when the plan has no room for the mode there.
+int frequencyOf(const Logged& qso, long long turn) {
+    if (!fits(qso, qso.band)) {
+        return 0;
+    }
+    const mock::BandPlan& plan = *mock::bandPlanOf(qso.band);
+    const auto inside = [turn](const mock::Segment& segment, int margin) {
+        return segment.low + margin + static_cast<int>(turn % (segment.high - segment.low - 2 * margin + 1));
+    };
+    if (qso.satellite) {
+        return inside(plan.satellite, 10);
+    }
+    return qso.mode == "CW"     ? inside(plan.cw, 1)
+           : qso.mode == "SSB"  ? inside(plan.phone, 3)
+           : qso.mode == "RTTY" ? inside(plan.rtty, 1)
+           : qso.mode == "FT8"  ? plan.ft8
+                                : plan.fm;
+}
+
+// A frequency in kHz as the ADIF standard writes FREQ: megahertz, "14.074".
+std::string megahertz(int kilohertz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d.%03d", kilohertz / 1000, kilohertz % 1000);
+    return text;
+}
+
 // One QSO as the logger writes it, starting `seconds` after 2000.
 std::string record(const Logged& qso, long long seconds, const std::string& extra) {
     const std::string when = dateTimeOf(seconds);
     const bool phone = qso.mode == "SSB" || qso.mode == "FM";
     const bool digital = qso.mode == "FT8";
+    const int kilohertz = frequencyOf(qso, seconds / 60);
     std::string text = field("CALL", qso.call) + field("QSO_DATE", when.substr(0, 8)) +
                        field("TIME_ON", when.substr(9, 6)) + field("BAND", qso.band) +
-                       field("FREQ", Frequencies.at(qso.band)) + field("MODE", qso.mode) +
+                       (kilohertz != 0 ? field("FREQ", megahertz(kilohertz)) : "") + field("MODE", qso.mode) +
                        field("RST_SENT", phone     ? "59"
                                          : digital ? "-10"
                                                    : "599") +
@@ -137,12 +171,14 @@ bool holds(const std::vector<std::string>& list, const std::string& value) {
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
-// A band of the Challenge (160 to 6 m) that none of the entity's QSOs is on, searched from `from`
-// on; "" when every one is taken (or is `other`).
-std::string freeBand(const EntityQsos& entity, std::size_t from, const std::string& other) {
+// A band of the Challenge (160 to 6 m) that none of the entity's QSOs is on and that has room for
+// `mode`, searched from `from` on; "" when every one is taken (or is `other`).
+std::string freeBand(const EntityQsos& entity, std::size_t from, const std::string& other, const std::string& mode) {
+    Logged qso;
+    qso.mode = mode;
     for (std::size_t k = 0; k + 1 < Bands.size(); ++k) {
         const std::string& band = Bands[(from + k) % (Bands.size() - 1)];
-        if (band != other && !holds(entity.bands, band)) {
+        if (band != other && !holds(entity.bands, band) && fits(qso, band)) {
             return band;
         }
     }
@@ -170,14 +206,15 @@ public:
     void addFor(const std::map<std::string, EntityQsos>& entities) {
         std::size_t turn = 0;
         for (const auto& [dxcc, entity] : entities) {
-            const std::string confirmedBand = turn % 3 == 2 ? "" : freeBand(entity, turn, "");
+            const std::string confirmedMode = freeMode(entity, turn);
+            const std::string confirmedBand = turn % 3 == 2 ? "" : freeBand(entity, turn, "", confirmedMode);
             if (!confirmedBand.empty()) {
-                add(entity, confirmedBand, freeMode(entity, turn), false,
-                    turn % 2 == 0 ? Confirmed::Lotw : Confirmed::Card);
+                add(entity, confirmedBand, confirmedMode, false, turn % 2 == 0 ? Confirmed::Lotw : Confirmed::Card);
             }
-            const std::string workedBand = turn % 2 == 0 ? freeBand(entity, turn + 5, confirmedBand) : "";
+            const std::string workedMode = freeMode(entity, turn + 1);
+            const std::string workedBand = turn % 2 == 0 ? freeBand(entity, turn + 5, confirmedBand, workedMode) : "";
             if (!workedBand.empty()) {
-                add(entity, workedBand, freeMode(entity, turn + 1), false, Confirmed::No);
+                add(entity, workedBand, workedMode, false, Confirmed::No);
             }
             if (turn % 10 == 4 && !entity.satellite) {
                 add(entity, "2M", "FM", true, Confirmed::Lotw);
@@ -232,6 +269,21 @@ private:
     std::size_t next_ = 0;
 };
 
+// The nearest band to the QSO's own that has room for its mode, the next higher one first: where a
+// logger left on the wrong band puts it.
+std::string neighbourBand(const Logged& qso) {
+    const auto at = static_cast<std::ptrdiff_t>(std::find(Bands.begin(), Bands.end(), qso.band) - Bands.begin());
+    for (std::ptrdiff_t step = 1; step < static_cast<std::ptrdiff_t>(Bands.size()); ++step) {
+        for (const std::ptrdiff_t index : {at + step, at - step}) {
+            if (index >= 0 && index < static_cast<std::ptrdiff_t>(Bands.size()) &&
+                fits(qso, Bands[static_cast<std::size_t>(index)])) {
+                return Bands[static_cast<std::size_t>(index)];
+            }
+        }
+    }
+    return Bands.front();
+}
+
 std::string prefixOf(const std::string& call) {
     const std::size_t digit = call.find_last_of("0123456789");
     return digit == std::string::npos ? call : call.substr(0, digit + 1);
@@ -275,8 +327,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (number == OtherBandId) {
-            const auto at = std::find(Bands.begin(), Bands.end(), logged.band);
-            logged.band = at == Bands.end() || at + 1 == Bands.end() ? Bands.front() : *(at + 1);
+            logged.band = neighbourBand(logged);
             entity.bands.push_back(logged.band);
         }
         const long long offset = number == LateId ? 7200 : number == SlightlyOffId ? 420 : 0;
