@@ -7,14 +7,17 @@
 #include "run_files.h"
 #include "standings_files.h"
 
+#include <algorithm>
 #include <ostream>
+#include <utility>
 
 namespace awardsync::mark {
 
 namespace {
 
 const char* const Usage = "Usage: awardsync-mark [--output FILE] [--only-marked] CREDITS LOG\n"
-                          "       awardsync-mark [options] [--standings FILE.html] [--apply FILE.adi] "
+                          "       awardsync-mark [options] [--standings FILE.html] [--apply FILE.adi]\n"
+                          "                      [--apply-lotw FILE.adi] [--apply-cards FILE.adi] "
                           "[--standings-only] CREDITS LOG\n";
 
 const char* const Help =
@@ -29,6 +32,8 @@ const char* const Help =
     "      --only-marked  write the header and only the QSOs that gained a credit\n"
     "      --standings FILE.html  write the standings: credited, confirmed and worked entities per award\n"
     "      --apply FILE.adi  write the confirmed QSOs not yet credited (the application list), as in LOG\n"
+    "      --apply-lotw FILE.adi  write those of them confirmed by LoTW: to apply for online\n"
+    "      --apply-cards FILE.adi  write those of them confirmed by QSL card: for the card checker\n"
     "      --standings-only  write only the standings files, and mark nothing\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
@@ -112,6 +117,19 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     bool optionsEnded = false;
     bool outputGiven = false;
     const auto error = [&](const std::string& what) { printError(err, what); };
+    // The options followed by a file name, and where each keeps it.
+    const auto pathOption = [&](const std::string& name) -> std::string* {
+        const std::pair<const char*, std::string*> named[] = {
+            {"--output", &options.outputPath},          {"-o", &options.outputPath},
+            {"--standings", &standings.htmlPath},       {"--apply", &standings.applyPath},
+            {"--apply-lotw", &standings.applyLotwPath}, {"--apply-cards", &standings.applyCardsPath}};
+        for (const auto& [option, path] : named) {
+            if (name == option) {
+                return path;
+            }
+        }
+        return nullptr;
+    };
     const auto usageError = [&](const std::string& what) {
         error(what);
         err << Usage << "Try 'awardsync-mark --help'.\n";
@@ -131,15 +149,12 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
             return 0;
         } else if (argument == "--only-marked") {
             options.onlyMarked = true;
-        } else if (argument == "--output" || argument == "-o" || argument == "--standings" || argument == "--apply") {
+        } else if (std::string* path = pathOption(argument)) {
             if (++i == arguments.size()) {
                 return usageError((argument == "-o" ? std::string("--output") : argument) + " needs a file name");
             }
-            std::string& path = argument == "--standings" ? standings.htmlPath
-                                : argument == "--apply"   ? standings.applyPath
-                                                          : options.outputPath;
-            path = arguments[i];
-            outputGiven = outputGiven || &path == &options.outputPath;
+            *path = arguments[i];
+            outputGiven = outputGiven || path == &options.outputPath;
         } else if (argument == "--standings-only") {
             standings.only = true;
         } else if (argument.rfind("--output=", 0) == 0) {
@@ -155,8 +170,9 @@ int runMarkCommand(const std::vector<std::string>& arguments, std::ostream& out,
     if (files.size() != 2) {
         return usageError(files.size() < 2 ? "CREDITS and LOG are needed" : "too many file names");
     }
-    if (standings.only && standings.htmlPath.empty() && standings.applyPath.empty()) {
-        return usageError("--standings-only needs --standings or --apply");
+    const auto paths = standings.paths();
+    if (standings.only && std::all_of(paths.begin(), paths.end(), [](const std::string* p) { return p->empty(); })) {
+        return usageError("--standings-only needs --standings or --apply, --apply-lotw or --apply-cards");
     }
     options.recordsPath = files[0];
     options.logPath = files[1];

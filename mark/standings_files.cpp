@@ -31,12 +31,6 @@ template <typename Step> void saving(const std::string& path, const Step& step) 
     }
 }
 
-void writeAll(std::optional<AtomicFile>& file, const std::string& path, const std::string& content) {
-    if (file) {
-        saving(path, [&] { file->write(content.data(), static_cast<qint64>(content.size())); });
-    }
-}
-
 } // namespace
 
 StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken)
@@ -45,7 +39,8 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
     for (const std::string& path : taken) {
         used.push_back(samePathKey(path));
     }
-    for (const std::string* path : {&request_.htmlPath, &request_.applyPath}) {
+    const auto paths = request_.paths();
+    for (const std::string* path : paths) {
         if (path->empty()) {
             continue;
         }
@@ -59,11 +54,10 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
         }
         used.push_back(identity);
     }
-    if (!request_.htmlPath.empty()) {
-        open(html_, request_.htmlPath);
-    }
-    if (!request_.applyPath.empty()) {
-        open(apply_, request_.applyPath);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!paths[i]->empty()) {
+            open(files_[i], *paths[i]);
+        }
     }
 }
 
@@ -103,19 +97,28 @@ std::string StandingsOutput::build(const std::vector<Credit>& credits, const QBy
     StandingsData data;
     data.creditsPath = creditsPath;
     data.logPath = logPath;
-    mark::build(data, credits, tally, log, html_ || apply_);
-    writeAll(html_, request_.htmlPath, html_ ? standingsHtml(data.standings, log, {creditsPath, logPath}) : "");
-    writeAll(apply_, request_.applyPath, apply_ ? applicationAdi(data.standings, log) : "");
+    const bool any = std::any_of(files_.begin(), files_.end(), [](const auto& file) { return file.has_value(); });
+    mark::build(data, credits, tally, log, any);
+    // The application lists: all of it, the QSOs confirmed by LoTW, those confirmed by card.
+    constexpr std::array<unsigned, 4> Media = {0, MediaLotw | MediaCard, MediaLotw, MediaCard};
+    const auto paths = request_.paths();
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (files_[i]) {
+            const std::string content = i == 0 ? standingsHtml(data.standings, log, {creditsPath, logPath})
+                                               : applicationAdi(data.standings, log, Media[i]);
+            saving(*paths[i], [&] { files_[i]->write(content.data(), static_cast<qint64>(content.size())); });
+        }
+    }
     return standingsSummaryLine(data.standings);
 }
 
 void StandingsOutput::save() {
-    // Both are complete before either replaces its predecessor.
-    if (html_) {
-        saving(request_.htmlPath, [&] { html_->commit(); });
-    }
-    if (apply_) {
-        saving(request_.applyPath, [&] { apply_->commit(); });
+    // All are complete before any replaces its predecessor.
+    const auto paths = request_.paths();
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (files_[i]) {
+            saving(*paths[i], [&] { files_[i]->commit(); });
+        }
     }
 }
 
@@ -136,9 +139,9 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
 
 std::vector<std::string> StandingsOutput::paths() const {
     std::vector<std::string> paths;
-    for (const std::string& path : {request_.htmlPath, request_.applyPath}) {
-        if (!path.empty()) {
-            paths.push_back(path);
+    for (const std::string* path : request_.paths()) {
+        if (!path->empty()) {
+            paths.push_back(*path);
         }
     }
     return paths;

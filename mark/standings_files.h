@@ -8,6 +8,7 @@
 #include "standings.h"
 
 #include <QByteArray>
+#include <array>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,9 +34,14 @@ std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit
 std::string standingsPage(const StandingsData& data);
 
 struct StandingsRequest {
-    std::string htmlPath;  // --standings: the page; empty: none
-    std::string applyPath; // --apply: the application list as ADI; empty: none
-    bool only = false;     // --standings-only: no marking
+    std::string htmlPath;       // --standings: the page; empty: none
+    std::string applyPath;      // --apply: the application list as ADI; empty: none
+    std::string applyLotwPath;  // --apply-lotw: its QSOs confirmed by LoTW; empty: none
+    std::string applyCardsPath; // --apply-cards: its QSOs confirmed by card; empty: none
+    bool only = false;          // --standings-only: no marking
+
+    // The outputs' paths in the order they are checked, written and saved; empty ones included.
+    std::array<const std::string*, 4> paths() const { return {&htmlPath, &applyPath, &applyLotwPath, &applyCardsPath}; }
 };
 
 class StandingsOutput {
@@ -60,8 +66,7 @@ public:
 
 private:
     StandingsRequest request_;
-    std::optional<AtomicFile> html_;
-    std::optional<AtomicFile> apply_;
+    std::array<std::optional<AtomicFile>, 4> files_; // as StandingsRequest::paths()
 };
 
 } // namespace awardsync::mark

@@ -148,6 +148,35 @@ TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
         << refused.err;
 }
 
+// The application list by medium: each file holds the QSOs of its own medium, and a path that another
+// output takes is refused before anything is written.
+TEST_F(MarkCli, ApplicationListPerMedium) {
+    const std::string lotw =
+        "\r\n<CALL:4>DL1A<DXCC:3>230<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20200101<LOTW_QSL_RCVD:1>Y<EOR>";
+    const std::string card = "\r\n<CALL:4>JA1A<DXCC:3>339<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20200102<LOTW_QSL_RCVD:1>N"
+                             "<QSL_RCVD:1>Y<EOR>";
+    writeBytes(path("credits.txt"), Matching);
+    writeBytes(path("log.adi"), "<EOH>" + card + lotw + "\r\n");
+    const Outcome written = run({"--standings-only", "--apply-cards", "c.adi", "--apply-lotw", "l.adi", "--apply",
+                                 "a.adi", "credits.txt", "log.adi"});
+    EXPECT_EQ(written.status, 0) << written.err;
+    EXPECT_NE(written.out.find("Written: a.adi, l.adi and c.adi\n"), std::string::npos) << written.out;
+    const auto records = [&](const char* name) {
+        const std::string adi = readBytes(path(name));
+        return adi.substr(adi.find("<EOH>") + 5);
+    };
+    EXPECT_EQ(records("l.adi"), lotw + "\r\n");
+    EXPECT_EQ(records("c.adi"), card + "\r\n");
+    EXPECT_EQ(records("a.adi"), card + lotw + "\r\n");
+
+    const Outcome refused = run({"--apply-lotw", "x.adi", "--apply-cards", "x.adi", "credits.txt", "log.adi"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "awardsync-mark: the standings output \"x.adi\" would replace an input or another output; "
+                           "choose another name\n");
+    EXPECT_FALSE(QFile::exists(path("x.adi")));
+    EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
+}
+
 TEST_F(MarkCli, HelpAndVersion) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);

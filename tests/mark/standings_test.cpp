@@ -259,7 +259,7 @@ TEST(StandingsCommand, OptionsAndRefusals) {
         {{"--standings", work + "/m.html", credits, log},
          0,
          "Credited entities: Mixed 4, CW 0, Phone 0, Digital 0, Challenge 0 (+9 confirmed, not credited)\nWritten: "},
-        {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply"},
+        {{"--standings-only", credits, log}, 2, "--standings-only needs --standings or --apply, --apply-lotw or"},
         {{"--standings", log, credits, log}, 2, "would replace an input or another output"},
         {{"--standings", work + "/x", "--apply", work + "/x", credits, log}, 2, "would replace"},
         {{"--apply", work + "/missing/a.adi", "-o", work + "/out.adi", credits, log}, 2, "Cannot create file"},
