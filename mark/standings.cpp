@@ -210,11 +210,16 @@ AwardTarget fiveBandTarget(std::size_t credited) {
 }
 
 std::string groupedNumber(std::size_t number) {
-    std::string digits = std::to_string(number);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
+    // Built forward rather than by inserting into the digits, which GCC 12 at -O2 warns of wrongly.
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) {
+            grouped += ',';
+        }
+        grouped += digits[i];
     }
-    return digits;
+    return grouped;
 }
 
 std::string nextStepText(const AwardTarget& target) {
