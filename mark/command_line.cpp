@@ -90,10 +90,10 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
         }
         // The standings are made of the bytes the marking has read.
         std::string standingsLine;
-        const MarkResult result = markFiles(
-            options, {}, [&](const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally) {
-                standingsLine = standingsOutput.build(credits, log, tally, options.recordsPath, options.logPath);
-            });
+        const MarkResult result = markFiles(options, {}, [&](const MarkInputs& read) {
+            standingsLine = standingsOutput.build(read.credits, read.log, read.tally, options.recordsPath,
+                                                  options.logPath, read.creditsCreated);
+        });
         standingsOutput.save();
         if (!printReport(result, standingsLine, standingsOutput.paths(), out)) {
             std::vector<std::string> written = {result.outputPath, result.badPath};

@@ -176,6 +176,7 @@ CreditSource readAdiCredits(std::string_view bytes, const std::string& name) {
     }
     source.header = bytes.substr(0, layout.headerEnd);
     source.tail = bytes.substr(layout.tailBegin);
+    source.created = adiHeaderValue(source.header, "CREATED_TIMESTAMP");
     return source;
 }
 
@@ -208,6 +209,27 @@ CreditSource readCreditSource(std::string_view bytes, const std::string& name) {
         throw Error(name + " holds no credits: " + std::string(Forms));
     }
     return *kind == CreditSourceKind::RecordsFile ? readRecordsFile(bytes) : readAdiCredits(bytes, name);
+}
+
+std::string_view adiHeaderValue(std::string_view header, std::string_view name) {
+    // The header is a few lines: a scan of it costs nothing beside the records.
+    for (std::size_t at = header.find('<'); at != std::string_view::npos; at = header.find('<', at + 1)) {
+        const std::string_view tag = header.substr(at + 1);
+        if (tag.size() <= name.size() || tag[name.size()] != ':' ||
+            !equalsIgnoreAsciiCase(tag.substr(0, name.size()), name)) {
+            continue;
+        }
+        std::size_t length = 0, digit = name.size() + 1;
+        for (; digit < tag.size() && tag[digit] >= '0' && tag[digit] <= '9'; ++digit) {
+            length = std::min<std::size_t>(length * 10 + static_cast<std::size_t>(tag[digit] - '0'), header.size());
+        }
+        const std::size_t close = tag.find('>', digit);
+        if (digit == name.size() + 1 || close == std::string_view::npos) {
+            return {};
+        }
+        return trimControl(tag.substr(close + 1, length));
+    }
+    return {};
 }
 
 std::vector<CreditItem> creditItemsOf(std::string_view list) {

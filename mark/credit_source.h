@@ -50,7 +50,13 @@ struct CreditSource {
     std::vector<Credit> credits;
     std::string_view header; // ADI: the bytes before the first record (the header); empty for a records file
     std::string_view tail;   // ADI: the bytes after the last record (line end, trailer)
+    // ADI: the header's CREATED_TIMESTAMP as written ("YYYYMMDD HHMMSS" in our credits file); empty when the
+    // header has none, and for a records file, which has no header.
+    std::string_view created;
 };
+
+// The value of the header field `name` (letter case ignored) in an ADI header, or empty.
+std::string_view adiHeaderValue(std::string_view header, std::string_view name);
 
 // Which form `bytes` has, by content: a records file when a line reads as a record line, ADI when
 // it holds an <EOR> tag, else a records file when a line holds a "|" or nothing but blank lines is

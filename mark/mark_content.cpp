@@ -291,6 +291,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     reportUnmatched(source, unmatched, qsos, log, result);
     assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
     result.credits = std::move(source.credits);
+    result.creditsCreated = source.created;
     return result;
 }
 

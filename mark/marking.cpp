@@ -113,7 +113,7 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
-        alsoRead(marked.credits, logBytes, tally);
+        alsoRead({marked.credits, logBytes, tally, marked.creditsCreated});
     }
     std::vector<Credit>().swap(marked.credits); // not needed while the files are written
     std::size_t total = 0;

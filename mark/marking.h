@@ -13,6 +13,8 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace awardsync::mark {
@@ -53,6 +55,7 @@ struct MarkedLog {
     std::deque<std::string> storage;        // the pieces that are not the log's own bytes
     std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
     std::vector<Credit> credits;            // the credit source's credits, for the standings
+    std::string_view creditsCreated;        // CreditSource::created, for the standings
 };
 
 // Sees every record of the log as the marking reads it, with `fields` kept beside the marking's own, so
@@ -98,12 +101,35 @@ struct MarkResult {
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each
 // through a temporary file and a rename. Raises Error with one line naming the problem; then
 // neither file has been written.
-// Called once both files are marked and before anything is written, with the credits the marking read,
-// the log's bytes (shared, so keeping them copies nothing) and the log totalled for the standings as
-// the marking read it, so that the standings read neither file again; what it raises ends the run
-// with nothing written.
-using MarkInputsHook =
-    std::function<void(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally)>;
+// What the marking has read, handed to its hook: the credits, the log's bytes (shared, so keeping them copies
+// nothing), the log totalled for the standings as the marking read it, and when the credit source was made.
+struct MarkInputs {
+    const std::vector<Credit>& credits;
+    const QByteArray& log;
+    const StandingsTally& tally;
+    std::string_view creditsCreated; // CreditSource::created: "YYYYMMDD HHMMSS" as written, or empty
+};
+
+// Called once both files are marked and before anything is written, with what the marking read, so that
+// the standings read neither file again; what it raises ends the run with nothing written. A hook may
+// also take (credits, log, tally) alone.
+class MarkInputsHook {
+public:
+    MarkInputsHook() = default;
+    template <typename Hook>
+    requires std::is_invocable_v<const Hook&, const MarkInputs&> MarkInputsHook(Hook hook) : hook_(std::move(hook)) {}
+    template <typename Hook>
+    requires(!std::is_invocable_v<const Hook&, const MarkInputs&> &&
+             std::is_invocable_v<const Hook&, const std::vector<Credit>&, const QByteArray&, const StandingsTally&>)
+        MarkInputsHook(Hook hook)
+        : hook_([hook = std::move(hook)](const MarkInputs& read) { hook(read.credits, read.log, read.tally); }) {}
+
+    explicit operator bool() const { return static_cast<bool>(hook_); }
+    void operator()(const MarkInputs& read) const { hook_(read); }
+
+private:
+    std::function<void(const MarkInputs&)> hook_;
+};
 
 MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress = {},
                      const MarkInputsHook& alsoRead = {});

@@ -9,6 +9,7 @@
 #include "records/adif_enums.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <span>
 #include <unordered_map>
@@ -445,6 +446,57 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
     countTotals(standings);
     listNeeded(standings);
     return standings;
+}
+
+ProgressSeries progressByMonth(const Standings& standings) {
+    ProgressSeries series;
+    // Months as year * 12 + month - 1, so that they follow each other; -1: no dated QSO.
+    const auto monthOf = [&](const StandingsCell& cell) -> std::int64_t {
+        if (cell.qso == StandingsCell::NoQso ||
+            standings.qsos[cell.qso].when == std::numeric_limits<std::int64_t>::max()) {
+            return -1;
+        }
+        const std::int64_t when = standings.qsos[cell.qso].when;
+        const std::int64_t day = when / 86400 - (when % 86400 < 0 ? 1 : 0);
+        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{day}}};
+        return static_cast<std::int64_t>(static_cast<int>(date.year())) * 12 + static_cast<unsigned>(date.month()) - 1;
+    };
+    std::vector<std::pair<std::int64_t, bool>> credited; // month, Mixed (else a Challenge slot)
+    for (const StandingsRow& row : standings.rows) {
+        if (!row.counted) {
+            continue;
+        }
+        for (int c = ColumnMixed; c <= Column6M; ++c) {
+            const StandingsCell& cell = row.cells[static_cast<std::size_t>(c)];
+            if (cell.state != CellState::Credited || (c != ColumnMixed && c < Column160M)) {
+                continue;
+            }
+            const std::int64_t month = monthOf(cell);
+            if (month < 0) {
+                (c == ColumnMixed ? series.undatedMixed : series.undatedChallenge) += 1;
+            } else {
+                credited.emplace_back(month, c == ColumnMixed);
+            }
+        }
+    }
+    if (credited.empty()) {
+        return series;
+    }
+    const auto [first, last] = std::minmax_element(credited.begin(), credited.end());
+    const std::int64_t from = first->first;
+    series.months.resize(static_cast<std::size_t>(last->first - from + 1));
+    for (const auto& [month, mixed] : credited) {
+        MonthProgress& at = series.months[static_cast<std::size_t>(month - from)];
+        (mixed ? at.mixed : at.challenge) += 1;
+    }
+    MonthProgress sum;
+    for (std::size_t m = 0; m < series.months.size(); ++m) {
+        sum.mixed += series.months[m].mixed;
+        sum.challenge += series.months[m].challenge;
+        const std::int64_t month = from + static_cast<std::int64_t>(m);
+        series.months[m] = {static_cast<int>(month / 12), static_cast<int>(month % 12) + 1, sum.mixed, sum.challenge};
+    }
+    return series;
 }
 
 std::string standingsSummaryLine(const Standings& s) {

@@ -221,6 +221,21 @@ std::string nextStepText(const AwardTarget& target);
 // 3400 as "3,400".
 std::string groupedNumber(std::size_t number);
 
+// One month of progress: what the QSOs of this month or earlier hold of the credits.
+struct MonthProgress {
+    int year = 0, month = 0;   // month 1 to 12
+    std::size_t mixed = 0;     // current entities credited in Mixed whose cell's QSO is of this month or earlier
+    std::size_t challenge = 0; // credited Challenge band slots (160M to 6M, current entities) likewise
+};
+// Progress over time, by the date of the QSO each credited cell shows (StandingsCell::qso).
+struct ProgressSeries {
+    std::vector<MonthProgress> months; // every month from the first to the last of those QSOs; empty: none
+    // Credited, but no QSO of the log with a date stands for the cell: counted in no month.
+    std::size_t undatedMixed = 0, undatedChallenge = 0;
+};
+// Per credited cell, not per QSO of the log.
+ProgressSeries progressByMonth(const Standings& standings);
+
 // "Credited entities: Mixed 287, CW 201, Phone 245, Digital 150, Challenge 1432 (+37 confirmed, not credited)"
 std::string standingsSummaryLine(const Standings& standings);
 

@@ -8,6 +8,7 @@
 #include "standings.h"
 #include "standings_page.h"
 
+#include <QTimeZone>
 #include <algorithm>
 
 namespace awardsync::mark {
@@ -75,24 +76,56 @@ void build(StandingsData& data, const std::vector<Credit>& credits, const Standi
 
 } // namespace
 
-std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,
-                                                        const StandingsTally& tally, const std::string& creditsPath,
+std::shared_ptr<const StandingsData> standingsOfMarking(const MarkInputs& read, const std::string& creditsPath,
                                                         const std::string& logPath) {
     auto data = std::make_shared<StandingsData>();
     data->creditsPath = creditsPath;
     data->logPath = logPath;
-    data->log = log;
-    build(*data, credits, tally, data->logBytes(), true);
+    data->log = read.log;
+    data->creditsCreated = creditsCreatedTime(read.creditsCreated);
+    build(*data, read.credits, read.tally, data->logBytes(), true);
     return data;
 }
 
-std::string standingsPage(const StandingsData& data) {
-    return standingsHtml(data.standings, data.logBytes(), {data.creditsPath, data.logPath});
+std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,
+                                                        const StandingsTally& tally, const std::string& creditsPath,
+                                                        const std::string& logPath) {
+    return standingsOfMarking({credits, log, tally, {}}, creditsPath, logPath);
+}
+
+std::optional<QDateTime> creditsCreatedTime(std::string_view timestamp) {
+    const QString text = QString::fromLatin1(timestamp.data(), static_cast<qsizetype>(timestamp.size()));
+    for (const QString& form : {QStringLiteral("yyyyMMdd HHmmss"), QStringLiteral("yyyyMMdd HHmm")}) {
+        QDateTime time = QDateTime::fromString(text, form);
+        if (time.isValid()) {
+            time.setTimeZone(QTimeZone::utc());
+            return time;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string utcText(const QDateTime& time) {
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString() + " UTC";
+}
+
+namespace {
+
+StandingsSources sourcesOf(const std::string& creditsPath, const std::string& logPath,
+                           const std::optional<QDateTime>& creditsCreated, const QDateTime& made) {
+    return {creditsPath, logPath, utcText(made), creditsCreated ? utcText(*creditsCreated) : std::string()};
+}
+
+} // namespace
+
+std::string standingsPage(const StandingsData& data, const QDateTime& made) {
+    return standingsHtml(data.standings, data.logBytes(),
+                         sourcesOf(data.creditsPath, data.logPath, data.creditsCreated, made));
 }
 
 std::string StandingsOutput::build(const std::vector<Credit>& credits, const QByteArray& logBytes,
                                    const StandingsTally& tally, const std::string& creditsPath,
-                                   const std::string& logPath) {
+                                   const std::string& logPath, std::string_view creditsCreated) {
     const std::string_view log = viewOf(logBytes);
     StandingsData data;
     data.creditsPath = creditsPath;
@@ -104,8 +137,11 @@ std::string StandingsOutput::build(const std::vector<Credit>& credits, const QBy
     const auto paths = request_.paths();
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (files_[i]) {
-            const std::string content = i == 0 ? standingsHtml(data.standings, log, {creditsPath, logPath})
-                                               : applicationAdi(data.standings, log, Media[i]);
+            const std::string content =
+                i == 0 ? standingsHtml(data.standings, log,
+                                       sourcesOf(creditsPath, logPath, creditsCreatedTime(creditsCreated),
+                                                 QDateTime::currentDateTimeUtc()))
+                       : applicationAdi(data.standings, log, Media[i]);
             saving(*paths[i], [&] { files_[i]->write(content.data(), static_cast<qint64>(content.size())); });
         }
     }
@@ -132,7 +168,7 @@ std::string StandingsOutput::write(const std::string& creditsPath, const std::st
         throw Error(logPath + ": " + error.what());
     }
     const CreditSource source = readCreditSource(viewOf(credits), creditsPath);
-    std::string summary = build(source.credits, log, tally, creditsPath, logPath);
+    std::string summary = build(source.credits, log, tally, creditsPath, logPath, source.created);
     save();
     return summary;
 }

@@ -5,9 +5,11 @@
 // for, saved whole or not at all.
 #include "core/atomic_save.h"
 #include "core/text.h"
+#include "marking.h"
 #include "standings.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <array>
 #include <memory>
 #include <optional>
@@ -23,15 +25,27 @@ struct StandingsData {
     QByteArray log;
     std::string_view logBytes() const { return viewOf(log); }
     Standings standings;
+    // When the credit source was made (its header's CREATED_TIMESTAMP, UTC); none for a records file or a
+    // header without one.
+    std::optional<QDateTime> creditsCreated;
 };
 
-// The standings of what markFiles hands over: the credits, the log's bytes (kept) and its tally.
+// The standings of what markFiles hands over: the credits, the log's bytes (kept), its tally and the
+// credit source's time.
+std::shared_ptr<const StandingsData> standingsOfMarking(const MarkInputs& read, const std::string& creditsPath,
+                                                        const std::string& logPath);
+// The same without the credit source's time.
 std::shared_ptr<const StandingsData> standingsOfMarking(const std::vector<Credit>& credits, const QByteArray& log,
                                                         const StandingsTally& tally, const std::string& creditsPath,
                                                         const std::string& logPath);
 
-// The page of standingsHtml() for these standings.
-std::string standingsPage(const StandingsData& data);
+// A CREATED_TIMESTAMP ("YYYYMMDD HHMMSS", UTC; "YYYYMMDD HHMM" read too) as a time, or none.
+std::optional<QDateTime> creditsCreatedTime(std::string_view timestamp);
+// "2026-12-09 17:05 UTC".
+std::string utcText(const QDateTime& time);
+
+// The page of standingsHtml() for these standings, made at `made`.
+std::string standingsPage(const StandingsData& data, const QDateTime& made = QDateTime::currentDateTimeUtc());
 
 struct StandingsRequest {
     std::string htmlPath;       // --standings: the page; empty: none
@@ -57,8 +71,9 @@ public:
 
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
     // are written from the credits and the log's tally, and saved by save() once the marking's are.
+    // `creditsCreated`: the credit source's CREATED_TIMESTAMP as written, or empty.
     std::string build(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally,
-                      const std::string& creditsPath, const std::string& logPath);
+                      const std::string& creditsPath, const std::string& logPath, std::string_view creditsCreated = {});
     void save();
 
     // The files saved, for the "Written" line.

@@ -15,6 +15,8 @@ namespace awardsync::mark {
 struct StandingsSources {
     std::string credits;
     std::string log;
+    std::string made;           // when the page is made: "2026-12-09 17:05 UTC"
+    std::string creditsCreated; // when the credits file was made, as `made`; empty: it does not say
 };
 
 // One self-contained HTML5 page: no script, no external file; a print stylesheet.

@@ -5,6 +5,7 @@
 #include "mark/mark_command.h"
 #include "mark/marking.h"
 #include "mark/standings.h"
+#include "mark/standings_files.h"
 #include "mark/standings_page.h"
 #include "records/adif_enums.h"
 #include "tests/support/files.h"
@@ -158,6 +159,12 @@ TEST_F(StandingsTest, TargetsNeededAndMedia) {
         }
         return text;
     };
+    const ProgressSeries progress = progressByMonth(standings);
+    const auto month = [&](std::size_t m) {
+        const MonthProgress& p = progress.months.at(m);
+        return std::to_string(p.year) + "-" + std::to_string(p.month) + " " + std::to_string(p.mixed) + "/" +
+               std::to_string(p.challenge);
+    };
     const std::pair<std::string, std::string> facts[] = {
         {targetText(dxccTarget(standings.totals[ColumnMixed].credited)), "2 of 340 (next: DXCC at 100)"},
         {targetText(dxccTarget(100)), "100 of 340 (next: endorsement at 125)"},
@@ -178,6 +185,14 @@ TEST_F(StandingsTest, TargetsNeededAndMedia) {
         // LOTW_QSL_RCVD V is LoTW; N beside a card's Y is the card.
         {applied(MediaLotw), "3: 230 Mixed 230 Digital 230 15M"},
         {applied(MediaCard), "4: 1 Phone 1 SAT 291 Phone 291 20M"},
+        // Mixed by the earliest confirmed QSO: 1 in 2016-01, 291 in 2019-01; the Challenge's 1 20M in 2017-01.
+        {std::to_string(progress.months.size()) + ": " + month(0) + ", " + month(11) + ", " + month(12) + ", " +
+             month(36) + "; undated " + std::to_string(progress.undatedMixed + progress.undatedChallenge),
+         "37: 2016-1 1/0, 2016-12 1/0, 2017-1 1/1, 2019-1 2/1; undated 0"},
+        {utcText(creditsCreatedTime(adiHeaderValue("x <ProgramID:3>abc <created_timestamp:15:S>20261208 040506 <EOH>",
+                                                   "CREATED_TIMESTAMP"))
+                     .value_or(QDateTime())),
+         "2026-12-08 04:05 UTC"},
     };
     for (const auto& [got, want] : facts) {
         EXPECT_EQ(got, want);
@@ -214,7 +229,7 @@ TEST_F(StandingsTest, MarkingsReadingGivesTheSameStandings) {
 }
 
 TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
-    const std::string page = standingsHtml(standings, Log, {"credits.txt", "a<b&c.adi"});
+    const std::string page = standingsHtml(standings, Log, {"credits.txt", "a<b&c.adi", "2026-12-09 17:05 UTC", ""});
     EXPECT_NE(page.find("<title>DXCC standings: a&lt;b&amp;c.adi</title>"), std::string::npos);
     EXPECT_NE(page.find("<td>K2&amp;&lt;</td>"), std::string::npos);
     EXPECT_NE(page.find("<td>DL\xc3\xa4</td>"), std::string::npos); // a Windows-1252 call becomes UTF-8
