@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QSortFilterProxyModel>
 #include <QTableWidget>
 
 namespace awardsync::markwindow {
@@ -45,6 +46,18 @@ void useOneLineRows(QTableView* table) {
     table->setWordWrap(false);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+}
+
+QTableView* makeSortedView(QSortFilterProxyModel* proxy, QAbstractItemModel* source, int column, QWidget* parent) {
+    proxy->setSourceModel(source);
+    auto* view = new QTableView(parent);
+    view->setModel(proxy);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->verticalHeader()->hide();
+    useOneLineRows(view);
+    view->setSortingEnabled(true);
+    view->sortByColumn(column, Qt::AscendingOrder);
+    return view;
 }
 
 } // namespace awardsync::markwindow

@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QAbstractItemModel;
+class QSortFilterProxyModel;
 class QTableView;
 class QTableWidget;
 class QWidget;
@@ -20,5 +22,9 @@ QTableWidget* makeReportTable(QWidget* parent, std::function<void(const QString&
 // Rows of one line of the table's font, all of one height: more of them fit in the window than the style's
 // default allows, and none is measured.
 void useOneLineRows(QTableView* table);
+
+// A view of `source` through the sorting `proxy`: one-line rows, no row numbers, one row selected at a time,
+// sorted by `column` until a header click sorts by another.
+QTableView* makeSortedView(QSortFilterProxyModel* proxy, QAbstractItemModel* source, int column, QWidget* parent);
 
 } // namespace awardsync::markwindow

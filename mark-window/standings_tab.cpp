@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "standings_tab.h"
 
-#include "core/atomic_save.h"
 #include "core/text.h"
 #include "mark/dxcc_entities.h"
 #include "mark/standings_page.h"
@@ -9,7 +8,7 @@
 
 #include <QBrush>
 #include <QCheckBox>
-#include <QFileDialog>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -74,6 +73,32 @@ constexpr TotalsLine TotalsLines[] = {
     {QT_TRANSLATE_NOOP("StandingsTab", "QSOs without DXCC"), &mark::ColumnTotals::unknownEntity},
 };
 
+bool isFiveBand(int column) {
+    return std::find(mark::FiveBandColumns.begin(), mark::FiveBandColumns.end(), column) != mark::FiveBandColumns.end();
+}
+
+// The columns of the needed entities' lists: Mixed and the modes.
+constexpr int NeededColumns[] = {mark::ColumnMixed, mark::ColumnCw, mark::ColumnPhone, mark::ColumnDigital};
+
+// The targets as the page states them, one award a line.
+QString targetLines(const mark::Standings& s) {
+    QStringList lines;
+    for (const int c : NeededColumns) {
+        lines << QStringLiteral("%1: %2").arg(
+            toQt(mark::columnName(c)),
+            toQt(mark::targetText(mark::dxccTarget(s.totals[static_cast<std::size_t>(c)].credited))));
+    }
+    lines << StandingsTab::tr("Challenge: %1").arg(toQt(mark::targetText(mark::challengeTarget(s.challenge))));
+    QStringList bands;
+    for (const int c : mark::FiveBandColumns) {
+        bands << QStringLiteral("%1 %2")
+                     .arg(toQt(mark::columnName(c)))
+                     .arg(s.totals[static_cast<std::size_t>(c)].credited);
+    }
+    lines << StandingsTab::tr("5-band: %1 of %2").arg(bands.join(QStringLiteral(", "))).arg(mark::fiveBandTarget(0).of);
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 // The totals in the grid's own column widths, scrolled sideways with it (pixel by pixel, as the grid is).
@@ -114,10 +139,15 @@ public:
     void showTotals(const mark::Standings* standings) {
         for (int row = 0; row < rowCount(); ++row) {
             for (int c = 0; c < mark::ColumnCount; ++c) {
-                auto* cell = new QTableWidgetItem(
-                    standings ? QString::number(standings->totals[static_cast<std::size_t>(c)].*TotalsLines[row].member)
-                              : QString());
+                const std::size_t count =
+                    standings ? standings->totals[static_cast<std::size_t>(c)].*TotalsLines[row].member : 0;
+                auto* cell = new QTableWidgetItem(standings ? QString::number(count) : QString());
                 cell->setTextAlignment(Qt::AlignCenter);
+                // The column is too narrow for its target; the mouse over the count names it.
+                if (standings && TotalsLines[row].member == &mark::ColumnTotals::credited) {
+                    cell->setToolTip(
+                        toQt(mark::targetText(isFiveBand(c) ? mark::fiveBandTarget(count) : mark::dxccTarget(count))));
+                }
                 setItem(row, FirstAwardColumn + c, cell);
             }
         }
@@ -153,16 +183,33 @@ void StandingsModel::setStandings(std::shared_ptr<const mark::StandingsData> dat
     beginResetModel();
     data_ = std::move(data);
     toApply_.assign(data_ ? data_->standings.rows.size() : 0, false);
+    unnamed_.clear();
     if (data_) {
-        for (const mark::ApplicationSlot& slot : data_->standings.application) {
+        const mark::Standings& standings = data_->standings;
+        for (const mark::ApplicationSlot& slot : standings.application) {
             toApply_[slot.row] = true;
+        }
+        // Every current entity without a row is never worked in Mixed; those with one are already shown.
+        for (const int dxcc : standings.needed[mark::ColumnMixed].neverWorked) {
+            const auto named =
+                std::lower_bound(standings.rows.begin(), standings.rows.end(), dxcc,
+                                 [](const mark::StandingsRow& row, int code) { return row.dxcc < code; });
+            if (named == standings.rows.end() || named->dxcc != dxcc) {
+                unnamed_.push_back({.dxcc = dxcc, .counted = true, .cells = {}});
+            }
         }
     }
     endResetModel();
 }
 
+const mark::StandingsRow& StandingsModel::rowAt(int row) const {
+    const std::vector<mark::StandingsRow>& named = data_->standings.rows;
+    const auto index = static_cast<std::size_t>(row);
+    return index < named.size() ? named[index] : unnamed_[index - named.size()];
+}
+
 int StandingsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !data_ ? 0 : static_cast<int>(data_->standings.rows.size());
+    return parent.isValid() || !data_ ? 0 : static_cast<int>(data_->standings.rows.size() + unnamed_.size());
 }
 
 int StandingsModel::columnCount(const QModelIndex& parent) const {
@@ -173,9 +220,24 @@ QVariant StandingsModel::data(const QModelIndex& index, int role) const {
     if (!data_ || !index.isValid()) {
         return {};
     }
-    const mark::StandingsRow& row = data_->standings.rows[static_cast<std::size_t>(index.row())];
-    if (role == ToApplyRole) {
-        return bool(toApply_[static_cast<std::size_t>(index.row())]);
+    const mark::StandingsRow& row = rowAt(index.row());
+    const bool named = static_cast<std::size_t>(index.row()) < data_->standings.rows.size();
+    switch (role) {
+    case ToApplyRole:
+        return named && toApply_[static_cast<std::size_t>(index.row())];
+    case NamedRole:
+        return named;
+    case NeededRole: {
+        unsigned columns = 0;
+        for (int c = 0; c < mark::ColumnCount && row.counted; ++c) {
+            if (row.cells[static_cast<std::size_t>(c)].state != mark::CellState::Credited) {
+                columns |= 1U << c;
+            }
+        }
+        return columns;
+    }
+    default:
+        break;
     }
     if (index.column() < FirstAwardColumn) {
         const bool number = index.column() == EntityNumberColumn;
@@ -186,7 +248,9 @@ QVariant StandingsModel::data(const QModelIndex& index, int role) const {
         case Qt::ForegroundRole: // deleted entities in grey, as on the page
             return row.counted ? QVariant() : QVariant(QBrush(Qt::gray));
         case Qt::ToolTipRole:
-            return row.counted ? QVariant() : QVariant(StandingsTab::tr("Deleted or unknown: shown, not counted"));
+            return !row.counted ? QVariant(StandingsTab::tr("Deleted or unknown: shown, not counted"))
+                   : named      ? QVariant()
+                                : QVariant(StandingsTab::tr("Neither the log nor the credits name it"));
         case Qt::TextAlignmentRole:
             return number ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         default:
@@ -243,9 +307,25 @@ void StandingsFilter::setOnlyToApply(bool only) {
     invalidateFilter();
 }
 
+void StandingsFilter::setOnlyNeeded(bool only) {
+    onlyNeeded_ = only;
+    invalidateFilter();
+}
+
+void StandingsFilter::setNeededColumn(int column) {
+    neededColumn_ = column;
+    invalidateFilter();
+}
+
 bool StandingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
     const QAbstractItemModel& grid = *sourceModel();
-    if (onlyToApply_ && !grid.index(sourceRow, 0, sourceParent).data(StandingsModel::ToApplyRole).toBool()) {
+    const QModelIndex first = grid.index(sourceRow, 0, sourceParent);
+    if (onlyToApply_ && !first.data(StandingsModel::ToApplyRole).toBool()) {
+        return false;
+    }
+    // The entities nobody names are rows of the needed ones alone, so that the grid stays the page's.
+    if (onlyNeeded_ ? (first.data(StandingsModel::NeededRole).toUInt() & (1U << neededColumn_)) == 0
+                    : !first.data(StandingsModel::NamedRole).toBool()) {
         return false;
     }
     if (text_.isEmpty()) {
@@ -263,17 +343,9 @@ bool StandingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceP
 StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     model_ = new StandingsModel(this);
     filter_ = new StandingsFilter(this);
-    filter_->setSourceModel(model_);
-
-    view_ = new QTableView(this);
-    view_->setModel(filter_);
-    view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->verticalHeader()->hide();
-    useOneLineRows(view_);
+    view_ = makeSortedView(filter_, model_, EntityNumberColumn, this);
     view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn); // the totals keep its room free
     view_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    view_->setSortingEnabled(true);
-    view_->sortByColumn(EntityNumberColumn, Qt::AscendingOrder);
     totals_ = new TotalsTable(view_, this);
 
     entity_ = new QLineEdit(this);
@@ -282,6 +354,19 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     auto* entityLabel = new QLabel(tr("&Entity:"), this);
     entityLabel->setBuddy(entity_);
     onlyToApply_ = new QCheckBox(tr("Only rows with something to &apply for"), this);
+    onlyNeeded_ = new QCheckBox(tr("Only &needed in"), this);
+    onlyNeeded_->setToolTip(tr("The current entities without a credit in the column, those never worked included"));
+    neededColumn_ = new QComboBox(this);
+    for (const int c : NeededColumns) {
+        neededColumn_->addItem(toQt(mark::columnName(c)), c);
+    }
+    needed_ = new QLabel(this);
+    needed_->setTextFormat(Qt::PlainText);
+    needed_->setWordWrap(true);
+    auto* targets = new QGroupBox(tr("Targets"), this);
+    targets_ = new QLabel(targets);
+    targets_->setTextFormat(Qt::PlainText);
+    (new QVBoxLayout(targets))->addWidget(targets_);
     shown_ = new QLabel(this);
     auto* legend = new QGroupBox(tr("Legend"), this);
     auto* legendLayout = new QGridLayout(legend);
@@ -307,21 +392,32 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     message_ = new QLabel(this);
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
+    application_ = new ApplicationList(this);
 
     // The grid takes the height; what explains it stands beside it, where a wide screen has room to spare.
     auto* panel = new QVBoxLayout;
     auto* find = new QHBoxLayout;
     find->addWidget(entityLabel);
     find->addWidget(entity_, 1);
+    panel->addWidget(targets);
     panel->addLayout(find);
     panel->addWidget(onlyToApply_);
+    auto* needed = new QHBoxLayout;
+    needed->addWidget(onlyNeeded_);
+    needed->addWidget(neededColumn_);
+    needed->addStretch(1);
+    panel->addLayout(needed);
+    panel->addWidget(needed_);
     panel->addWidget(shown_);
     panel->addWidget(legend);
     panel->addWidget(summary_);
     panel->addStretch(1);
     panel->addWidget(message_);
     panel->addWidget(save_, 0, Qt::AlignRight);
-    auto* grid = new QVBoxLayout;
+    // The application list is a page of its own beside the grid: it needs the width of its QSOs.
+    pages_ = new QTabWidget(this);
+    auto* gridPage = new QWidget(pages_);
+    auto* grid = new QVBoxLayout(gridPage);
     grid->setSpacing(0); // the totals read as the grid's first lines
     // Beside the totals, the room of the grid's vertical scroll bar stays free, so that both scroll sideways
     // over the same width.
@@ -330,8 +426,10 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     totalsRow->addSpacing(view_->verticalScrollBar()->sizeHint().width());
     grid->addLayout(totalsRow);
     grid->addWidget(view_, 1);
+    pages_->addTab(gridPage, tr("&Grid"));
+    pages_->addTab(application_, tr("A&pplication list"));
     auto* layout = new QHBoxLayout(this);
-    layout->addLayout(grid, 1);
+    layout->addWidget(pages_, 1);
     layout->addLayout(panel);
 
     connect(entity_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -343,11 +441,18 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
         filter_->setOnlyToApply(only);
         updateShown();
     });
-    choosePath_ = [](QWidget* parent, const QString& proposed) {
-        return QFileDialog::getSaveFileName(parent, tr("Save the standings"), proposed, tr("HTML pages (*.html)"));
-    };
+    connect(onlyNeeded_, &QCheckBox::toggled, this, [this](bool only) {
+        filter_->setOnlyNeeded(only);
+        updateShown();
+    });
+    connect(neededColumn_, &QComboBox::currentIndexChanged, this, [this] {
+        filter_->setNeededColumn(neededColumn_->currentData().toInt());
+        updateNeeded();
+        updateShown();
+    });
+    choosePath_ = fileDialog();
     connect(save_, &QPushButton::clicked, this, [this] {
-        const QString path = choosePath_(this, proposedPath());
+        const QString path = choosePath_(this, tr("Save the standings"), proposedPath(), tr("HTML pages (*.html)"));
         if (!path.isEmpty()) {
             saveHtml(path);
         }
@@ -361,9 +466,15 @@ void StandingsTab::setStandings(std::shared_ptr<const mark::StandingsData> data)
                                  .arg(data->standings.application.size())
                            : tr("Mark a log to see its standings."));
     totals_->showTotals(data ? &data->standings : nullptr);
+    targets_->setText(data ? targetLines(data->standings) : tr("Mark a log to see them."));
+    pages_->setTabText(pages_->indexOf(application_),
+                       data ? tr("A&pplication list (%1)").arg(data->standings.application.size())
+                            : tr("A&pplication list"));
+    application_->setStandings(data);
     model_->setStandings(std::move(data));
     message_->clear();
     fitColumns();
+    updateNeeded();
     updateShown();
     setWorking(working_);
 }
@@ -403,13 +514,40 @@ QTableWidget* StandingsTab::totalsTable() const {
 }
 
 void StandingsTab::updateShown() {
-    shown_->setText(model_->standings() ? tr("%1 of %2 entities shown").arg(filter_->rowCount()).arg(model_->rowCount())
-                                        : QString());
+    const std::shared_ptr<const mark::StandingsData>& data = model_->standings();
+    // Counted against the entities of the log and the credits, as the grid shows them unfiltered.
+    shown_->setText(data ? tr("%1 of %2 entities shown").arg(filter_->rowCount()).arg(data->standings.rows.size())
+                         : QString());
+}
+
+void StandingsTab::updateNeeded() {
+    const std::shared_ptr<const mark::StandingsData>& data = model_->standings();
+    if (!data) {
+        needed_->clear();
+        return;
+    }
+    const int column = neededColumn_->currentData().toInt();
+    const mark::NeededEntities& needed = data->standings.needed[static_cast<std::size_t>(column)];
+    const std::size_t unconfirmed = needed.neverWorked.size() + needed.notConfirmed.size();
+    needed_->setText(tr("%1: %2 of %3 current entities not credited: %4 never worked, %5 worked, not confirmed, "
+                        "%6 confirmed (to apply for).")
+                         .arg(toQt(mark::columnName(column)))
+                         .arg(needed.notCredited)
+                         .arg(mark::currentDxccEntityCount())
+                         .arg(needed.neverWorked.size())
+                         .arg(needed.notConfirmed.size())
+                         .arg(needed.notCredited - std::min(needed.notCredited, unconfirmed)));
+}
+
+void StandingsTab::setChoosePath(const ChoosePath& choose) {
+    choosePath_ = choose;
+    application_->setChoosePath(choose);
 }
 
 void StandingsTab::setWorking(bool working) {
     working_ = working;
     save_->setEnabled(!working && model_->standings() != nullptr);
+    application_->setWorking(working);
 }
 
 QString StandingsTab::proposedPath() const {
@@ -422,15 +560,8 @@ bool StandingsTab::saveHtml(const QString& path) {
     if (!data) {
         return false;
     }
-    try {
-        const std::string page = mark::standingsPage(*data);
-        saveAtomically(path, QByteArray(page.data(), static_cast<qsizetype>(page.size())));
-        message_->setText(tr("Written: %1").arg(path));
-        return true;
-    } catch (const std::exception& error) {
-        message_->setText(tr("Cannot write \"%1\": %2").arg(path, toQt(error.what())));
-        return false;
-    }
+    return saveSaying(
+        path, [&] { return mark::standingsPage(*data); }, message_);
 }
 
 QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The "Standings" tab of the marking window: the totals in the grid's columns, the grid of entities by award
-// column (a table view over the standings, sorted and filtered through a proxy), its legend, and "Save as
-// HTML..." for the same page as the command line's.
+// The "Standings" tab of the marking window: the targets, the totals in the grid's columns, the grid of entities
+// by award column (a table view over the standings, sorted and filtered through a proxy), its legend, what is
+// still needed, the application list, and "Save as HTML..." for the same page as the command line's.
+#include "application_list.h"
 #include "mark/marking.h"
 #include "mark/standings_files.h"
 
@@ -16,11 +17,13 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTableWidget;
+class QTabWidget;
 
 namespace awardsync::markwindow {
 
@@ -34,12 +37,16 @@ enum GridColumn : int {
 
 // The grid: one row per entity, its number and name in the first two columns (so that the proxy can sort by
 // them: a proxy sorts by columns, never by the row header), then one column per award column; each cell
-// shows its letter, its state's colour, and a tooltip naming the QSO that stands for it.
+// shows its letter, its state's colour, and a tooltip naming the QSO that stands for it. After the entities of
+// the log and the credits come the current entities that neither names, with empty cells: they are what a
+// log still needs most, shown only when the needed entities are asked for.
 class StandingsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int SortRole = Qt::UserRole;        // the number, the name, or a cell's state (empty first)
     static constexpr int ToApplyRole = Qt::UserRole + 1; // whether the row has a slot to apply for
+    static constexpr int NamedRole = Qt::UserRole + 2;   // whether the log or the credits name the entity
+    static constexpr int NeededRole = Qt::UserRole + 3;  // a current entity's columns without a credit, as bits
 
     using QAbstractTableModel::QAbstractTableModel;
     void setStandings(std::shared_ptr<const mark::StandingsData> data);
@@ -50,18 +57,24 @@ public:
     const std::shared_ptr<const mark::StandingsData>& standings() const { return data_; }
 
 private:
+    const mark::StandingsRow& rowAt(int row) const;
+
     std::shared_ptr<const mark::StandingsData> data_;
-    std::vector<bool> toApply_; // per row: a slot of Standings::application lies in it
+    std::vector<bool> toApply_;               // per row: a slot of Standings::application lies in it
+    std::vector<mark::StandingsRow> unnamed_; // the current entities without a row of the standings
 };
 
 // The grid as the tab shows it: sortable by any column, and filtered by an entity (a part of its name, or its
-// number) and by "only rows with something to apply for".
+// number), by "only rows with something to apply for" and by "only needed" in one award column (the current
+// entities without a credit there, those that neither the log nor the credits name included).
 class StandingsFilter : public QSortFilterProxyModel {
     Q_OBJECT
 public:
     explicit StandingsFilter(QObject* parent = nullptr);
     void setEntityText(const QString& text);
     void setOnlyToApply(bool only);
+    void setOnlyNeeded(bool only);
+    void setNeededColumn(int column); // a mark::StandingsColumn
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
@@ -69,6 +82,8 @@ protected:
 private:
     QString text_;
     bool onlyToApply_ = false;
+    bool onlyNeeded_ = false;
+    int neededColumn_ = mark::ColumnMixed;
 };
 
 class TotalsTable;
@@ -85,8 +100,7 @@ std::vector<LegendEntry> legendEntries();
 class StandingsTab : public QWidget {
     Q_OBJECT
 public:
-    // Asks for the page's path, given the one proposed; empty: not saved. The default opens a file dialog.
-    using ChoosePath = std::function<QString(QWidget* parent, const QString& proposed)>;
+    using ChoosePath = markwindow::ChoosePath;
 
     explicit StandingsTab(QWidget* parent = nullptr);
 
@@ -94,13 +108,20 @@ public:
     void setStandings(std::shared_ptr<const mark::StandingsData> data);
     // While a marking runs, nothing is saved.
     void setWorking(bool working);
-    void setChoosePath(ChoosePath choose) { choosePath_ = std::move(choose); }
+    // For the page and the application list alike.
+    void setChoosePath(const ChoosePath& choose);
 
     QTableWidget* totalsTable() const;
     QLabel* summaryLabel() const { return summary_; }
     QTableView* view() const { return view_; }
     QLineEdit* entityFilter() const { return entity_; }
     QCheckBox* onlyToApplyBox() const { return onlyToApply_; }
+    QCheckBox* onlyNeededBox() const { return onlyNeeded_; }
+    QComboBox* neededColumnBox() const { return neededColumn_; } // Mixed, CW, Phone, Digital
+    QLabel* neededLabel() const { return needed_; }
+    QLabel* targetsLabel() const { return targets_; }
+    QTabWidget* pages() const { return pages_; }
+    ApplicationList* applicationList() const { return application_; }
     QPushButton* saveButton() const { return save_; }
 
     // The page's name proposed for the log shown: LOG-standings.html beside it (LOG without its extension).
@@ -112,6 +133,7 @@ private:
     void fitColumns();
     void fitAwardColumns();
     void updateShown();
+    void updateNeeded();
 
     StandingsModel* model_; // holds the standings shown
     StandingsFilter* filter_;
@@ -120,7 +142,13 @@ private:
     QTableView* view_;
     QLineEdit* entity_;
     QCheckBox* onlyToApply_;
+    QCheckBox* onlyNeeded_;
+    QComboBox* neededColumn_;
+    QLabel* needed_;
+    QLabel* targets_;
     QLabel* shown_;
+    ApplicationList* application_;
+    QTabWidget* pages_; // the grid, the application list
     QPushButton* save_;
     QLabel* message_;
     ChoosePath choosePath_;

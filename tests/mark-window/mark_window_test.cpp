@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window of awardsync-mark, offscreen: when Mark may be pressed, a run against a small log
 // (judged against the command line's output, byte for byte), an error and a cancel.
+#include "mark-window/application_list.h"
 #include "mark-window/mark_window.h"
 #include "mark-window/standings_tab.h"
 #include "tests/support/files.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -173,7 +175,7 @@ TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLine
 
     // Save proposes the log's name without its extension, beside the log, and writes the command line's page.
     QString proposed;
-    tab.setChoosePath([&](QWidget*, const QString& offered) {
+    tab.setChoosePath([&](QWidget*, const QString&, const QString& offered, const QString&) {
         proposed = offered;
         return path("window.html");
     });
@@ -186,7 +188,9 @@ TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLine
     EXPECT_EQ(readBytes(path("window.html")), readBytes(path("cli.html")));
 }
 
-// Five entities' Mixed and CW cells; a confirmed cell is a slot to apply for.
+// Five entities' Mixed and CW cells; a confirmed cell is a slot to apply for. AFGHANISTAN (3), which neither the
+// log nor the credits name, is needed in both columns; FEDERAL REPUBLIC OF GERMANY (230) has a row from its CW
+// credit and is never worked in Mixed.
 std::shared_ptr<const awardsync::mark::StandingsData> fiveEntities() {
     using awardsync::mark::CellState;
     const struct {
@@ -198,7 +202,12 @@ std::shared_ptr<const awardsync::mark::StandingsData> fiveEntities() {
                 {230, CellState::Empty, CellState::Credited},
                 {291, CellState::Credited, CellState::Empty}};
     auto data = std::make_shared<awardsync::mark::StandingsData>();
+    data->log = "<CALL:5>Q1ABC<EOR>";
     awardsync::mark::Standings& standings = data->standings;
+    standings.qsos.push_back({.begin = 0, .end = static_cast<std::size_t>(data->log.size())});
+    standings.needed[awardsync::mark::ColumnMixed] = {.notCredited = 4, .notConfirmed = {6}, .neverWorked = {3, 230}};
+    standings.needed[awardsync::mark::ColumnCw] = {
+        .notCredited = 5, .notConfirmed = {}, .neverWorked = {3, 6, 15, 291}};
     for (const auto& r : rows) {
         awardsync::mark::StandingsRow& row = standings.rows.emplace_back();
         row.dxcc = r.dxcc;
@@ -212,6 +221,82 @@ std::shared_ptr<const awardsync::mark::StandingsData> fiveEntities() {
         }
     }
     return data;
+}
+
+TEST_F(MarkWindowTest, TheApplicationListShowsTheSlotsByMediumAndSavesTheCommandLinesLists) {
+    // CANADA credited in Mixed alone (a records file grants DXCC); its QSO and one of 291 confirmed by LoTW, one
+    // of 230 by card; 15 only worked.
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(
+        path("log.adi"),
+        "<EOH>\r\n"
+        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<DXCC:1>1<LOTW_QSL_RCVD:1>Y<EOR>\r\n"
+        "<CALL:5>Q4DEF<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20100102<TIME_ON:4>1200<DXCC:3>230<QSL_RCVD:1>Y<EOR>\r\n"
+        "<CALL:5>Q5GHI<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20110103<TIME_ON:4>0030<DXCC:3>291<LOTW_QSL_RCVD:1>V<EOR>\r\n"
+        "<CALL:5>Q6JKL<BAND:3>10M<MODE:3>SSB<QSO_DATE:8>20120104<TIME_ON:4>1200<DXCC:2>15<EOR>\r\n");
+    MarkWindow window(dir.path());
+    StandingsTab& tab = *window.standingsTab();
+    awardsync::markwindow::ApplicationList& list = *tab.applicationList();
+    EXPECT_FALSE(list.saveButton()->isEnabled()); // nothing to save before a marking
+    mark(window, path("credits.txt"), path("log.adi"));
+    EXPECT_TRUE(
+        tab.targetsLabel()->text().startsWith(QStringLiteral("Mixed: 1 of 340 (next: DXCC at 100)\nCW: 0 of 340")))
+        << tab.targetsLabel()->text().toStdString();
+
+    using awardsync::markwindow::SlotMediumColumn;
+    const QAbstractItemModel& listed = *list.view()->model();
+    const std::vector<std::vector<const char*>> expected = {
+        {"1", "CANADA", "Phone", "Q1ABC", "2009-07-14", "18:05", "20M", "SSB", "LoTW", "2"},
+        {"1", "CANADA", "20M", "Q1ABC", "2009-07-14", "18:05", "20M", "SSB", "LoTW", "2"},
+        {"230", "FEDERAL REPUBLIC OF GERMANY", "Mixed", "Q4DEF", "2010-01-02", "12:00", "40M", "CW", "card", "3"},
+        {"230", "FEDERAL REPUBLIC OF GERMANY", "CW", "Q4DEF", "2010-01-02", "12:00", "40M", "CW", "card", "3"},
+        {"230", "FEDERAL REPUBLIC OF GERMANY", "40M", "Q4DEF", "2010-01-02", "12:00", "40M", "CW", "card", "3"},
+        {"291", "UNITED STATES OF AMERICA", "Mixed", "Q5GHI", "2011-01-03", "00:30", "15M", "FT8", "LoTW", "4"},
+        {"291", "UNITED STATES OF AMERICA", "Digital", "Q5GHI", "2011-01-03", "00:30", "15M", "FT8", "LoTW", "4"},
+        {"291", "UNITED STATES OF AMERICA", "15M", "Q5GHI", "2011-01-03", "00:30", "15M", "FT8", "LoTW", "4"},
+    };
+    ASSERT_EQ(listed.rowCount(), static_cast<int>(expected.size()));
+    for (int row = 0; row < listed.rowCount(); ++row) {
+        for (int column = 0; column < listed.columnCount(); ++column) {
+            EXPECT_EQ(listed.index(row, column).data().toString().toStdString(), expected[row][column])
+                << row << " " << column;
+        }
+    }
+    EXPECT_EQ(list.countsLabel()->text(), QStringLiteral("Apply online (LoTW): 5 slots (2 QSOs); Take to a card "
+                                                         "checker (QSL cards): 3 slots (1 QSO)"));
+    list.view()->sortByColumn(awardsync::markwindow::SlotBandColumn, Qt::AscendingOrder); // in the grid's order
+    EXPECT_EQ(listed.index(0, awardsync::markwindow::SlotBandColumn).data().toString(), QStringLiteral("40M"));
+
+    // Each medium shown is the one saved: the same bytes as the command line's list of it.
+    const Cli cli = runCli({QStringLiteral("--standings-only"), QStringLiteral("--apply"), path("cli.adi"),
+                            QStringLiteral("--apply-lotw"), path("cli-lotw.adi"), QStringLiteral("--apply-cards"),
+                            path("cli-cards.adi"), path("credits.txt"), path("log.adi")});
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    QString proposed;
+    tab.setChoosePath([&](QWidget*, const QString&, const QString& offered, const QString&) {
+        proposed = offered;
+        return path("window.adi");
+    });
+    const struct {
+        int choice; // both, LoTW, cards
+        const char *proposed, *cli;
+        int rows;
+        const char* medium;
+    } media[] = {{0, "log-apply.adi", "cli.adi", 8, ""},
+                 {1, "log-apply-lotw.adi", "cli-lotw.adi", 5, "LoTW"},
+                 {2, "log-apply-cards.adi", "cli-cards.adi", 3, "card"}};
+    for (const auto& m : media) {
+        SCOPED_TRACE(m.proposed);
+        list.mediaBox()->setCurrentIndex(m.choice);
+        ASSERT_EQ(listed.rowCount(), m.rows);
+        if (*m.medium != '\0') {
+            EXPECT_EQ(listed.index(m.rows - 1, SlotMediumColumn).data().toString(), QString::fromUtf8(m.medium));
+        }
+        ASSERT_TRUE(list.saveButton()->isEnabled());
+        list.saveButton()->click();
+        EXPECT_EQ(proposed, path(m.proposed));
+        EXPECT_EQ(readBytes(path("window.adi")), readBytes(path(m.cli)));
+    }
 }
 
 void clickHeader(QTableView& view, int column) {
@@ -231,26 +316,36 @@ TEST_F(MarkWindowTest, HeaderClicksSortTheGridAndTheFiltersChooseItsRows) {
     const struct {
         const char* entity;
         bool onlyToApply;
+        const char* needed; // only the needed of this column; empty: all
         int column, clicks; // from the order by number, ascending; a second click turns the order round
         std::vector<int> shown;
     } cases[] = {
-        {"", false, EntityNumberColumn, 1, {291, 230, 15, 6, 1}},
-        {"", false, EntityNameColumn, 1, {6, 15, 1, 230, 291}},
-        {"", false, EntityNameColumn, 2, {291, 230, 1, 15, 6}},
-        {"", false, Mixed, 1, {230, 6, 15, 1, 291}}, // what is missing first; equal cells by number
-        {"", false, Cw, 2, {230, 1, 6, 15, 291}},
-        {"an", false, EntityNumberColumn, 0, {1, 230}}, // CANADA, GERMANY: a part of the name, in any case
-        {"15", false, EntityNumberColumn, 0, {15}},
-        {" 1 ", false, EntityNumberColumn, 0, {1}}, // a number names one entity, not 15 too
-        {"", true, EntityNumberColumn, 0, {1, 15}},
-        {"a", true, EntityNameColumn, 1, {15, 1}},
-        {"alaska", true, EntityNumberColumn, 0, {}},
+        {"", false, "", EntityNumberColumn, 1, {291, 230, 15, 6, 1}},
+        {"", false, "", EntityNameColumn, 1, {6, 15, 1, 230, 291}},
+        {"", false, "", EntityNameColumn, 2, {291, 230, 1, 15, 6}},
+        {"", false, "", Mixed, 1, {230, 6, 15, 1, 291}}, // what is missing first; equal cells by number
+        {"", false, "", Cw, 2, {230, 1, 6, 15, 291}},
+        {"an", false, "", EntityNumberColumn, 0, {1, 230}}, // CANADA, GERMANY: AFGHANISTAN is not a row of the grid
+        {"15", false, "", EntityNumberColumn, 0, {15}},
+        {" 1 ", false, "", EntityNumberColumn, 0, {1}}, // a number names one entity, not 15 too
+        {"", true, "", EntityNumberColumn, 0, {1, 15}},
+        {"a", true, "", EntityNameColumn, 1, {15, 1}},
+        {"alaska", true, "", EntityNumberColumn, 0, {}},
+        {"", false, "Mixed", EntityNumberColumn, 0, {3, 6, 15, 230}}, // not credited, the unnamed one included
+        {"", false, "CW", Cw, 1, {3, 6, 15, 291, 1}},
+        {"an", false, "Mixed", EntityNumberColumn, 0, {3, 230}},
+        {"", true, "Mixed", EntityNumberColumn, 0, {15}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << '"' << c.entity << "\" " << c.onlyToApply << " " << c.column);
+        SCOPED_TRACE(::testing::Message()
+                     << '"' << c.entity << "\" " << c.onlyToApply << " " << c.needed << " " << c.column);
         view.sortByColumn(EntityNumberColumn, Qt::AscendingOrder);
         tab.entityFilter()->setText(QString::fromUtf8(c.entity));
         tab.onlyToApplyBox()->setChecked(c.onlyToApply);
+        tab.onlyNeededBox()->setChecked(*c.needed != '\0');
+        if (*c.needed != '\0') {
+            tab.neededColumnBox()->setCurrentText(QString::fromUtf8(c.needed));
+        }
         for (int i = 0; i < c.clicks; ++i) {
             clickHeader(view, c.column);
         }
@@ -260,6 +355,10 @@ TEST_F(MarkWindowTest, HeaderClicksSortTheGridAndTheFiltersChooseItsRows) {
         }
         EXPECT_EQ(shown, c.shown);
     }
+    tab.neededColumnBox()->setCurrentText(QStringLiteral("Mixed"));
+    EXPECT_EQ(tab.neededLabel()->text(),
+              QStringLiteral("Mixed: 4 of 340 current entities not credited: 2 never "
+                             "worked, 1 worked, not confirmed, 1 confirmed (to apply for)."));
 
     // The totals keep the grid's column widths and follow it sideways.
     QTableWidget& totals = *tab.totalsTable();
