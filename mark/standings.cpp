@@ -278,7 +278,7 @@ int modeColumn(unsigned groups) {
 std::string_view cellLetter(const StandingsCell& cell) {
     switch (cell.state) {
     case CellState::Credited:
-        return cell.media == (MediaLotw | MediaCard) ? "B" : cell.media == MediaLotw ? "L" : cell.media ? "C" : "G";
+        return cell.media == (MediaLotw | MediaCard) ? "B" : cell.media == MediaLotw ? "L" : cell.media ? "Q" : "G";
     case CellState::Confirmed:
         return "c";
     case CellState::Worked:
@@ -286,6 +286,18 @@ std::string_view cellLetter(const StandingsCell& cell) {
     default:
         return "";
     }
+}
+
+const std::array<CellLegendEntry, 6>& cellLegend() {
+    static constexpr std::array<CellLegendEntry, 6> Legend = {{
+        {CellState::Credited, MediaLotw, "credited by LoTW"},
+        {CellState::Credited, MediaCard, "credited by QSL card"},
+        {CellState::Credited, MediaLotw | MediaCard, "credited by both"},
+        {CellState::Credited, 0, "credited, the source names no medium"},
+        {CellState::Confirmed, 0, "confirmed, not credited: apply"},
+        {CellState::Worked, 0, "worked, not confirmed"},
+    }};
+    return Legend;
 }
 
 std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits) {

@@ -143,8 +143,17 @@ struct StandingsCell {
     static constexpr std::size_t NoQso = std::numeric_limits<std::size_t>::max();
 };
 
-// The letter a cell shows: L, C, B (both), G (granted, no medium named), c (confirmed), w (worked), or empty.
+// The letter a cell shows: capitals for a credit, L (LoTW), Q (QSL card), B (both), G (granted, no medium
+// named); small letters for what is not credited yet, c (confirmed), w (worked); or empty.
 std::string_view cellLetter(const StandingsCell& cell);
+
+// The legend: a cell of each letter, with what it means ("credited by LoTW"), in the order it is read.
+struct CellLegendEntry {
+    CellState state;
+    unsigned media;
+    std::string_view meaning;
+};
+const std::array<CellLegendEntry, 6>& cellLegend();
 
 struct StandingsRow {
     int dxcc = 0;

@@ -6,6 +6,7 @@
 #include "records/credits_file.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace awardsync::mark {
 
@@ -19,23 +20,33 @@ table { border-collapse: collapse; margin: 0.5em 0; }
 caption { text-align: left; font-weight: bold; padding: 0.3em 0; }
 th, td { border: 1px solid #999; padding: 2px 6px; }
 td { text-align: center; }
-td.name, th.name { text-align: left; }
+td.name, th.name { text-align: left; white-space: nowrap; }
+div.scroll { overflow-x: auto; max-width: 100%; }
+div.grid { overflow: auto; max-height: 85vh; border: 1px solid #ccc; }
 table.grid thead th { position: sticky; top: 0; background: #e8e8e8; z-index: 1; }
 table.grid td, table.grid thead th.col { width: 3.2em; font-family: "DejaVu Sans Mono", monospace; }
-td.L, td.C, td.B, td.G { background: #2e7d32; color: #fff; font-weight: bold; }
-td.c { background: #fdd835; color: #000; }
-td.w { background: #ffe0b2; color: #444; }
+td.L, td.Q, td.B, td.G, .legend .L, .legend .Q, .legend .B, .legend .G {
+  background: #2e7d32; color: #fff; font-weight: bold; }
+td.c, .legend .c { background: #fdd835; color: #000; }
+td.w, .legend .w { background: #ffe0b2; color: #444; }
 tr.deleted th, tr.deleted td.name { color: #777; font-style: italic; }
+table.application td, table.application th { white-space: nowrap; }
 table.awards td { text-align: left; } table.awards td.count { text-align: right; }
 ul.needed { columns: 18em; list-style: none; padding: 0; margin: 0.3em 0 0.8em 1.5em; }
 ul.needed li { break-inside: avoid; }
-.legend span { display: inline-block; min-width: 1.6em; text-align: center; border: 1px solid #999; margin-right: 0.3em; }
+.legend span { display: inline-block; min-width: 1.6em; text-align: center; border: 1px solid #999; margin-right: 0.3em;
+  font-family: "DejaVu Sans Mono", monospace; }
+.legend span.entry { display: inline; border: none; min-width: 0; font-family: inherit; white-space: nowrap;
+  margin-right: 1em; }
+svg.progress { width: 100%; max-width: 760px; height: auto; }
+svg.progress text { font-size: 12px; fill: #111; }
 @media print {
   body { margin: 0; font-size: 9pt; }
   table.grid thead th { position: static; }
+  div.grid, div.scroll { overflow: visible; max-height: none; border: none; }
   thead { display: table-header-group; }
   tr { break-inside: avoid; }
-  td.L, td.C, td.B, td.G, td.c, td.w { background: none; color: #000; }
+  td.L, td.Q, td.B, td.G, td.c, td.w, .legend span { background: none; color: #000; }
 }
 )";
 
@@ -64,7 +75,8 @@ void columnHeaders(std::string& page, std::string_view first) {
 }
 
 void totalsTable(std::string& page, const Standings& s) {
-    page += "<table class=\"totals\">\n<caption>Entities per column (current entities; deleted ones are listed "
+    page += "<div class=\"scroll\"><table class=\"totals\">\n<caption>Entities per column (current entities; deleted "
+            "ones are listed "
             "in the grid but not counted)</caption>\n<thead>";
     columnHeaders(page, "<th scope=\"col\" class=\"name\">Entities</th>");
     page += "</thead>\n<tbody>\n";
@@ -81,7 +93,7 @@ void totalsTable(std::string& page, const Standings& s) {
     line("Confirmed, not credited", &ColumnTotals::confirmed);
     line("Worked, not confirmed", &ColumnTotals::worked);
     line("QSOs without DXCC (entity unknown)", &ColumnTotals::unknownEntity);
-    page += "</tbody>\n</table>\n";
+    page += "</tbody>\n</table></div>\n";
 }
 
 void awardsTable(std::string& page, const Standings& s) {
@@ -120,10 +132,17 @@ void awardLines(std::string& page, const Standings& s) {
 }
 
 void gridTable(std::string& page, const Standings& s, std::string_view log) {
-    page += "<p class=\"legend\"><span>L</span>credited by LoTW <span>C</span>by card <span>B</span>by both "
-            "<span>G</span>credited, the source names no medium <span>c</span>confirmed, not credited: apply "
-            "<span>w</span>worked, not confirmed</p>\n"
-            "<table class=\"grid\">\n<caption>Every entity of the credits or the log, by DXCC number</caption>\n"
+    page += "<p class=\"legend\">";
+    for (const CellLegendEntry& sample : cellLegend()) {
+        StandingsCell cell;
+        cell.state = sample.state;
+        cell.media = sample.media;
+        const std::string letter(cellLetter(cell));
+        page += "<span class=\"entry\"><span class=\"" + letter + "\">" + letter + "</span>" +
+                std::string(sample.meaning) + "</span> ";
+    }
+    page += "</p>\n<div class=\"grid\"><table class=\"grid\">\n<caption>Every entity of the credits or the log, by "
+            "DXCC number</caption>\n"
             "<thead>";
     columnHeaders(page, "<th scope=\"col\">DXCC</th><th scope=\"col\" class=\"name\">Entity</th>");
     page += "</thead>\n<tbody>\n";
@@ -142,7 +161,7 @@ void gridTable(std::string& page, const Standings& s, std::string_view log) {
         }
         page += "</tr>\n";
     }
-    page += "</tbody>\n</table>\n";
+    page += "</tbody>\n</table></div>\n";
 }
 
 // One list of needed entities, folded when it is long, so that a new log's 300 do not bury the page.
@@ -170,7 +189,8 @@ void neededSection(std::string& page, const Standings& s) {
         neededList(page, c, "never worked", needed.neverWorked);
         neededList(page, c, "worked, not confirmed", needed.notConfirmed);
     }
-    page += "<table class=\"needed\">\n<caption>Per band: current entities without a credit on it (SAT: by "
+    page += "<div class=\"scroll\"><table class=\"needed\">\n<caption>Per band: current entities without a credit on "
+            "it (SAT: by "
             "satellite)</caption>\n<thead><tr><th scope=\"col\" class=\"name\">Entities</th>";
     for (int c = Column160M; c < ColumnCount; ++c) {
         page += "<th scope=\"col\" class=\"col\">" + std::string(columnName(c)) + "</th>";
@@ -187,7 +207,7 @@ void neededSection(std::string& page, const Standings& s) {
     line("&#8195;confirmed: apply", [&](std::size_t c) { return s.totals[c].confirmed; });
     line("&#8195;worked, not confirmed", [&](std::size_t c) { return s.needed[c].notConfirmed.size(); });
     line("&#8195;never worked", [&](std::size_t c) { return s.needed[c].neverWorked.size(); });
-    page += "</tbody>\n</table>\n";
+    page += "</tbody>\n</table></div>\n";
 }
 
 void applicationTable(std::string& page, const Standings& s, std::string_view log, unsigned medium) {
@@ -198,8 +218,9 @@ void applicationTable(std::string& page, const Standings& s, std::string_view lo
         page += "<p>" + title + ": no slot.</p>\n";
         return;
     }
-    page += "<table class=\"application\">\n<caption>" + title + ": " + std::to_string(slotCount) + " slot" +
-            (slotCount == 1 ? "" : "s") + " (" + std::to_string(qsos) + (qsos == 1 ? " QSO" : " QSOs") +
+    page += "<div class=\"scroll\"><table class=\"application\">\n<caption>" + title + ": " +
+            std::to_string(slotCount) + " slot" + (slotCount == 1 ? "" : "s") + " (" + std::to_string(qsos) +
+            (qsos == 1 ? " QSO" : " QSOs") +
             "), the earliest confirmed QSO of each</caption>\n<thead><tr>"
             "<th scope=\"col\">DXCC</th><th scope=\"col\" class=\"name\">Entity</th><th scope=\"col\">Column</th>"
             "<th scope=\"col\">Call</th><th scope=\"col\">Date</th><th scope=\"col\">Time</th>"
@@ -218,7 +239,99 @@ void applicationTable(std::string& page, const Standings& s, std::string_view lo
                 escaped(timeText(names.time)) + "</td><td>" + escaped(names.band) + "</td><td>" + escaped(names.mode) +
                 "</td><td>" + std::to_string(qso.line) + "</td></tr>\n";
     }
-    page += "</tbody>\n</table>\n";
+    page += "</tbody>\n</table></div>\n";
+}
+
+// A y axis step that gives four to eight lines: 1, 2 or 5 times a power of ten.
+std::size_t axisStep(std::size_t most) {
+    for (std::size_t power = 1;; power *= 10) {
+        for (std::size_t factor : {1, 2, 5}) {
+            if (most <= factor * power * 8) {
+                return factor * power;
+            }
+        }
+    }
+}
+
+std::string number(double value) {
+    const long tenths = std::lround(value * 10);
+    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "");
+}
+
+// The credits over time as inline SVG: one point per month on each line, told apart on paper by the
+// dashes and by the labels at their ends.
+void progressChart(std::string& page, const Standings& s) {
+    const ProgressSeries series = progressByMonth(s);
+    if (series.months.empty()) {
+        page += "<p>No credited cell has a QSO with a date in the log: no chart.</p>\n";
+        return;
+    }
+    const MonthProgress& last = series.months.back();
+    const std::size_t step = axisStep(std::max<std::size_t>({last.mixed, last.challenge, 1}));
+    const std::size_t top = (std::max(last.mixed, last.challenge) / step + 1) * step;
+    constexpr double Left = 50, Right = 620, Top = 15, Bottom = 235, Width = 760, Height = 265;
+    const std::size_t months = series.months.size();
+    const auto x = [&](std::size_t m) {
+        return months == 1 ? (Left + Right) / 2 : Left + (Right - Left) * static_cast<double>(m) / (months - 1);
+    };
+    const auto y = [&](std::size_t count) { return Bottom - (Bottom - Top) * static_cast<double>(count) / top; };
+    const auto monthName = [](const MonthProgress& m) {
+        return std::to_string(m.year) + "-" + (m.month < 10 ? "0" : "") + std::to_string(m.month);
+    };
+    page += "<p>Credited entities (Mixed, solid line) and Challenge band slots (dashed line) by the date of the QSO "
+            "each credit stands on, one point per month from " +
+            monthName(series.months.front()) + " to " + monthName(last) + ".";
+    const auto undated = [](std::size_t count, std::string_view one, std::string_view many) {
+        return count == 0 ? std::string() : std::to_string(count) + " " + std::string(count == 1 ? one : many);
+    };
+    const std::string mixed = undated(series.undatedMixed, "Mixed entity", "Mixed entities");
+    const std::string challenge = undated(series.undatedChallenge, "Challenge slot", "Challenge slots");
+    if (!mixed.empty() || !challenge.empty()) {
+        page += " Credited, but not in the chart as the log holds no dated QSO for them: " + mixed +
+                (mixed.empty() || challenge.empty() ? "" : " and ") + challenge + ".";
+    }
+    page += "</p>\n<svg class=\"progress\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + number(Width) + " " +
+            number(Height) + "\" role=\"img\" aria-label=\"Credited entities and Challenge slots by month\">\n";
+    for (std::size_t count = 0; count <= top; count += step) {
+        page += "<line x1=\"" + number(Left) + "\" y1=\"" + number(y(count)) + "\" x2=\"" + number(Right) + "\" y2=\"" +
+                number(y(count)) + "\" stroke=\"" + (count == 0 ? "#000" : "#ccc") +
+                "\" stroke-width=\"1\"/><text x=\"" + number(Left - 6) + "\" y=\"" + number(y(count) + 4) +
+                "\" text-anchor=\"end\">" + groupedNumber(count) + "</text>\n";
+    }
+    // A year's label every so many years, so that they never overlap.
+    const std::size_t years = static_cast<std::size_t>(last.year - series.months.front().year) + 1;
+    const int every = static_cast<int>(years / 10 + 1);
+    for (std::size_t m = 0; m < months; ++m) {
+        const MonthProgress& month = series.months[m];
+        // The first month is named too when it is not a January the labels name, if the next is far enough.
+        const bool first =
+            m == 0 && (months == 1 ||
+                       static_cast<double>(13 - month.month) * (Right - Left) / static_cast<double>(months - 1) >= 60);
+        if ((month.month == 1 && (month.year - series.months.front().year) % every == 0) || first) {
+            page += "<line x1=\"" + number(x(m)) + "\" y1=\"" + number(Bottom) + "\" x2=\"" + number(x(m)) +
+                    "\" y2=\"" + number(Bottom + 5) + "\" stroke=\"#000\" stroke-width=\"1\"/><text x=\"" +
+                    number(x(m)) + "\" y=\"" + number(Bottom + 18) + "\" text-anchor=\"middle\">" +
+                    (month.month == 1 ? std::to_string(month.year) : monthName(month)) + "</text>\n";
+        }
+    }
+    const auto line = [&](std::string_view name, std::size_t MonthProgress::*count, std::string_view dashes) {
+        page += "<polyline class=\"" + std::string(name) + "\" fill=\"none\" stroke=\"#000\" stroke-width=\"2\"" +
+                std::string(dashes) + " points=\"";
+        for (std::size_t m = 0; m < months; ++m) {
+            page += (m ? " " : "") + number(x(m)) + "," + number(y(series.months[m].*count));
+        }
+        page += "\"/>\n";
+    };
+    line("mixed", &MonthProgress::mixed, "");
+    line("challenge", &MonthProgress::challenge, " stroke-dasharray=\"7 4\"");
+    // The labels at the lines' ends, apart when the two ends are close.
+    double mixedY = y(last.mixed) + 4, challengeY = y(last.challenge) + 4;
+    if (std::abs(mixedY - challengeY) < 14) {
+        (mixedY > challengeY ? mixedY : challengeY) += 14 - std::abs(mixedY - challengeY);
+    }
+    page += "<text x=\"" + number(x(months - 1) + 6) + "\" y=\"" + number(mixedY) + "\">Mixed " +
+            groupedNumber(last.mixed) + "</text>\n<text x=\"" + number(x(months - 1) + 6) + "\" y=\"" +
+            number(challengeY) + "\">Challenge " + groupedNumber(last.challenge) + "</text>\n</svg>\n";
 }
 
 } // namespace
@@ -261,16 +374,23 @@ std::string standingsHtml(const Standings& standings, std::string_view log, cons
                        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                        "<title>DXCC standings: " +
                        escaped(sources.log) + "</title>\n<style>" + std::string(Style) + "</style>\n</head>\n<body>\n";
-    page += "<h1>DXCC standings</h1>\n<p>Credits: " + escaped(sources.credits) + "<br>Log: " + escaped(sources.log) +
-            "<br>Written by awardsync-mark " AWARDSYNC_VERSION ".</p>\n<h2>Totals</h2>\n";
+    page += "<h1>DXCC standings</h1>\n<p>Made " + escaped(sources.made) +
+            " by awardsync-mark " AWARDSYNC_VERSION ".<br>Credits: " + escaped(sources.credits) +
+            (sources.creditsCreated.empty() ? std::string(" (the file does not say when it was made; a records file "
+                                                          "never does)")
+                                            : " (made " + escaped(sources.creditsCreated) + ")") +
+            "<br>Log: " + escaped(sources.log) + "</p>\n<h2 id=\"totals\">Totals</h2>\n";
     awardsTable(page, standings);
     totalsTable(page, standings);
     awardLines(page, standings);
-    page += "<h2>Still needed</h2>\n";
+    page += "<h2 id=\"progress\">Progress</h2>\n";
+    progressChart(page, standings);
+    page += "<h2 id=\"needed\">Still needed</h2>\n";
     neededSection(page, standings);
-    page += "<h2>Grid</h2>\n";
+    page += "<h2 id=\"grid\">Grid</h2>\n";
     gridTable(page, standings, log);
-    page += "<h2>Application list</h2>\n<p>Confirmed QSOs that hold no credit yet, one per entity and column: "
+    page += "<h2 id=\"application\">Application list</h2>\n<p>Confirmed QSOs that hold no credit yet, one per entity "
+            "and column: "
             "what the next application can claim, by the confirmation of the QSO that stands for the slot (LoTW "
             "when its <code>LOTW_QSL_RCVD</code> is Y or V, else its card). <code>--apply FILE.adi</code> writes "
             "them all as an ADI file, <code>--apply-lotw</code> and <code>--apply-cards</code> one medium each."

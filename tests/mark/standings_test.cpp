@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -57,8 +58,8 @@ struct CellCase {
 };
 
 const CellCase Cells[] = {
-    {1, ColumnMixed, "L"},     {1, ColumnCw, "C"},         {1, ColumnPhone, "c"},      {1, Column160M + 4, "B"},
-    {1, ColumnSat, "c"},       {81, ColumnMixed, "C"},     {230, ColumnMixed, "c"},    {230, ColumnPhone, "L"},
+    {1, ColumnMixed, "L"},     {1, ColumnCw, "Q"},         {1, ColumnPhone, "c"},      {1, Column160M + 4, "B"},
+    {1, ColumnSat, "c"},       {81, ColumnMixed, "Q"},     {230, ColumnMixed, "c"},    {230, ColumnPhone, "L"},
     {230, ColumnDigital, "c"}, {230, Column160M + 6, "c"}, {291, ColumnMixed, "G"},    {291, ColumnCw, "w"},
     {291, ColumnPhone, "c"},   {291, Column160M + 4, "c"}, {291, Column160M + 2, "w"}, {291, ColumnSat, "L"},
 };
@@ -242,6 +243,30 @@ TEST_F(StandingsTest, PageEscapesFileTextAndScopesEveryHeader) {
     EXPECT_EQ(scoped, headers);
     EXPECT_NE(page.find("<caption>Every entity"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find("<p>Made 2026-12-09 17:05 UTC by awardsync-mark " AWARDSYNC_VERSION
+                        ".<br>Credits: credits.txt (the file does not say when it was made; a records file never "
+                        "does)<br>"),
+              std::string::npos);
+    EXPECT_NE(standingsHtml(standings, Log, {"c.adi", "l.adi", "", "2026-12-08 04:05 UTC"})
+                  .find("<br>Credits: c.adi (made 2026-12-08 04:05 UTC)<br>"),
+              std::string::npos);
+}
+
+// The progress chart is well-formed SVG with one point per month of each line, 2016-01 to 2019-01.
+TEST_F(StandingsTest, ProgressChartHasAPointPerMonth) {
+    const std::string page = standingsHtml(standings, Log, {"c", "l", "t", ""});
+    const std::size_t begin = page.find("<svg");
+    ASSERT_NE(begin, std::string::npos);
+    QXmlStreamReader svg(QByteArray::fromStdString(page.substr(begin, page.find("</svg>") + 6 - begin)));
+    std::vector<std::pair<QString, qsizetype>> lines;
+    while (svg.readNext() != QXmlStreamReader::EndDocument && !svg.hasError()) {
+        if (svg.isStartElement() && svg.name() == QStringLiteral("polyline")) {
+            lines.emplace_back(svg.attributes().value("class").toString(),
+                               svg.attributes().value("points").toString().split(' ').size());
+        }
+    }
+    EXPECT_FALSE(svg.hasError()) << svg.errorString().toStdString();
+    EXPECT_EQ(lines, (std::vector<std::pair<QString, qsizetype>>{{"mixed", 37}, {"challenge", 37}}));
 }
 
 // The options on the command line: what is written, and what is refused before anything is.
