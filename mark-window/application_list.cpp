@@ -78,6 +78,10 @@ QVariant ApplicationModel::data(const QModelIndex& index, int role) const {
     if (role == MediumRole) {
         return slot.medium;
     }
+    if (role == Qt::TextAlignmentRole) { // numbers to the right, as in the grid
+        const bool number = index.column() == SlotNumberColumn || index.column() == SlotLineColumn;
+        return number ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    }
     if (role != Qt::DisplayRole && role != SortRole) {
         return {};
     }

@@ -9,6 +9,8 @@
 #include <QBrush>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -95,7 +97,9 @@ QString targetLines(const mark::Standings& s) {
                      .arg(toQt(mark::columnName(c)))
                      .arg(s.totals[static_cast<std::size_t>(c)].credited);
     }
-    lines << StandingsTab::tr("5-band: %1 of %2").arg(bands.join(QStringLiteral(", "))).arg(mark::fiveBandTarget(0).of);
+    // On a line of its own, so that the panel stays as narrow as the legend and the grid keeps its width.
+    lines << StandingsTab::tr("5-band, of %1 each:").arg(mark::fiveBandTarget(0).of)
+          << bands.join(QStringLiteral(", "));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -250,7 +254,8 @@ QVariant StandingsModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return !row.counted ? QVariant(StandingsTab::tr("Deleted or unknown: shown, not counted"))
                    : named      ? QVariant()
-                                : QVariant(StandingsTab::tr("Neither the log nor the credits name it"));
+                                : QVariant(StandingsTab::tr("%1: neither the log nor the credits name it")
+                                               .arg(toQt(mark::dxccEntityLabel(row.dxcc))));
         case Qt::TextAlignmentRole:
             return number ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
         default:
@@ -363,6 +368,9 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     needed_ = new QLabel(this);
     needed_->setTextFormat(Qt::PlainText);
     needed_->setWordWrap(true);
+    sources_ = new QLabel(this);
+    sources_->setTextFormat(Qt::PlainText);
+    sources_->setWordWrap(true);
     auto* targets = new QGroupBox(tr("Targets"), this);
     targets_ = new QLabel(targets);
     targets_->setTextFormat(Qt::PlainText);
@@ -393,12 +401,21 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(true);
     application_ = new ApplicationList(this);
+    auto* progress = new QWidget(this);
+    progressText_ = new QLabel(progress);
+    progressText_->setTextFormat(Qt::PlainText);
+    progressText_->setWordWrap(true);
+    chart_ = new ProgressChart(progress);
+    auto* progressLayout = new QVBoxLayout(progress);
+    progressLayout->addWidget(progressText_);
+    progressLayout->addWidget(chart_, 1);
 
     // The grid takes the height; what explains it stands beside it, where a wide screen has room to spare.
     auto* panel = new QVBoxLayout;
     auto* find = new QHBoxLayout;
     find->addWidget(entityLabel);
     find->addWidget(entity_, 1);
+    panel->addWidget(sources_);
     panel->addWidget(targets);
     panel->addLayout(find);
     panel->addWidget(onlyToApply_);
@@ -418,7 +435,8 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     pages_ = new QTabWidget(this);
     auto* gridPage = new QWidget(pages_);
     auto* grid = new QVBoxLayout(gridPage);
-    grid->setSpacing(0); // the totals read as the grid's first lines
+    grid->setSpacing(0);                  // the totals read as the grid's first lines
+    grid->setContentsMargins(0, 0, 0, 0); // the page's frame is margin enough
     // Beside the totals, the room of the grid's vertical scroll bar stays free, so that both scroll sideways
     // over the same width.
     auto* totalsRow = new QHBoxLayout;
@@ -428,6 +446,7 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     grid->addWidget(view_, 1);
     pages_->addTab(gridPage, tr("&Grid"));
     pages_->addTab(application_, tr("A&pplication list"));
+    pages_->addTab(progress, tr("P&rogress"));
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(pages_, 1);
     layout->addLayout(panel);
@@ -471,6 +490,8 @@ void StandingsTab::setStandings(std::shared_ptr<const mark::StandingsData> data)
                        data ? tr("A&pplication list (%1)").arg(data->standings.application.size())
                             : tr("A&pplication list"));
     application_->setStandings(data);
+    showProgress(data ? mark::progressByMonth(data->standings) : mark::ProgressSeries{});
+    showSources(data.get());
     model_->setStandings(std::move(data));
     message_->clear();
     fitColumns();
@@ -515,9 +536,55 @@ QTableWidget* StandingsTab::totalsTable() const {
 
 void StandingsTab::updateShown() {
     const std::shared_ptr<const mark::StandingsData>& data = model_->standings();
-    // Counted against the entities of the log and the credits, as the grid shows them unfiltered.
-    shown_->setText(data ? tr("%1 of %2 entities shown").arg(filter_->rowCount()).arg(data->standings.rows.size())
-                         : QString());
+    // Counted against the entities of the log and the credits, as the grid shows them unfiltered; the needed ones
+    // against every entity.
+    const std::size_t of = onlyNeeded_->isChecked() ? static_cast<std::size_t>(model_->rowCount())
+                           : data                   ? data->standings.rows.size()
+                                                    : 0;
+    shown_->setText(data ? tr("%1 of %2 entities shown").arg(filter_->rowCount()).arg(of) : QString());
+}
+
+void StandingsTab::showSources(const mark::StandingsData* data) {
+    if (!data) {
+        sources_->clear();
+        sources_->setToolTip({});
+        return;
+    }
+    // The file names alone keep the panel narrow; the mouse over them names the whole paths.
+    const QString made = toQt(mark::utcText(QDateTime::currentDateTimeUtc()));
+    const QString credits = QFileInfo(toQt(data->creditsPath)).fileName();
+    const QString log = QFileInfo(toQt(data->logPath)).fileName();
+    sources_->setText(data->creditsCreated
+                          ? tr("Made %1 from %2 (made %3) and %4.")
+                                .arg(made, credits, toQt(mark::utcText(*data->creditsCreated)), log)
+                          : tr("Made %1 from %2 (it does not say when it was made; a records file never does) and %3.")
+                                .arg(made, credits, log));
+    sources_->setToolTip(tr("Credits: %1\nLog: %2").arg(toQt(data->creditsPath), toQt(data->logPath)));
+}
+
+void StandingsTab::showProgress(mark::ProgressSeries series) {
+    QString text;
+    if (!series.months.empty()) {
+        text = tr("Credited entities (Mixed, solid line) and Challenge band slots (dashed line) by the date of the QSO "
+                  "each credit stands on, one point per month from %1-%2 to %3-%4.")
+                   .arg(series.months.front().year)
+                   .arg(series.months.front().month, 2, 10, QLatin1Char('0'))
+                   .arg(series.months.back().year)
+                   .arg(series.months.back().month, 2, 10, QLatin1Char('0'));
+        QStringList undated;
+        if (series.undatedMixed > 0) {
+            undated << tr("%1 Mixed").arg(series.undatedMixed);
+        }
+        if (series.undatedChallenge > 0) {
+            undated << tr("%1 Challenge").arg(series.undatedChallenge);
+        }
+        if (!undated.isEmpty()) {
+            text += tr(" Credited, but not in the chart as the log holds no dated QSO for them: %1.")
+                        .arg(undated.join(tr(" and ")));
+        }
+    }
+    progressText_->setText(text);
+    chart_->setSeries(std::move(series));
 }
 
 void StandingsTab::updateNeeded() {
@@ -529,11 +596,10 @@ void StandingsTab::updateNeeded() {
     const int column = neededColumn_->currentData().toInt();
     const mark::NeededEntities& needed = data->standings.needed[static_cast<std::size_t>(column)];
     const std::size_t unconfirmed = needed.neverWorked.size() + needed.notConfirmed.size();
-    needed_->setText(tr("%1: %2 of %3 current entities not credited: %4 never worked, %5 worked, not confirmed, "
-                        "%6 confirmed (to apply for).")
+    needed_->setText(tr("%1: %2 not credited; %3 never worked, %4 worked, not confirmed, %5 confirmed (to apply "
+                        "for).")
                          .arg(toQt(mark::columnName(column)))
                          .arg(needed.notCredited)
-                         .arg(mark::currentDxccEntityCount())
                          .arg(needed.neverWorked.size())
                          .arg(needed.notConfirmed.size())
                          .arg(needed.notCredited - std::min(needed.notCredited, unconfirmed)));
@@ -577,9 +643,8 @@ QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {
 }
 
 mark::MarkInputsHook keepStandings(std::shared_ptr<const mark::StandingsData>& slot, const mark::MarkOptions& options) {
-    return [&slot, &options](const std::vector<mark::Credit>& credits, const QByteArray& log,
-                             const mark::StandingsTally& tally) {
-        slot = mark::standingsOfMarking(credits, log, tally, options.recordsPath, options.logPath);
+    return [&slot, &options](const mark::MarkInputs& read) {
+        slot = mark::standingsOfMarking(read, options.recordsPath, options.logPath);
     };
 }
 

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The "Standings" tab of the marking window: the targets, the totals in the grid's columns, the grid of entities
-// by award column (a table view over the standings, sorted and filtered through a proxy), its legend, what is
-// still needed, the application list, and "Save as HTML..." for the same page as the command line's.
+// The "Standings" tab of the marking window: when the standings and the credits were made, the targets, the totals in
+// the grid's columns, the grid of entities by award column (a table view over the standings, sorted and filtered
+// through a proxy), its legend, what is still needed, the application list, the progress chart, and "Save as HTML..."
+// for the same page as the command line's.
 #include "application_list.h"
 #include "mark/marking.h"
 #include "mark/standings_files.h"
+#include "progress_chart.h"
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -121,6 +123,8 @@ public:
     QLabel* neededLabel() const { return needed_; }
     QLabel* targetsLabel() const { return targets_; }
     QTabWidget* pages() const { return pages_; }
+    QLabel* sourcesLabel() const { return sources_; } // when the standings and the credits file were made
+    ProgressChart* progressChart() const { return chart_; }
     ApplicationList* applicationList() const { return application_; }
     QPushButton* saveButton() const { return save_; }
 
@@ -134,6 +138,8 @@ private:
     void fitAwardColumns();
     void updateShown();
     void updateNeeded();
+    void showSources(const mark::StandingsData* data);
+    void showProgress(mark::ProgressSeries series);
 
     StandingsModel* model_; // holds the standings shown
     StandingsFilter* filter_;
@@ -146,6 +152,9 @@ private:
     QComboBox* neededColumn_;
     QLabel* needed_;
     QLabel* targets_;
+    QLabel* sources_;
+    QLabel* progressText_;
+    ProgressChart* chart_;
     QLabel* shown_;
     ApplicationList* application_;
     QTabWidget* pages_; // the grid, the application list
