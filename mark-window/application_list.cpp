@@ -152,7 +152,7 @@ ApplicationList::ApplicationList(QWidget* parent) : QWidget(parent), choosePath_
     media_->addItem(tr("Both media"), mark::MediaLotw | mark::MediaCard);
     media_->addItem(tr("Apply online (LoTW)"), static_cast<unsigned>(mark::MediaLotw));
     media_->addItem(tr("Take to a card checker (QSL cards)"), static_cast<unsigned>(mark::MediaCard));
-    auto* mediaLabel = new QLabel(tr("S&how:"), this);
+    auto* mediaLabel = new QLabel(tr("Sho&w:"), this);
     mediaLabel->setBuddy(media_);
     counts_ = new QLabel(this);
     counts_->setTextFormat(Qt::PlainText);
