@@ -79,13 +79,13 @@ bool isFiveBand(int column) {
     return std::find(mark::FiveBandColumns.begin(), mark::FiveBandColumns.end(), column) != mark::FiveBandColumns.end();
 }
 
-// The columns of the needed entities' lists: Mixed and the modes.
-constexpr int NeededColumns[] = {mark::ColumnMixed, mark::ColumnCw, mark::ColumnPhone, mark::ColumnDigital};
+// The awards the targets name one a line: Mixed and the modes.
+constexpr int TargetColumns[] = {mark::ColumnMixed, mark::ColumnCw, mark::ColumnPhone, mark::ColumnDigital};
 
 // The targets as the page states them, one award a line.
 QString targetLines(const mark::Standings& s) {
     QStringList lines;
-    for (const int c : NeededColumns) {
+    for (const int c : TargetColumns) {
         lines << QStringLiteral("%1: %2").arg(
             toQt(mark::columnName(c)),
             toQt(mark::targetText(mark::dxccTarget(s.totals[static_cast<std::size_t>(c)].credited))));
@@ -362,7 +362,8 @@ StandingsTab::StandingsTab(QWidget* parent) : QWidget(parent) {
     onlyNeeded_ = new QCheckBox(tr("Only &needed in"), this);
     onlyNeeded_->setToolTip(tr("The current entities without a credit in the column, those never worked included"));
     neededColumn_ = new QComboBox(this);
-    for (const int c : NeededColumns) {
+    // Every column, the bands and SAT too, so that the line below counts what each band still needs.
+    for (int c = 0; c < mark::ColumnCount; ++c) {
         neededColumn_->addItem(toQt(mark::columnName(c)), c);
     }
     needed_ = new QLabel(this);

@@ -364,6 +364,7 @@ TEST_F(MarkWindowTest, HeaderClicksSortTheGridAndTheFiltersChooseItsRows) {
         {"", false, "CW", Cw, 1, {3, 6, 15, 291, 1}},
         {"an", false, "Mixed", EntityNumberColumn, 0, {3, 230}},
         {"", true, "Mixed", EntityNumberColumn, 0, {15}},
+        {"", false, "20M", EntityNumberColumn, 0, {1, 3, 6, 15, 230, 291}}, // the bands too: nothing on 20M
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message()
