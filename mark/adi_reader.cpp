@@ -2,6 +2,7 @@
 #include "adi_reader.h"
 
 #include "core/text.h"
+#include "report.h"
 
 #include <algorithm>
 #include <array>
@@ -124,7 +125,7 @@ inline Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
     }
     if (pos == at + 1 || pos == text_.size() || (text_[pos] != '>' && text_[pos] != ':')) {
         if (pos > at + 1 && pos == text_.size()) {
-            problem_ = "the tag \"" + std::string(text_.substr(at)) + "\" is not closed";
+            problem_ = "the tag \"" + echoed(text_.substr(at)) + "\" is not closed";
             return TagResult::Bad;
         }
         return TagResult::Text;
@@ -140,12 +141,11 @@ inline Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
         if (number.empty() || pos == text_.size() || (text_[pos] != '>' && text_[pos] != ':')) {
             const std::size_t close = text_.find('>', digits);
             const std::size_t shown = close == std::string_view::npos ? digits + 10 : close + 1;
-            problem_ =
-                "the length in \"" + std::string(firstChars(text_.substr(at, shown - at), 40)) + "\" is not a number";
+            problem_ = "the length in \"" + echoed(text_.substr(at, shown - at)) + "\" is not a number";
             return TagResult::Bad;
         }
         if (number.size() > MaxLengthDigits) {
-            problem_ = "the length " + std::string(number) + " of <" + std::string(tag.name) + "> is absurd";
+            problem_ = "the length " + echoed(number) + " of <" + echoed(tag.name) + "> is absurd";
             return TagResult::Bad;
         }
         tag.hasLength = true;
@@ -158,7 +158,7 @@ inline Reader::TagResult Reader::readTag(std::size_t at, Tag& tag) {
                 ++pos;
             }
             if (pos == text_.size() || text_[pos] != '>') {
-                problem_ = "the tag <" + std::string(tag.name) + ":" + std::string(number) + ":...> is not closed";
+                problem_ = "the tag <" + echoed(tag.name) + ":" + std::string(number) + ":...> is not closed";
                 return TagResult::Bad;
             }
             tag.type = text_.substr(typeBegin, pos - typeBegin);
@@ -261,7 +261,7 @@ void Reader::addField(const AdiField& field) {
 std::size_t Reader::fieldEnd(const Tag& tag, std::size_t pos, std::size_t& valueBegin) {
     if (tag.hasLength) {
         if (tag.length > text_.size() - tag.end) {
-            fail("the length " + std::to_string(tag.length) + " of <" + std::string(tag.name) +
+            fail("the length " + std::to_string(tag.length) + " of <" + echoed(tag.name) +
                      "> runs past the end of the file",
                  pos);
         }

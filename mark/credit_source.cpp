@@ -205,7 +205,9 @@ std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes) {
 
 CreditSource readCreditSource(std::string_view bytes, const std::string& name) {
     const std::optional<CreditSourceKind> kind = creditSourceKindOf(bytes);
-    if (!kind) {
+    // An empty file is no credit source: marking it would write a copy of the log as if every credit had matched.
+    const bool empty = withoutByteOrderMark(bytes).find_first_not_of(" \t\r\n") == std::string_view::npos;
+    if (!kind || empty) {
         throw Error(name + " holds no credits: " + std::string(Forms));
     }
     return *kind == CreditSourceKind::RecordsFile ? readRecordsFile(bytes) : readAdiCredits(bytes, name);

@@ -64,7 +64,8 @@ std::string_view adiHeaderValue(std::string_view header, std::string_view name);
 std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes);
 
 // Reads the credits of a records file or of an ADI credit source; `name` names the file in errors.
-// Raises Error for anything else, saying which forms are read, and for ADI that cannot be read.
+// Raises Error for anything else (an empty file, or one of only blanks, line ends or a byte-order mark,
+// among it), saying which forms are read, and for ADI that cannot be read.
 CreditSource readCreditSource(std::string_view bytes, const std::string& name);
 
 // The items of a CREDIT_GRANTED value, names and media upper case, empty names and media left out.

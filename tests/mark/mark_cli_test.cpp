@@ -148,6 +148,46 @@ TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
         << refused.err;
 }
 
+// A credit source with nothing in it is refused like one without credits: marking it would write a copy
+// of the log as if every credit had matched.
+TEST_F(MarkCli, AnEmptyCreditSourceIsRefusedAndWritesNothing) {
+    writeBytes(path("log.adi"), Log);
+    for (const char* name : {"credits.txt", "credits.adi"}) {
+        for (const std::string& bytes : {std::string(), std::string(" \r\n\t\n"), std::string("\xEF\xBB\xBF")}) {
+            writeBytes(path(name), bytes);
+            const Outcome refused = run({name, "log.adi"});
+            EXPECT_EQ(refused.status, 2) << name << " " << refused.out;
+            EXPECT_EQ(refused.out, "");
+            EXPECT_EQ(refused.err.rfind("awardsync-mark: " + std::string(name) +
+                                            " holds no credits: credits are read from a records file",
+                                        0),
+                      0u)
+                << refused.err;
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).join(' '),
+                      QString::fromUtf8(name) + " log.adi");
+            ASSERT_TRUE(QFile::remove(path(name)));
+        }
+    }
+}
+
+// A tag of 20 MB in the log or in the credit source: the message quotes a short cut excerpt of it.
+TEST_F(MarkCli, AHugeTagIsQuotedCut) {
+    const std::string letters(20'000'000, 'A');
+    const std::string credit = "<CALL:5>Q1ABC<QSO_DATE:8>20090714<BAND:3>20M<CREDIT_GRANTED:4>DXCC<EOR>\r\n";
+    for (const std::string& tag : {"<" + letters, "<" + letters + ":5>x", "<" + letters + ":5:D",
+                                   "<CALL:" + std::string(20'000'000, '7') + ">x"}) {
+        for (const bool inLog : {true, false}) {
+            writeBytes(path("credits.adi"), inLog ? credit : credit + tag);
+            writeBytes(path("log.adi"), inLog ? Log + tag : Log);
+            const Outcome refused = run({"credits.adi", "log.adi"});
+            EXPECT_EQ(refused.status, 2);
+            EXPECT_LT(refused.err.size(), 400u) << refused.err.substr(0, 400);
+            EXPECT_NE(refused.err.find("..."), std::string::npos) << refused.err.substr(0, 400);
+            EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1);
+        }
+    }
+}
+
 // The application list by medium: each file holds the QSOs of its own medium, and a path that another
 // output takes is refused before anything is written.
 TEST_F(MarkCli, ApplicationListPerMedium) {
