@@ -3,7 +3,7 @@
 // Error, an expected outcome; anything else that escapes, and every sanitizer report, is a finding.
 // Properties checked on a log that reads:
 // - records follow each other without gaps or overlaps, each field inside its record;
-// - without credits the output is the log byte for byte;
+// - without a usable credit the output is the log byte for byte;
 // - with credits for a few of its own QSOs, marking the marked output again changes nothing.
 #include "core/error.h"
 #include "core/text.h"
@@ -96,7 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0; // a call that begins like UTF-16 text makes records no reader takes for text
     }
 
-    const MarkedLog unchanged = markContent("", log, false, "r", "l");
+    // A credit source whose one line is no credit (an empty one is refused): nothing is marked.
+    const MarkedLog unchanged = markContent("no credit|\r\n", log, false, "r", "l");
     require(joined(unchanged) == log);
 
     const MarkedLog once = markContent(credits, log, false, "r", "l");
