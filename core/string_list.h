@@ -15,6 +15,11 @@ namespace awardsync {
 // locale Qt would fall back to code point order, so English is used there to keep sorting linguistic.
 QCollator makeListCollator(const QLocale& locale = QLocale::system());
 
+// Orders collation keys, for maps keyed by them.
+struct SortKeyLess {
+    bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const { return a.compare(b) < 0; }
+};
+
 // Strings kept in ascending collation order, each once: adding a string that compares equal to
 // one already present (for instance one that differs only in letter case) leaves the list as it is.
 class SortedStringList {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "core/string_list.h"
 #include "harvest/award_ids.h"
 
 #include <QCollator>
@@ -47,15 +48,11 @@ public:
     LineCredits creditsOfLine(std::string_view line) const;
 
 private:
-    struct KeyLess {
-        bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const { return a.compare(b) < 0; }
-    };
-
     QCollatorSortKey keyOf(std::string_view text) const;
 
     QCollator collator_;
-    std::map<QCollatorSortKey, AwardSet, KeyLess> addresses_;
-    std::map<QCollatorSortKey, LineCredits, KeyLess> lines_;
+    std::map<QCollatorSortKey, AwardSet, SortKeyLess> addresses_;
+    std::map<QCollatorSortKey, LineCredits, SortKeyLess> lines_;
 };
 
 } // namespace awardsync

@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -63,14 +64,11 @@ public:
     const std::vector<KnownCredit>& credits() const { return credits_; }
 
 private:
-    struct KeyLess {
-        bool operator()(const QCollatorSortKey& a, const QCollatorSortKey& b) const { return a.compare(b) < 0; }
-    };
     QCollatorSortKey keyOf(std::string_view text) const { return collator_.sortKey(toQt(text)); }
 
     QCollator collator_;
     std::vector<KnownCredit> credits_;
-    std::map<QCollatorSortKey, std::size_t, KeyLess> byAddress_;
+    std::map<QCollatorSortKey, std::size_t, SortKeyLess> byAddress_;
 };
 
 // What became of the credited QSOs, for the line that ends the run.
@@ -187,10 +185,15 @@ void DownloadRun::run() {
 
 void DownloadRun::readQsos(Tally& tally, bool sessionLost) {
     const std::size_t count = lists_.creditUrls.count();
+    // What the last run read of each address, looked up once.
+    std::vector<const KnownCredit*> known(count, nullptr);
+    for (std::size_t i = 0; lastRun_ && i < count; ++i) {
+        known[i] = lastRun_->find(lists_.creditUrls[i]);
+    }
     // Once the session is lost, or after an Abort, the QSOs left come from the last run if it had them.
     auto leave = [&](std::size_t from, int& unread) {
         for (std::size_t j = from; j < count; ++j) {
-            if (!keepFromLastRun(lists_.creditUrls[j]).empty()) {
+            if (!keepFromLastRun(known[j], lists_.creditUrls[j]).empty()) {
                 ++tally.kept;
             } else {
                 ++unread;
@@ -205,17 +208,12 @@ void DownloadRun::readQsos(Tally& tally, bool sessionLost) {
     host_.log("Downloading QSO data...\r");
     // With "Only new QSOs" the QSOs that the last run read are taken from its file, not loaded.
     const bool onlyNew = host_.onlyNew() && lastRun_;
-    int pages = static_cast<int>(count);
-    if (onlyNew) {
-        for (std::size_t i = 0; i < count; ++i) {
-            pages -= lastRun_->find(lists_.creditUrls[i]) != nullptr ? 1 : 0;
-        }
-    }
-    host_.startProgress(pages);
+    const auto held = static_cast<int>(std::count_if(known.begin(), known.end(), [](auto* k) { return k != nullptr; }));
+    host_.startProgress(static_cast<int>(count) - (onlyNew ? held : 0));
     for (std::size_t i = 0; i < count; ++i) {
         const std::string address = lists_.creditUrls[i];
-        if (onlyNew && lastRun_->find(address) != nullptr) {
-            const std::string line = keepFromLastRun(address);
+        if (onlyNew && known[i] != nullptr) {
+            const std::string line = keepFromLastRun(known[i], address);
             ++tally.kept;
             host_.log("    " + line.substr(0, line.find('|')));
         } else {
@@ -229,7 +227,7 @@ void DownloadRun::readQsos(Tally& tally, bool sessionLost) {
                 leave(i, tally.missing);
                 return;
             } catch (const std::exception& error) {
-                const bool kept = !keepFromLastRun(address).empty();
+                const bool kept = !keepFromLastRun(known[i], address).empty();
                 host_.log(std::string("  Error: ") + error.what() + (kept ? " (kept from the last run)" : ""));
                 ++(kept ? tally.kept : tally.missing);
             }
@@ -327,7 +325,7 @@ void DownloadRun::fetch(const std::string& url, const std::string* form) {
         if (again) {
             const auto wait = retryWait(policy_, attempt, failure ? std::string() : ie_.retryAfter(),
                                         QDateTime::currentDateTimeUtc());
-            host_.log("  Retrying in " + describeWait(wait) + " (" + reason + "): " + url);
+            host_.log("  Retrying in " + describeDuration(wait) + " (" + reason + "): " + url);
             host_.waitBeforeRetry(wait);
             if (!host_.cancelled()) {
                 continue;
@@ -393,8 +391,7 @@ void DownloadRun::takeListedFromLastRun(int index) {
     }
 }
 
-std::string DownloadRun::keepFromLastRun(const std::string& address) {
-    const KnownCredit* credit = lastRun_ ? lastRun_->find(address) : nullptr;
+std::string DownloadRun::keepFromLastRun(const KnownCredit* credit, const std::string& address) {
     if (credit == nullptr) {
         return {};
     }

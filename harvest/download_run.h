@@ -14,6 +14,7 @@ namespace awardsync {
 
 class CreditsCollector;
 class PageLoader;
+struct KnownCredit;
 
 // What a download run needs of the window (or of a test): the inputs as they stand when the run
 // reads them, where its messages and its progress go, whether the user asked it to stop, and
@@ -106,8 +107,9 @@ private:
 
     void readLastRun();
     void takeListedFromLastRun(int index);
-    // The QSO's record line from the last run's file, added to the records; empty when it has none.
-    std::string keepFromLastRun(const std::string& address);
+    // The QSO's record line as the last run's file gives it (`credit`, or none), added to the records; empty
+    // when the file does not hold the QSO.
+    std::string keepFromLastRun(const KnownCredit* credit, const std::string& address);
     void readQsos(Tally& tally, bool sessionLost);
     void save();
 

@@ -65,9 +65,4 @@ std::chrono::milliseconds retryWait(const RetryPolicy& policy, int retry, std::s
     return wait;
 }
 
-std::string describeWait(std::chrono::milliseconds wait) {
-    const auto ms = wait.count();
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-}
-
 } // namespace awardsync

@@ -39,7 +39,4 @@ std::string transientReason(PageLoader::Failure failure, int httpStatus);
 std::chrono::milliseconds retryWait(const RetryPolicy& policy, int retry, std::string_view retryAfter,
                                     const QDateTime& now);
 
-// "8 s", or "250 ms" for waits that are no whole seconds (tests).
-std::string describeWait(std::chrono::milliseconds wait);
-
 } // namespace awardsync

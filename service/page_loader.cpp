@@ -30,12 +30,6 @@ constexpr unsigned ReadyStateInteractive = 3;
 // How much of a body the network layer holds before it is read into the page.
 constexpr qint64 ReadBufferSize = 1024 * 1024;
 
-// "60 s" or "250 ms": the limits are whole seconds in the program and shorter in tests.
-std::string describeDuration(std::chrono::milliseconds duration) {
-    const auto ms = duration.count();
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-}
-
 std::string describeSize(std::int64_t bytes) {
     constexpr std::int64_t MiB = 1024 * 1024;
     return bytes % MiB == 0 ? std::to_string(bytes / MiB) + " MiB" : std::to_string(bytes) + " bytes";
@@ -72,6 +66,11 @@ bool isConnectionLost(QNetworkReply::NetworkError error) {
 }
 
 } // namespace
+
+std::string describeDuration(std::chrono::milliseconds duration) {
+    const auto ms = duration.count();
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
 
 struct PageLoader::State {
     enum class AbortReason { None, TotalTimeout, TooLarge };

@@ -17,6 +17,9 @@ class QTimer;
 
 namespace awardsync {
 
+// "60 s" or "250 ms": waits and limits are whole seconds in the program and shorter in tests.
+std::string describeDuration(std::chrono::milliseconds duration);
+
 // Loads the service's pages one at a time and hands out the loaded document. It keeps the
 // signed-in state (cookies, in memory only) from one page to the next.
 class PageLoader : public QObject {

@@ -312,8 +312,8 @@ TEST(RetryPolicy, WhatIsTriedAgainAndAfterWhichWait) {
                                            {1, "soon", 2s}}) {
         EXPECT_EQ(retryWait(policy, c.retry, c.retryAfter, now), c.wait) << c.retry << " " << c.retryAfter;
     }
-    EXPECT_EQ(describeWait(8s), "8 s");
-    EXPECT_EQ(describeWait(250ms), "250 ms");
+    EXPECT_EQ(describeDuration(8s), "8 s");
+    EXPECT_EQ(describeDuration(250ms), "250 ms");
 }
 
 } // namespace
