@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <new>
 
 namespace awardsync::mark {
 
@@ -125,6 +126,7 @@ void countMatch(MarkSummary& summary, const Credit& credit) {
 Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& index, MarkSummary& summary,
                std::vector<std::pair<const Credit*, Match>>& unmatched, const MarkProgress& progress) {
     Gains gains;
+    ExplainCache cache;
     const Credit* previous = nullptr;
     Match previousMatch;
     for (std::size_t i = 0; i < source.credits.size(); ++i) {
@@ -133,13 +135,13 @@ Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& 
         // A run of equal credits (a source written out twice, say) is matched once.
         Match match = previous != nullptr && matchedAlike(*previous, credit)
                           ? previousMatch
-                          : matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second);
+                          : matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second, &cache);
         previous = &credit;
         previousMatch = match;
         if (match.outcome == Outcome::Matched) {
             countMatch(summary, credit);
             std::vector<Gain>& gained = gains[match.qsos[0]];
-            for (const CreditItem& item : credit.items) {
+            for (const CreditItem& item : credit.granted()) {
                 for (std::size_t m = 0; m < std::max<std::size_t>(item.media.size(), 1); ++m) {
                     const Gain gain{item.name, item.media.empty() ? std::string_view() : item.media[m]};
                     if (std::find(gained.begin(), gained.end(), gain) == gained.end()) {
@@ -280,16 +282,31 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     if (const std::optional<NotText> problem = notText(credits)) {
         throw Error(creditsName + ": byte " + std::to_string(problem->offset) + ": " + problem->reason);
     }
-    CreditSource source = readCreditSource(credits, creditsName);
+    // Running out of memory names the file whose size it is owed to, in words.
+    const auto memoryFor = [](const std::string& name, std::string_view bytes, const char* doing, const auto& step) {
+        try {
+            return step();
+        } catch (const std::bad_alloc&) {
+            throw Error("not enough memory to " + std::string(doing) + " \"" + name + "\" (" +
+                        std::to_string((bytes.size() + (1 << 20) - 1) >> 20) +
+                        " MB): close other programs or give a smaller file");
+        }
+    };
+    CreditSource source =
+        memoryFor(creditsName, credits, "read the credits of", [&] { return readCreditSource(credits, creditsName); });
     result.sourceKind = source.kind;
     result.summary.creditsRead = source.credits.size();
-    QsoIndex index = indexOfCredits(source.credits);
+    QsoIndex index =
+        memoryFor(creditsName, credits, "index the credits of", [&] { return indexOfCredits(source.credits); });
     AdiLayout layout;
-    const QsoList qsos = readLog(log, logName, index, layout, progress, observer);
-    std::vector<std::pair<const Credit*, Match>> unmatched;
-    const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
-    reportUnmatched(source, unmatched, qsos, log, result);
-    assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
+    const QsoList qsos = memoryFor(logName, log, "read the QSOs of",
+                                   [&] { return readLog(log, logName, index, layout, progress, observer); });
+    memoryFor(creditsName, credits, "match the credits of", [&] {
+        std::vector<std::pair<const Credit*, Match>> unmatched;
+        const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
+        reportUnmatched(source, unmatched, qsos, log, result);
+        assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
+    });
     result.credits = std::move(source.credits);
     result.creditsCreated = source.created;
     return result;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <limits>
+#include <map>
 #include <tuple>
 
 namespace awardsync::mark {
@@ -57,16 +59,29 @@ template <typename AlikeAt> std::size_t runLength(std::size_t count, AlikeAt ali
     return outside;
 }
 
-// The end of the run of QSOs alike qsos[i], at most `last`.
-std::size_t runEnd(const QsoList& qsos, std::size_t i, std::size_t last) {
-    const auto key = alikeKey(qsos[i]);
-    return i + runLength(last - i, [&](std::size_t d) { return alikeKey(qsos[i + d]) == key; });
+// The QSOs a walk steps over, in the order of their band's list: all of the list, or one part of it (the
+// QSOs of one kind, as offsets from the list's first).
+struct Walk {
+    std::size_t first = 0, size = 0;
+    const std::uint32_t* offsets = nullptr; // none: every QSO of the list
+    std::size_t operator[](std::size_t place) const { return first + (offsets != nullptr ? offsets[place] : place); }
+};
+
+Walk wholeList(const BandQsos& list) {
+    return {list.first, list.last - list.first, nullptr};
 }
 
-// The start of the run of QSOs alike qsos[i], at least `first`.
-std::size_t runStart(const QsoList& qsos, std::size_t i, std::size_t first) {
-    const auto key = alikeKey(qsos[i]);
-    return i + 1 - runLength(i - first + 1, [&](std::size_t d) { return alikeKey(qsos[i - d]) == key; });
+// The end of the run of QSOs alike the one at `place`, at most `last`.
+std::size_t runEnd(const QsoList& qsos, const Walk& walk, std::size_t place, std::size_t last) {
+    const auto key = alikeKey(qsos[walk[place]]);
+    return place + runLength(last - place, [&](std::size_t d) { return alikeKey(qsos[walk[place + d]]) == key; });
+}
+
+// The start of the run of QSOs alike the one at `place`, at least `first`.
+std::size_t runStart(const QsoList& qsos, const Walk& walk, std::size_t place, std::size_t first) {
+    const auto key = alikeKey(qsos[walk[place]]);
+    return place + 1 -
+           runLength(place - first + 1, [&](std::size_t d) { return alikeKey(qsos[walk[place - d]]) == key; });
 }
 
 // The list of a band that the call's credits name, or the list of the other bands.
@@ -83,12 +98,18 @@ const BandQsos* bandOf(const CallQsos& call, std::string_view band) {
     return it->band == band && it->list != BandQsos::NoList ? &*it : nullptr;
 }
 
-// Where a band's QSOs from time `key` on begin: an index into the QSO list.
-std::size_t firstFrom(const QsoList& qsos, const BandQsos& list, std::int64_t key) {
-    const auto first = qsos.begin() + static_cast<std::ptrdiff_t>(list.first);
-    const auto last = qsos.begin() + static_cast<std::ptrdiff_t>(list.last);
-    const auto at = std::lower_bound(first, last, key, [](const LogQso& q, std::int64_t k) { return orderKey(q) < k; });
-    return static_cast<std::size_t>(at - qsos.begin());
+// Where the walk's QSOs from time `key` on begin: a place in the walk.
+std::size_t firstFrom(const QsoList& qsos, const Walk& walk, std::int64_t key) {
+    std::size_t low = 0, high = walk.size;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (orderKey(qsos[walk[middle]]) < key) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
 }
 
 // The tests a QSO passes on its way to a match; the report names the first that no QSO passes.
@@ -116,8 +137,10 @@ Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& s
     const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
     std::int64_t best = NoDate;
     std::vector<std::pair<std::uint64_t, std::size_t>> named; // the first in log order: place, index
-    for (std::size_t i = firstFrom(qsos, *list, from), end = 0; i < list->last && orderKey(qsos[i]) <= to; i = end) {
-        end = runEnd(qsos, i, list->last);
+    const Walk walk = wholeList(*list);
+    for (std::size_t i = list->first + firstFrom(qsos, walk, from), end = 0; i < list->last && orderKey(qsos[i]) <= to;
+         i = end) {
+        end = list->first + runEnd(qsos, walk, i - list->first, walk.size);
         const LogQso& qso = qsos[i];
         if (!passes(Outcome::OtherMode, credit, qso) || !passes(Outcome::OtherDxcc, credit, qso) ||
             !passes(Outcome::TooFar, credit, qso)) {
@@ -177,22 +200,23 @@ struct Nearest {
     }
 };
 
-// The nearest QSO of a band's list that passes `test`, the first in log order among equally near ones,
-// found by walking outward from the credit's time.
-template <typename Test> Nearest nearestIn(const Credit& credit, const QsoList& qsos, const BandQsos& list, Test test) {
-    std::size_t right = firstFrom(qsos, list, credit.start ? *credit.start : credit.day * 86400);
+// The nearest QSO of the walk that passes `test`, the first in log order among equally near ones, found
+// by walking outward from the credit's time.
+template <typename Test> Nearest nearestIn(const Credit& credit, const QsoList& qsos, const Walk& walk, Test test) {
+    std::size_t right = firstFrom(qsos, walk, credit.start ? *credit.start : credit.day * 86400);
     std::size_t left = right;
     Nearest best;
-    while (left != list.first || right != list.last) {
-        const std::int64_t leftFar = left != list.first ? keyDistance(credit, orderKey(qsos[left - 1])) : NoDate;
-        const std::int64_t rightFar = right != list.last ? keyDistance(credit, orderKey(qsos[right])) : NoDate;
-        const bool goLeft = left != list.first && (right == list.last || leftFar <= rightFar);
+    while (left != 0 || right != walk.size) {
+        const std::int64_t leftFar = left != 0 ? keyDistance(credit, orderKey(qsos[walk[left - 1]])) : NoDate;
+        const std::int64_t rightFar = right != walk.size ? keyDistance(credit, orderKey(qsos[walk[right]])) : NoDate;
+        const bool goLeft = left != 0 && (right == walk.size || leftFar <= rightFar);
         if (std::min(leftFar, rightFar) > best.distance) {
             break;
         }
         // A run of alike QSOs is tested once, by its first in log order.
-        const std::size_t index = goLeft ? runStart(qsos, left - 1, list.first) : right;
-        (goLeft ? left : right) = goLeft ? index : runEnd(qsos, right, list.last);
+        const std::size_t place = goLeft ? runStart(qsos, walk, left - 1, 0) : right;
+        (goLeft ? left : right) = goLeft ? place : runEnd(qsos, walk, right, walk.size);
+        const std::size_t index = walk[place];
         if (test(qsos[index])) {
             best.consider({index, qsos[index].begin(), distance(credit, qsos[index])});
         }
@@ -204,24 +228,45 @@ Match missed(Outcome outcome, const Nearest& nearest) {
     return {outcome, {nearest.index}, 1};
 }
 
+// Below this many QSOs a band's list is walked as it is; above it, split into kinds first.
+constexpr std::size_t KindsFrom = 64;
+
+// The nearest QSO of a band's list that passes a test of its mode groups and DXCC alone. A long list is
+// walked kind by kind (QSOs of one mode groups and DXCC), and only the kinds that pass: a credit whose mode
+// no QSO of 300,000 has costs a test per kind, not a walk over the 300,000.
+template <typename Test>
+Nearest nearestOfKind(const Credit& credit, const QsoList& qsos, const BandQsos& list, ExplainCache* cache, Test test) {
+    if (cache == nullptr || list.last - list.first < KindsFrom) {
+        return nearestIn(credit, qsos, wholeList(list), test);
+    }
+    Nearest best;
+    for (const ExplainCache::Kind& kind : cache->kindsOf(list, qsos)) {
+        if (test(qsos[list.first + kind.offsets.front()])) {
+            best.consider(nearestIn(credit, qsos, {list.first, kind.offsets.size(), kind.offsets.data()},
+                                    [](const LogQso&) { return true; }));
+        }
+    }
+    return best;
+}
+
 // Why no QSO fits: the first test that none passes, and the nearest QSO that passed the tests before it.
-Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
+Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall, ExplainCache* cache) {
     const auto all = [](const LogQso&) { return true; };
     const BandQsos* band = bandOf(sameCall, credit.band);
     if (band == nullptr) {
         Nearest nearest;
         for (const BandQsos& list : sameCall.byBand) {
-            nearest.consider(nearestIn(credit, qsos, list, all));
+            nearest.consider(nearestIn(credit, qsos, wholeList(list), all));
         }
         return missed(Outcome::OtherBand, nearest);
     }
     const auto mode = [&](const LogQso& q) { return passes(Outcome::OtherMode, credit, q); };
     const auto modeAndDxcc = [&](const LogQso& q) { return mode(q) && passes(Outcome::OtherDxcc, credit, q); };
-    const Nearest withMode = nearestIn(credit, qsos, *band, mode);
+    const Nearest withMode = nearestOfKind(credit, qsos, *band, cache, mode);
     if (withMode.distance == NoDate) {
-        return missed(Outcome::OtherMode, nearestIn(credit, qsos, *band, all));
+        return missed(Outcome::OtherMode, nearestIn(credit, qsos, wholeList(*band), all));
     }
-    const Nearest withDxcc = nearestIn(credit, qsos, *band, modeAndDxcc);
+    const Nearest withDxcc = nearestOfKind(credit, qsos, *band, cache, modeAndDxcc);
     return withDxcc.distance == NoDate ? missed(Outcome::OtherDxcc, withMode) : missed(Outcome::TooFar, withDxcc);
 }
 
@@ -334,21 +379,42 @@ QsoDetail detailOf(const LogQso& qso, std::string_view log) {
     return detail;
 }
 
+namespace {
+
+// A call's bands sorted, each once.
+void sortBands(std::vector<BandQsos>& bands) {
+    std::sort(bands.begin(), bands.end(), [](const BandQsos& a, const BandQsos& b) { return a.band < b.band; });
+    bands.erase(std::unique(bands.begin(), bands.end(),
+                            [](const BandQsos& a, const BandQsos& b) { return a.band == b.band; }),
+                bands.end());
+}
+
+} // namespace
+
 QsoIndex indexOfCredits(const std::vector<Credit>& credits) {
     QsoIndex index;
-    index.reserve(credits.size());
     for (const Credit& credit : credits) {
-        if (credit.problem.empty()) {
-            index[credit.call].byBand.push_back({credit.band});
+        if (!credit.problem.empty()) {
+            continue;
         }
+        // Millions of credits name a few bands over and over: a full list is made unique before it grows, so
+        // that it stays within twice the bands it names.
+        std::vector<BandQsos>& bands = index[credit.call].byBand;
+        if (bands.size() == bands.capacity() && bands.size() >= 8) {
+            sortBands(bands);
+            if (bands.size() > bands.capacity() / 2) {
+                bands.reserve(bands.capacity() * 2);
+            }
+        }
+        bands.push_back({credit.band});
     }
     for (auto& [call, entry] : index) {
-        std::vector<BandQsos>& bands = entry.byBand;
-        std::sort(bands.begin(), bands.end(), [](const BandQsos& a, const BandQsos& b) { return a.band < b.band; });
-        bands.erase(std::unique(bands.begin(), bands.end(),
-                                [](const BandQsos& a, const BandQsos& b) { return a.band == b.band; }),
-                    bands.end());
+        sortBands(entry.byBand);
+        std::vector<BandQsos> bands;
+        bands.reserve(entry.byBand.size() + 1);
+        std::move(entry.byBand.begin(), entry.byBand.end(), std::back_inserter(bands));
         bands.push_back({}); // the other bands
+        entry.byBand = std::move(bands);
     }
     return index;
 }
@@ -390,7 +456,22 @@ bool matchedAlike(const Credit& a, const Credit& b) {
            a.day == b.day && a.groups == b.groups && a.dxcc == b.dxcc;
 }
 
-Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall) {
+const std::vector<ExplainCache::Kind>& ExplainCache::kindsOf(const BandQsos& list, const QsoList& qsos) {
+    std::vector<Kind>& kinds = byList_[list.list];
+    if (kinds.empty()) {
+        std::map<std::pair<std::uint8_t, std::int32_t>, std::size_t> kindOf;
+        for (std::size_t i = list.first; i < list.last; ++i) {
+            const auto [it, added] = kindOf.try_emplace({qsos[i].groups, qsos[i].dxcc}, kinds.size());
+            if (added) {
+                kinds.emplace_back();
+            }
+            kinds[it->second].offsets.push_back(static_cast<std::uint32_t>(i - list.first));
+        }
+    }
+    return kinds;
+}
+
+Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall, ExplainCache* cache) {
     Match match;
     if (!credit.problem.empty()) {
         match.outcome = Outcome::Unreadable;
@@ -401,7 +482,7 @@ Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sam
         return match;
     }
     Match fitting = fittingInBand(credit, qsos, *sameCall);
-    return fitting.count == 0 ? explainMiss(credit, qsos, *sameCall) : fitting;
+    return fitting.count == 0 ? explainMiss(credit, qsos, *sameCall, cache) : fitting;
 }
 
 } // namespace awardsync::mark

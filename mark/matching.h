@@ -132,8 +132,23 @@ struct Match {
 // Whether two readable credits are matched alike: the same call, band, time, mode groups and DXCC.
 bool matchedAlike(const Credit& a, const Credit& b);
 
-// Matches a credit against the QSOs of its call (nullptr when the log has none).
-Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall);
+// What explaining the unmatched credits learns of the band lists once, for the next credit of the same list:
+// each long list's QSOs split by their mode groups and DXCC, in list order. Costs 4 bytes per QSO of a list
+// that an explanation walked.
+class ExplainCache {
+public:
+    struct Kind {
+        std::vector<std::uint32_t> offsets; // from the list's first QSO, ascending
+    };
+    const std::vector<Kind>& kindsOf(const BandQsos& list, const QsoList& qsos);
+
+private:
+    std::unordered_map<std::uint32_t, std::vector<Kind>> byList_;
+};
+
+// Matches a credit against the QSOs of its call (nullptr when the log has none). A `cache` kept across the
+// credits of one log makes explaining many credits of a long list cheap; the outcome is the same without.
+Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall, ExplainCache* cache = nullptr);
 
 // How far a QSO lies from the credit: seconds with a credit time, whole days (in seconds) without;
 // a QSO without the date or time needed lies further than any other.

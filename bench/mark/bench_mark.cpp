@@ -2,8 +2,9 @@
 // Times awardsync-mark on a log of 300,000 QSOs (about 100 MB) with 20,000 credits, and in the same
 // run the floor: a process that reads the same log and writes it out again through a temporary file
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
-// (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Three
-// cases: the credits as a records file, as a credits file, and a log whose QSOs all share one call;
+// (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Four
+// cases: the credits as a records file, as a credits file, a log whose QSOs all share one call, and the
+// same log all CW with every credit SSB (each credit unmatched and explained);
 // then one run on each of four logs of many small QSOs of one credited call, for their peak
 // memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and equal QSOs with as many
 // credits of nearby times.
@@ -188,6 +189,7 @@ int main(int argc, char** argv) {
         const QString folder = QString::fromLocal8Bit(argv[2]);
         writeFiles(folder + "/log.adi", folder + "/credits.txt", folder + "/credits.adi");
         writeFiles(folder + "/one-call.adi", folder + "/one-call.txt", {}, true);
+        writeFiles(folder + "/other-mode.adi", folder + "/other-mode.txt", {}, true, true);
         return 0;
     }
     const int runs = ::bench::runsFromArguments(argc, argv, 5);
@@ -195,11 +197,14 @@ int main(int argc, char** argv) {
     const QString log = dir.filePath("log.adi");
     writeFiles(log, dir.filePath("credits.txt"), dir.filePath("credits.adi"));
     writeFiles(dir.filePath("one-call.adi"), dir.filePath("one-call.txt"), {}, true);
+    writeFiles(dir.filePath("other-mode.adi"), dir.filePath("other-mode.txt"), {}, true, true);
     const QString copy = dir.filePath("copy.adi");
     runCase("records file", dir.filePath("credits.txt").toStdString(), log, copy, runs);
     runCase("credits file", dir.filePath("credits.adi").toStdString(), log, copy, runs);
     runCase("one call (records file)", dir.filePath("one-call.txt").toStdString(), dir.filePath("one-call.adi"), copy,
             runs);
+    runCase("one call, CW QSOs, SSB credits (records file)", dir.filePath("other-mode.txt").toStdString(),
+            dir.filePath("other-mode.adi"), copy, runs);
     runShapeCases(dir);
     return 0;
 }

@@ -2,7 +2,8 @@
 // The bench's large log and credit sources: 300,000 QSOs (about 100 MB) as a desktop logger exports
 // them, and 20,000 credits drawn from them (one in fifty on another band), as a records file and as
 // a credits file. Both mark benches read it, so that they measure the same log. With `oneCall` every
-// QSO has the same call, the worst case for matching within a call.
+// QSO has the same call, the worst case for matching within a call; with `otherMode` as well, every QSO is
+// CW and every credit SSB, so that no credit matches and each must be explained.
 #pragma once
 
 #include "records/calendar.h"
@@ -51,7 +52,7 @@ inline std::string field(const char* name, const std::string& value) {
 
 // A log like a desktop logger's export: about 330 bytes per QSO, CR LF.
 inline void writeFiles(const QString& logPath, const QString& recordsPath, const QString& creditsPath = {},
-                       bool oneCall = false) {
+                       bool oneCall = false, bool otherMode = false) {
     std::mt19937 random(20260101);
     std::vector<Qso> qsos;
     qsos.reserve(QsoCount);
@@ -59,8 +60,9 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath, const
     for (int i = 0; i < QsoCount; ++i) {
         start += 60 + static_cast<long long>(random() % 1500);
         const int station = static_cast<int>(random() % StationCount);
-        qsos.push_back({callOf(oneCall ? 0 : station), static_cast<int>(random() % 10), static_cast<int>(random() % 5),
-                        1 + station % 340, start});
+        const int band = static_cast<int>(random() % 10);
+        const int mode = static_cast<int>(random() % 5);
+        qsos.push_back({callOf(oneCall ? 0 : station), band, otherMode ? 0 : mode, 1 + station % 340, start});
     }
     std::string log = "Generated for the awardsync-mark bench\r\n<ADIF_VER:5>3.1.4 <PROGRAMID:5>BENCH <EOH>\r\n";
     log.reserve(110u << 20);
@@ -85,7 +87,8 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath, const
     const char* const recordModes[] = {"CW", "SSB", "DATA", "DATA", "SSB"};
     const char* const groups[] = {"CW", "PHONE", "DATA", "DATA", "PHONE"};
     for (int i = 0; i < CreditCount; ++i) {
-        const Qso& q = qsos[random() % QsoCount];
+        Qso q = qsos[random() % QsoCount];
+        q.mode = otherMode ? 1 : q.mode;
         int year, month, day;
         civil(q.start / 86400, year, month, day);
         char line[160];

@@ -5,6 +5,7 @@
 #include "records/credit_record.h"
 #include "tests/support/mark_fixtures.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -173,3 +174,44 @@ TEST(Matching, RecordLinesSplitAsTheyAreBuilt) {
 }
 
 } // namespace
+
+// A long list of one call and band, most of it of one mode: the explanation of a credit of another mode
+// or DXCC names the same nearest QSO as a walk over the whole list would.
+TEST(Matching, ExplanationsInALongListOfOneMode) {
+    std::string log = "<EOH>\n";
+    const auto qso = [&](const char* mode, const char* date, const char* time, const char* dxcc) {
+        log += "<CALL:2>Q9<BAND:3>20M<MODE:" + std::to_string(std::strlen(mode)) + ">" + mode + "<QSO_DATE:8>" + date +
+               "<TIME_ON:4>" + time + (*dxcc != 0 ? "<DXCC:3>" + std::string(dxcc) : "") + "<EOR>\n";
+    };
+    for (int day = 1; day <= 28; ++day) { // lines 2 to 197: CW, seven a day
+        for (const char* time : {"0000", "0300", "0600", "0900", "1200", "1500", "1800"}) {
+            qso("CW", ("202001" + std::string(day < 10 ? "0" : "") + std::to_string(day)).c_str(), time, "001");
+        }
+    }
+    qso("SSB", "20200301", "1200", "291"); // 198
+    qso("RTTY", "20200210", "1400", "");   // 199
+    qso("RTTY", "20200210", "1000", "");   // 200
+    qso("CW", "20200215", "1200", "");     // 201
+    const struct {
+        const char* line;
+        const char* reason;
+    } cases[] = {
+        {"Q9|000|2020/01/15|13:00:00|IMAGE|20M|LoTW|",
+         "not in the IMAGE mode group; nearest: Q9 2020-01-15 12:00 20M CW (log line 104)"},
+        {"Q9|001|2020/03/01|12:00:00|SSB|20M|LoTW|",
+         "DXCC differs: the credit has 1, the nearest QSO 291: Q9 2020-03-01 12:00 20M SSB DXCC 291 (log line 198)"},
+        {"Q9|291|2020/02/20|12:00:00|SSB|20M|LoTW|", "(log line 198)"},
+        {"Q9|000|2020/02/10|12:00:00|DATA|20M|LoTW|", "(log line 199)"}, // equally near: the first in the log
+        {"Q9|002|2020/02/14|12:00:00|CW|20M|LoTW|", "(log line 201)"},   // the CW QSO without DXCC is nearest
+    };
+    std::string records;
+    for (const auto& c : cases) {
+        records += std::string(c.line) + "\r\n";
+    }
+    const mark::MarkedLog marked = mark::markContent(records, log, false, "r", "l");
+    ASSERT_EQ(marked.unmatched.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string report = mark::reportLine(marked.unmatched[i]);
+        EXPECT_NE(report.find(cases[i].reason), std::string::npos) << report;
+    }
+}
