@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -110,25 +111,16 @@ std::string fileRefusal(const std::string& path, const std::string& what, bool m
     return {};
 }
 
-QByteArray readRegularFile(const std::string& path, const std::string& what) {
-    if (const std::string refusal = fileRefusal(path, what, true); !refusal.empty()) {
-        throw Error(refusal);
-    }
-    // Non-blocking: should the path have become a pipe since, the open cannot hang.
-    const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-    struct stat status {};
-    if (file.fd < 0 || ::fstat(file.fd, &status) != 0) {
-        throw Error("cannot read " + quoted(what, path) + ": " + systemReason(errno));
-    }
-    if (!S_ISREG(status.st_mode)) {
-        throw Error(quoted(what, path) + " is not a regular file");
-    }
-    QByteArray bytes(static_cast<qsizetype>(status.st_size), Qt::Uninitialized);
+namespace {
+
+// Reads the open file to its end, `size` bytes or more should it have grown.
+QByteArray readAll(int fd, qsizetype size, const std::string& what, const std::string& path) {
+    QByteArray bytes(size, Qt::Uninitialized);
     qsizetype done = 0;
     while (true) {
         if (done == bytes.size()) {
             char probe;
-            const ssize_t more = ::read(file.fd, &probe, 1); // the file may have grown meanwhile
+            const ssize_t more = ::read(fd, &probe, 1); // the file may have grown meanwhile
             if (more == 0) {
                 return bytes;
             }
@@ -138,7 +130,7 @@ QByteArray readRegularFile(const std::string& path, const std::string& what) {
                 continue;
             }
         } else {
-            const ssize_t got = ::read(file.fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
+            const ssize_t got = ::read(fd, bytes.data() + done, static_cast<std::size_t>(bytes.size() - done));
             if (got == 0) {
                 bytes.resize(done);
                 return bytes;
@@ -152,6 +144,35 @@ QByteArray readRegularFile(const std::string& path, const std::string& what) {
             throw Error("cannot read " + quoted(what, path) + ": " + systemReason(errno));
         }
     }
+}
+
+} // namespace
+
+QByteArray readRegularFile(const std::string& path, const std::string& what) {
+    if (const std::string refusal = fileRefusal(path, what, true); !refusal.empty()) {
+        throw Error(refusal);
+    }
+    // Non-blocking: should the path have become a pipe since, the open cannot hang.
+    const Descriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    struct stat status {};
+    if (file.fd < 0 || ::fstat(file.fd, &status) != 0) {
+        throw Error("cannot read " + quoted(what, path) + ": " + systemReason(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw Error(quoted(what, path) + " is not a regular file");
+    }
+    try {
+        return readAll(file.fd, static_cast<qsizetype>(status.st_size), what, path);
+    } catch (const std::bad_alloc&) {
+        throw Error("cannot read " + quoted(what, path) + ": " + notEnoughMemoryFor(path));
+    }
+}
+
+std::string notEnoughMemoryFor(const std::string& path) {
+    struct stat status {};
+    const long long megabytes = ::stat(path.c_str(), &status) == 0 ? (status.st_size + (1 << 20) - 1) >> 20 : 0;
+    return "not enough memory for its " + std::to_string(megabytes) +
+           " MB (close other programs or give a smaller file)";
 }
 
 std::string cannotCreateFileMessage(const std::string& path, const std::string& reason) {

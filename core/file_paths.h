@@ -34,6 +34,9 @@ std::string folderOf(const std::string& path);
 // The working folder, or empty when the system cannot tell it.
 std::string workingFolder();
 
+// Why a file could not be taken into memory, in the user's words: "not enough memory for its 1024 MB (...)".
+std::string notEnoughMemoryFor(const std::string& path);
+
 // "Cannot create file "<absolute path>". <reason>", as both programs report a file they could not save.
 std::string cannotCreateFileMessage(const std::string& path, const std::string& reason);
 

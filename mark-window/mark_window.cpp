@@ -27,6 +27,7 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <new>
 
 // Outside any namespace, as the resource initialiser requires; the icon lives in a static library.
 static void initResources() {
@@ -241,6 +242,8 @@ void MarkWindow::startMarking() {
             run->result = mark::markFiles(options, progress, keepStandings(run->standings, options));
         } catch (const mark::MarkCancelled&) {
             run->cancelled = true;
+        } catch (const std::bad_alloc&) {
+            run->error = toQt(mark::outOfMemoryMessage(options.recordsPath, options.logPath));
         } catch (const std::exception& error) {
             run->error = toQt(error.what());
         }

@@ -8,6 +8,7 @@
 #include "standings_files.h"
 
 #include <algorithm>
+#include <new>
 #include <ostream>
 #include <utility>
 
@@ -102,6 +103,9 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
             return 2;
         }
         return result.summary.unmatched == 0 ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        error(outOfMemoryMessage(options.recordsPath, options.logPath));
+        return 2;
     } catch (const std::exception& failure) {
         error(failure.what());
         return 2;

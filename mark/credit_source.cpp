@@ -46,7 +46,6 @@ Credit creditOfLine(std::size_t number, std::string_view line) {
     Credit credit;
     credit.lineNumber = number;
     credit.line = line;
-    credit.described = std::string(line);
     const RecordLine record = parseRecordLine(line);
     const std::optional<std::int64_t> day = daysOfRecordDate(record.date);
     const std::optional<std::int64_t> seconds = secondsOfRecordTime(record.time);
@@ -69,12 +68,21 @@ Credit creditOfLine(std::size_t number, std::string_view line) {
         credit.start = *day * 86400 + *seconds;
     }
     credit.kind = record.lotw ? CreditKind::Lotw : CreditKind::Card;
-    credit.items = {{"DXCC", {record.lotw ? "LOTW" : "CARD"}}};
     return credit;
+}
+
+// How many lines forEachLine finds at most: the credits are reserved once, not grown by copying millions.
+std::size_t lineCount(std::string_view text) {
+    std::size_t ends = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        ends += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) ? 1 : 0;
+    }
+    return ends + 1;
 }
 
 CreditSource readRecordsFile(std::string_view bytes) {
     CreditSource source;
+    source.credits.reserve(lineCount(withoutByteOrderMark(bytes)));
     forEachLine(withoutByteOrderMark(bytes), [&](std::size_t number, std::string_view line) {
         if (!trimControl(line).empty()) {
             source.credits.push_back(creditOfLine(number, line));
@@ -181,6 +189,15 @@ CreditSource readAdiCredits(std::string_view bytes, const std::string& name) {
 }
 
 } // namespace
+
+const std::vector<CreditItem>& Credit::granted() const {
+    static const std::vector<CreditItem> ByLotw = {{"DXCC", {"LOTW"}}};
+    static const std::vector<CreditItem> ByCard = {{"DXCC", {"CARD"}}};
+    if (!items.empty() || !problem.empty() || !described.empty()) {
+        return items;
+    }
+    return kind == CreditKind::Lotw ? ByLotw : ByCard;
+}
 
 std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes) {
     bool blank = true;

@@ -25,11 +25,12 @@ struct CreditItem {
 // when one names that, else Unstated (the QSL Card Report gives no media).
 enum class CreditKind { Lotw, Card, Unstated };
 
-// One credited QSO of the source and what it grants.
+// One credited QSO of the source and what it grants. A records file may hold millions of lines: what is the
+// same for every line (the line's text as its name, the item it grants) costs it nothing.
 struct Credit {
     std::size_t lineNumber = 0; // records file: the line; ADI: the record's number
     std::string_view line;      // records file: the line without its end; ADI: the record's bytes as written
-    std::string described;      // how the report names it: the line, or call, date, time, band and mode
+    std::string described;      // ADI: how the report names it (call, date, time, band and mode); else empty
     std::string problem;        // why the credit cannot be used; empty when it can
     std::string call;           // trimmed, upper case
     std::string band;           // trimmed, upper case
@@ -39,7 +40,12 @@ struct Credit {
     std::int64_t day = 0;
     std::optional<std::int64_t> start; // seconds since 1970, when the source has a time
     CreditKind kind = CreditKind::Lotw;
-    std::vector<CreditItem> items; // a records-file line: one item DXCC with LOTW or CARD
+    std::vector<CreditItem> items; // ADI: the record's items; a records-file line: empty (see granted())
+
+    // How the report names the credit: a records-file line by itself.
+    std::string_view name() const { return described.empty() ? line : std::string_view(described); }
+    // What the credit grants: a readable records-file line one item DXCC with LOTW or CARD.
+    const std::vector<CreditItem>& granted() const;
 };
 
 enum class CreditSourceKind { RecordsFile, Adi };

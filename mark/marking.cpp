@@ -83,6 +83,11 @@ std::vector<std::string> summaryLines(const MarkSummary& s) {
             "QSOs already holding the credit: " + n(s.qsosAlready)};
 }
 
+std::string outOfMemoryMessage(const std::string& creditsPath, const std::string& logPath) {
+    return "not enough memory to mark \"" + logPath + "\" with the credits of \"" + creditsPath +
+           "\": close other programs or give smaller files";
+}
+
 std::string defaultOutputPath(const std::string& logPath) {
     return pathWithNewEnding(logPath, "-granted", true);
 }

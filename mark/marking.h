@@ -76,6 +76,9 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
                       const std::string& logName, const MarkProgress& progress = {},
                       const LogRecordObserver& observer = {});
 
+// What a run that ran out of memory says: both files named, in words.
+std::string outOfMemoryMessage(const std::string& creditsPath, const std::string& logPath);
+
 // The summary as printed after the report.
 std::vector<std::string> summaryLines(const MarkSummary& summary);
 

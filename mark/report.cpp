@@ -104,7 +104,7 @@ std::string describeQsoValues(std::string_view call, std::string_view date, std:
 
 UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const QsoList& qsos, const ShownQsos& named,
                                  bool adiRecord) {
-    UnmatchedCredit result{credit.lineNumber, echoed(credit.described), {}, {}, ": ", adiRecord};
+    UnmatchedCredit result{credit.lineNumber, echoed(credit.name()), {}, {}, ": ", adiRecord};
     const bool withDxcc = match.outcome == Outcome::OtherDxcc;
     for (std::size_t index : match.qsos) {
         result.nearest += (result.nearest.empty() ? "" : "; ") + describeQso(qsos[index], named.at(index), withDxcc);

@@ -307,7 +307,7 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
         if (!credit.problem.empty()) {
             continue;
         }
-        for (const CreditItem& item : credit.items) {
+        for (const CreditItem& item : credit.granted()) {
             unsigned media = 0;
             for (const std::string& medium : item.media) {
                 media |= medium == "LOTW" ? MediaLotw : medium == "CARD" ? MediaCard : 0u;

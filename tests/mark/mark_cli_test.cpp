@@ -296,3 +296,46 @@ TEST_F(MarkCli, AReportThatCannotBePrintedIsAnError) {
 }
 
 } // namespace
+
+namespace {
+
+// A run under a cap of `kib` KiB of address space (ulimit -v).
+Outcome runCapped(const QString& folder, long kib, const QStringList& arguments) {
+    awardsync::testing::ProgramSetup setup;
+    setup.workingDirectory = folder;
+    return awardsync::testing::runProgram(
+        "/bin/sh",
+        QStringList{"-c", "ulimit -v " + QString::number(kib) + " && exec \"$0\" \"$@\"", AWARDSYNC_MARK_PROGRAM} +
+            arguments,
+        setup);
+}
+
+} // namespace
+
+// A credit source too large for the memory left is refused in words that name it, not as "std::bad_alloc".
+TEST_F(MarkCli, RunningOutOfMemoryNamesTheFile) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any cap allows";
+#else
+    writeBytes(path("log.adi"), Log);
+    writeBytes(path("one.txt"), Matching);
+    std::string lines;
+    for (int n = 0; n < 400'000; ++n) { // 18 MB
+        lines += "Q" + std::to_string(n) + "|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n";
+    }
+    writeBytes(path("many.txt"), lines);
+    // The least address space a run of one credit needs, to the next 8 MiB; then room for the file and 8 MiB.
+    long low = 16 << 10, high = 4 << 20;
+    ASSERT_EQ(runCapped(dir.path(), high, {"-o", "probe.adi", "one.txt", "log.adi"}).status, 0);
+    while (high - low > 8 << 10) {
+        const long middle = (low + high) / 2;
+        (runCapped(dir.path(), middle, {"-o", "probe.adi", "one.txt", "log.adi"}).status == 0 ? high : low) = middle;
+    }
+    const Outcome result =
+        runCapped(dir.path(), high + static_cast<long>(lines.size() >> 10) + (8 << 10), {"many.txt", "log.adi"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("not enough memory"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("many.txt"), std::string::npos) << result.err;
+    EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
+#endif
+}
