@@ -223,7 +223,8 @@ std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes) {
 CreditSource readCreditSource(std::string_view bytes, const std::string& name) {
     const std::optional<CreditSourceKind> kind = creditSourceKindOf(bytes);
     // An empty file is no credit source: marking it would write a copy of the log as if every credit had matched.
-    const bool empty = withoutByteOrderMark(bytes).find_first_not_of(" \t\r\n") == std::string_view::npos;
+    // Nor is one of blanks and other control bytes alone: no line of it can be a credit.
+    const bool empty = trimControl(withoutByteOrderMark(bytes)).empty();
     if (!kind || empty) {
         throw Error(name + " holds no credits: " + std::string(Forms));
     }

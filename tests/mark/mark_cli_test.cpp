@@ -153,7 +153,8 @@ TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
 TEST_F(MarkCli, AnEmptyCreditSourceIsRefusedAndWritesNothing) {
     writeBytes(path("log.adi"), Log);
     for (const char* name : {"credits.txt", "credits.adi"}) {
-        for (const std::string& bytes : {std::string(), std::string(" \r\n\t\n"), std::string("\xEF\xBB\xBF")}) {
+        for (const std::string& bytes :
+             {std::string(), std::string(" \r\n\t\n"), std::string("\xEF\xBB\xBF"), std::string("\x01\x1F\r\n\x0B")}) {
             writeBytes(path(name), bytes);
             const Outcome refused = run({name, "log.adi"});
             EXPECT_EQ(refused.status, 2) << name << " " << refused.out;
