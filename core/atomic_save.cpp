@@ -5,7 +5,6 @@
 #include "core/text.h"
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -17,26 +16,6 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& reason) {
     throw SaveError(SaveError::Stage::Create, reason);
-}
-
-// Where the save really lands: a symbolic link is followed to its target, which stays a link.
-std::string finalPathOf(std::string path) {
-    if (path.front() != '/') {
-        if (const std::string cwd = workingFolder(); !cwd.empty()) {
-            path = cwd + "/" + path;
-        }
-    }
-    struct stat status {};
-    for (int depth = 0; depth < 128 && ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++depth) {
-        char target[PATH_MAX];
-        const ssize_t size = ::readlink(path.c_str(), target, sizeof target);
-        if (size <= 0 || size == static_cast<ssize_t>(sizeof target)) {
-            break;
-        }
-        const std::string next(target, static_cast<std::size_t>(size));
-        path = next.front() == '/' ? next : folderOf(path) + "/" + next;
-    }
-    return path;
 }
 
 int writeRefusal(const std::string& path, const struct stat& status, int accessMode) {
@@ -123,7 +102,7 @@ AtomicFile::AtomicFile(const std::string& path, std::optional<QFileDevice::Permi
     if (path.empty()) {
         refuse(systemReason(ENOENT));
     }
-    finalPath_ = finalPathOf(path);
+    finalPath_ = landingPath(path);
     const std::optional<mode_t> existing = checkSavable(finalPath_);
     const mode_t mode = existing ? *existing : newFilePermissions ? modeOf(*newFilePermissions) : 0666;
     if (kind == TemporaryKind::Unnamed) {

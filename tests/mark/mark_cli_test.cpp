@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -36,6 +39,12 @@ protected:
             return awardsync::testing::runProgram("/bin/sh", {"-c", shell, AWARDSYNC_MARK_PROGRAM}, setup);
         }
         return awardsync::testing::runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments, setup);
+    }
+    std::string entries() const {
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden)
+            .join(' ')
+            .toStdString();
     }
     QTemporaryDir dir;
 };
@@ -215,6 +224,41 @@ TEST_F(MarkCli, ApplicationListPerMedium) {
                            "choose another name\n");
     EXPECT_FALSE(QFile::exists(path("x.adi")));
     EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
+}
+
+// An output lands where its links lead, dangling ones too: a run refused for an output that is an input or
+// another output there leaves every file as it was.
+TEST_F(MarkCli, AnOutputThatIsAnotherFileOrCannotBeSavedLeavesEveryFileAsItWas) {
+    const std::string output = "would replace an input or the other output; choose another name with --output";
+    const QStringList inputs = {"credits.txt", "log.adi"};
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const std::tuple<std::string, std::string, QStringList, std::string> cases[] = {
+        // link, target, arguments
+        {"credits_bad.txt", "credits.txt", inputs,
+         "the unmatched credits would go to \"credits_bad.txt\", which is the credits file; rename the credits file"},
+        {"credits_bad.txt", "log-granted.adi", inputs, "the output \"log-granted.adi\" " + output},
+        {"sub/out.adi", "../credits_bad.txt", QStringList{"-o", "sub/out.adi"} + inputs,
+         "the output \"sub/out.adi\" " + output},
+        {"p.html", "log-granted.adi", QStringList{"--standings", "p.html"} + inputs,
+         "the standings output \"p.html\" would replace an input or another output; choose another name"},
+    };
+    for (const auto& [link, target, arguments, err] : cases) {
+        SCOPED_TRACE(err);
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::System)) {
+            ASSERT_TRUE(QFile::remove(dir.filePath(name))); // what an earlier case left
+        }
+        const QString credits = dir.filePath(arguments[arguments.size() - 2]);
+        writeBytes(credits, Matching);
+        writeBytes(path("log.adi"), Log);
+        ASSERT_TRUE(link.empty() || ::symlink(target.c_str(), path(link.c_str()).toLocal8Bit().constData()) == 0);
+        const std::string before = entries();
+        const Outcome refused = run(arguments);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "awardsync-mark: " + err + "\n");
+        EXPECT_EQ(entries(), before);
+        EXPECT_EQ(readBytes(credits) + readBytes(path("log.adi")), Matching + Log);
+        QFile::remove(path("sub/out.adi"));
+    }
 }
 
 TEST_F(MarkCli, HelpAndVersion) {
