@@ -154,7 +154,10 @@ void AtomicFile::write(const char* data, qint64 size) {
     }
 }
 
-void AtomicFile::commit() {
+void AtomicFile::prepare() {
+    if (prepared_) {
+        return;
+    }
     if (::fsync(fd_) != 0) {
         throw SaveError(SaveError::Stage::Write, systemReason(errno));
     }
@@ -166,6 +169,11 @@ void AtomicFile::commit() {
         });
         pending_ = PendingRemoval(namedTemporary_.c_str());
     }
+    prepared_ = true;
+}
+
+void AtomicFile::commit() {
+    prepare();
     if (::rename(namedTemporary_.c_str(), finalPath_.c_str()) != 0) {
         refuse(systemReason(errno));
     }

@@ -44,7 +44,7 @@ enum class TemporaryKind { Unnamed, Named };
 
 // A file saved whole or not at all, written in pieces: opened with the refusals below, it becomes
 // the file at its path only through commit(); dropped uncommitted, it leaves the old file as it was.
-// Several can be written and then committed one after the other, so that none replaces its
+// Several can be written, prepared and then committed one after the other, so that none replaces its
 // predecessor before all are complete. The path is taken as bytes, so names that are not UTF-8 work.
 class AtomicFile {
 public:
@@ -58,6 +58,10 @@ public:
     // SaveError, stage Write, in the system's words ("No space left on device") when not every byte
     // is written.
     void write(const char* data, qint64 size);
+    // Flushes the bytes to disk and gives the temporary file its name beside the final place: all that
+    // can fail but the rename. SaveError, stage Write when the flush fails, Create when the name cannot
+    // be made ("File name too long"). Once is enough; commit() prepares a file not prepared yet.
+    void prepare();
     void commit();
 
     // How write() reaches the file, like ::write(); tests stand for a full disk with it.
@@ -71,6 +75,7 @@ private:
     PendingRemoval pending_;
     QFile device_;
     RawWriter rawWriter_;
+    bool prepared_ = false;
 };
 
 // Saves `content` at `path` whole or not at all: a temporary file beside the final place is written,

@@ -88,7 +88,8 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
             }
             return 0;
         }
-        // The standings are made of the bytes the marking has read.
+        // The standings are made of the bytes the marking has read, and their files are complete before
+        // markFiles commits its own: no output replaces its predecessor before all are.
         std::string standingsLine;
         const MarkResult result = markFiles(options, {}, [&](const MarkInputs& read) {
             standingsLine = standingsOutput.build(read.credits, read.log, read.tally, options.recordsPath,

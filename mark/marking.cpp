@@ -140,6 +140,9 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
         writePieces(*badFile, marked.bad, progress, written, total);
     });
     reportProgress(progress, MarkPhase::Writing, total, total);
+    // Whatever can fail does so before either is committed.
+    saving(result.outputPath, [&] { outputFile->prepare(); });
+    saving(result.badPath, [&] { badFile->prepare(); });
     saving(result.outputPath, [&] { outputFile->commit(); });
     saving(result.badPath, [&] { badFile->commit(); });
     result.summary = marked.summary;

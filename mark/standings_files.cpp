@@ -142,7 +142,10 @@ std::string StandingsOutput::build(const std::vector<Credit>& credits, const QBy
                                        sourcesOf(creditsPath, logPath, creditsCreatedTime(creditsCreated),
                                                  QDateTime::currentDateTimeUtc()))
                        : applicationAdi(data.standings, log, Media[i]);
-            saving(*paths[i], [&] { files_[i]->write(content.data(), static_cast<qint64>(content.size())); });
+            saving(*paths[i], [&] {
+                files_[i]->write(content.data(), static_cast<qint64>(content.size()));
+                files_[i]->prepare();
+            });
         }
     }
     return standingsSummaryLine(data.standings);

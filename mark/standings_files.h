@@ -70,7 +70,8 @@ public:
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
-    // are written from the credits and the log's tally, and saved by save() once the marking's are.
+    // are written from the credits and the log's tally and prepared (AtomicFile::prepare), and saved
+    // by save() once the marking's are.
     // `creditsCreated`: the credit source's CREATED_TIMESTAMP as written, or empty.
     std::string build(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally,
                       const std::string& creditsPath, const std::string& logPath, std::string_view creditsCreated = {});

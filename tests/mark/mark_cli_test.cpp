@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -45,6 +46,11 @@ protected:
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden)
             .join(' ')
             .toStdString();
+    }
+    mode_t modeOf(const char* name) const {
+        struct stat status {};
+        EXPECT_EQ(::stat(path(name).toLocal8Bit().constData(), &status), 0) << name;
+        return status.st_mode & 07777;
     }
     QTemporaryDir dir;
 };
@@ -226,10 +232,12 @@ TEST_F(MarkCli, ApplicationListPerMedium) {
     EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
 }
 
-// An output lands where its links lead, dangling ones too: a run refused for an output that is an input or
-// another output there leaves every file as it was.
+// An output lands where its links lead, dangling ones too, and every output is complete before the first
+// replaces its predecessor: a run refused for either leaves every file as it was.
 TEST_F(MarkCli, AnOutputThatIsAnotherFileOrCannotBeSavedLeavesEveryFileAsItWas) {
     const std::string output = "would replace an input or the other output; choose another name with --output";
+    const std::string stem(242, 'x'); // and 8 letters more: a name that ".XXXXXX" makes too long
+    const QString page = QString::fromStdString(stem + "abc.html"), list = QString::fromStdString(stem + "abcd.adi");
     const QStringList inputs = {"credits.txt", "log.adi"};
     ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
     const std::tuple<std::string, std::string, QStringList, std::string> cases[] = {
@@ -241,6 +249,14 @@ TEST_F(MarkCli, AnOutputThatIsAnotherFileOrCannotBeSavedLeavesEveryFileAsItWas) 
          "the output \"sub/out.adi\" " + output},
         {"p.html", "log-granted.adi", QStringList{"--standings", "p.html"} + inputs,
          "the standings output \"p.html\" would replace an input or another output; choose another name"},
+        {"", "", QStringList{"--standings", page} + inputs,
+         "cannot write \"" + page.toStdString() + "\": File name too long"},
+        {"", "", QStringList{"--standings-only", "--standings", "p.html", "--apply", list} + inputs,
+         "cannot write \"" + list.toStdString() + "\": File name too long"},
+        {"",
+         "",
+         {QString::fromStdString(stem + ".txt"), "log.adi"},
+         "Cannot create file \"" + path((stem + "_bad.txt").c_str()).toStdString() + "\". File name too long"},
     };
     for (const auto& [link, target, arguments, err] : cases) {
         SCOPED_TRACE(err);
