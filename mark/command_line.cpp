@@ -75,9 +75,11 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
     try {
         const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
         // The unmatched credits' file depends on the source's form: neither name may be taken.
-        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
+        StandingsOutput standingsOutput(standings,
+                                        {options.recordsPath, options.logPath, output,
+                                         badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
+                                         badCreditsPath(options.recordsPath, CreditSourceKind::Adi)},
+                                        options.recordsPath, options.logPath);
         if (standings.only) {
             out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
             out << escapedForMessage(writtenLine(standingsOutput.paths())) << "\n" << std::flush;

@@ -131,12 +131,13 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     };
     std::optional<AtomicFile> outputFile;
     std::optional<AtomicFile> badFile;
+    // Each takes the permissions of the file it is made of.
     saving(result.outputPath, [&] {
-        outputFile.emplace(result.outputPath);
+        outputFile.emplace(result.outputPath, SourcePermissions::of({options.logPath}));
         writePieces(*outputFile, marked.output, progress, written, total);
     });
     saving(result.badPath, [&] {
-        badFile.emplace(result.badPath);
+        badFile.emplace(result.badPath, SourcePermissions::of({options.recordsPath}));
         writePieces(*badFile, marked.bad, progress, written, total);
     });
     reportProgress(progress, MarkPhase::Writing, total, total);

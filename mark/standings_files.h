@@ -62,8 +62,10 @@ class StandingsOutput {
 public:
     // Opens the outputs asked for, before anything else is written: a path that is one of `taken`
     // (the inputs and the marking's outputs) or the other standings output, or that cannot be
-    // written, is refused here (Error).
-    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken);
+    // written, is refused here (Error). The page takes the permissions of both inputs, the
+    // application lists the log's (see SourcePermissions).
+    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken,
+                    const std::string& creditsPath, const std::string& logPath);
 
     // Reads the credit source and the log, builds the standings, writes and saves the outputs; returns
     // the summary line. Raises Error naming the file.

@@ -277,6 +277,34 @@ TEST_F(MarkCli, AnOutputThatIsAnotherFileOrCannotBeSavedLeavesEveryFileAsItWas) 
     }
 }
 
+// Each output is never wider than what it is made of (a log holds names and addresses): the log's bits for the
+// marked log and the list, the credits file's for the unmatched ones, those of both for the page; an existing
+// output is narrowed too. The owner keeps reading and writing it; execute bits go.
+TEST_F(MarkCli, OutputsAreNeverWiderThanTheirSources) {
+    const char* const outputs[] = {"log-granted.adi", "list.adi", "credits_bad.txt", "p.html"};
+    // log, credits, the outputs' before the run (0: none), then the outputs'
+    const std::array<mode_t, 7> cases[] = {{0640, 0604, 0, 0640, 0640, 0604, 0600},
+                                           {0755, 0444, 0, 0644, 0644, 0644, 0644},
+                                           {0640, 0604, 0666, 0640, 0640, 0604, 0600},
+                                           {0644, 0644, 0600, 0600, 0600, 0600, 0600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::oct << c[0] << " " << c[1] << " " << c[2]);
+        const std::pair<const char*, mode_t> files[] = {{"log.adi", c[0]},  {"credits.txt", c[1]}, {outputs[0], c[2]},
+                                                        {outputs[1], c[2]}, {outputs[2], c[2]},    {outputs[3], c[2]}};
+        for (const auto& [name, mode] : files) {
+            QFile::remove(path(name));
+            if (mode != 0) {
+                writeBytes(path(name), name == files[0].first ? Log : Matching);
+                ASSERT_EQ(::chmod(path(name).toLocal8Bit().constData(), mode), 0);
+            }
+        }
+        ASSERT_EQ(run({"--standings", "p.html", "--apply", "list.adi", "credits.txt", "log.adi"}).status, 0);
+        for (std::size_t i = 0; i < std::size(outputs); ++i) {
+            EXPECT_EQ(modeOf(outputs[i]), c[3 + i]) << outputs[i] << " " << std::oct << modeOf(outputs[i]);
+        }
+    }
+}
+
 TEST_F(MarkCli, HelpAndVersion) {
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.status, 0);
