@@ -5,7 +5,6 @@
 #include "core/text.h"
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -17,26 +16,6 @@ namespace {
 
 [[noreturn]] void refuse(const std::string& reason) {
     throw SaveError(SaveError::Stage::Create, reason);
-}
-
-// Where the save really lands: a symbolic link is followed to its target, which stays a link.
-std::string finalPathOf(std::string path) {
-    if (path.front() != '/') {
-        if (const std::string cwd = workingFolder(); !cwd.empty()) {
-            path = cwd + "/" + path;
-        }
-    }
-    struct stat status {};
-    for (int depth = 0; depth < 128 && ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++depth) {
-        char target[PATH_MAX];
-        const ssize_t size = ::readlink(path.c_str(), target, sizeof target);
-        if (size <= 0 || size == static_cast<ssize_t>(sizeof target)) {
-            break;
-        }
-        const std::string next(target, static_cast<std::size_t>(size));
-        path = next.front() == '/' ? next : folderOf(path) + "/" + next;
-    }
-    return path;
 }
 
 int writeRefusal(const std::string& path, const struct stat& status, int accessMode) {
@@ -115,17 +94,39 @@ template <typename Make> std::string freshName(const std::string& finalPath, con
 
 } // namespace
 
+SourcePermissions SourcePermissions::of(const std::vector<std::string>& sources) {
+    unsigned bits = 07777;
+    for (const std::string& source : sources) {
+        struct stat status {};
+        bits &= ::stat(source.c_str(), &status) == 0 ? status.st_mode & 07777 : 0600;
+    }
+    return SourcePermissions(bits);
+}
+
 AtomicFile::AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions)
     : AtomicFile(QFile::encodeName(path).toStdString(), newFilePermissions) {}
 
 AtomicFile::AtomicFile(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions,
                        TemporaryKind kind) {
+    open(path, newFilePermissions, std::nullopt, kind);
+}
+
+AtomicFile::AtomicFile(const std::string& path, SourcePermissions sources, TemporaryKind kind) {
+    open(path, std::nullopt, sources, kind);
+}
+
+void AtomicFile::open(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions,
+                      std::optional<SourcePermissions> sources, TemporaryKind kind) {
     if (path.empty()) {
         refuse(systemReason(ENOENT));
     }
-    finalPath_ = finalPathOf(path);
+    finalPath_ = landingPath(path);
     const std::optional<mode_t> existing = checkSavable(finalPath_);
-    const mode_t mode = existing ? *existing : newFilePermissions ? modeOf(*newFilePermissions) : 0666;
+    mode_t mode = existing ? *existing : newFilePermissions ? modeOf(*newFilePermissions) : 0666;
+    if (sources) {
+        // Never wider than what it is made of, nor than the file it replaces.
+        mode = ((existing ? *existing & sources->bits : sources->bits) & 0666) | S_IRUSR | S_IWUSR;
+    }
     if (kind == TemporaryKind::Unnamed) {
         fd_ = ::open(folderOf(finalPath_).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     }
@@ -136,8 +137,9 @@ AtomicFile::AtomicFile(const std::string& path, std::optional<QFileDevice::Permi
         });
         pending_ = PendingRemoval(namedTemporary_.c_str());
     }
-    // An existing file keeps its permissions, and a chosen mode holds whatever the umask says.
-    if (existing || newFilePermissions) {
+    // An existing file keeps its permissions (narrowed to its sources' when given), and a chosen mode
+    // holds whatever the umask says.
+    if (existing || newFilePermissions || sources) {
         ::fchmod(fd_, mode);
     }
 }
@@ -175,7 +177,10 @@ void AtomicFile::write(const char* data, qint64 size) {
     }
 }
 
-void AtomicFile::commit() {
+void AtomicFile::prepare() {
+    if (prepared_) {
+        return;
+    }
     if (::fsync(fd_) != 0) {
         throw SaveError(SaveError::Stage::Write, systemReason(errno));
     }
@@ -187,6 +192,11 @@ void AtomicFile::commit() {
         });
         pending_ = PendingRemoval(namedTemporary_.c_str());
     }
+    prepared_ = true;
+}
+
+void AtomicFile::commit() {
+    prepare();
     if (::rename(namedTemporary_.c_str(), finalPath_.c_str()) != 0) {
         refuse(systemReason(errno));
     }
@@ -195,7 +205,14 @@ void AtomicFile::commit() {
 }
 
 void saveAtomically(const QString& path, const QByteArray& content, const SaveOptions& options) {
-    AtomicFile file(path, options.newFilePermissions);
+    const std::string bytes = QFile::encodeName(path).toStdString();
+    std::optional<AtomicFile> opened;
+    if (options.sourcePermissions) {
+        opened.emplace(bytes, *options.sourcePermissions);
+    } else {
+        opened.emplace(bytes, options.newFilePermissions);
+    }
+    AtomicFile& file = *opened;
     if (!content.isEmpty()) {
         if (options.writeContent) {
             if (options.writeContent(file.device(), content) != content.size()) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace awardsync {
 
@@ -31,10 +32,22 @@ private:
     Stage stage_;
 };
 
+// The permission bits of the files a saved file is made of, in common (their modes ANDed). The file
+// takes their read and write bits, never wider: an existing file is narrowed to them too. The owner's
+// read and write stay on, so that the next save can replace it; execute, set-ID and sticky bits go.
+struct SourcePermissions {
+    explicit SourcePermissions(unsigned sourceBits) : bits(sourceBits) {}
+    unsigned bits;
+    // A source that cannot be looked at counts as its owner's alone.
+    static SourcePermissions of(const std::vector<std::string>& sources);
+};
+
 struct SaveOptions {
     // For a file that does not exist yet; an existing file keeps its own permissions.
     std::optional<QFileDevice::Permissions> newFilePermissions;
     ContentWriter writeContent; // empty: QIODevice::write
+    // When given, in place of newFilePermissions and the existing file's own.
+    std::optional<SourcePermissions> sourcePermissions;
 };
 
 // Where the bytes wait until the commit: a file without a name where the file system offers one
@@ -44,13 +57,14 @@ enum class TemporaryKind { Unnamed, Named };
 
 // A file saved whole or not at all, written in pieces: opened with the refusals below, it becomes
 // the file at its path only through commit(); dropped uncommitted, it leaves the old file as it was.
-// Several can be written and then committed one after the other, so that none replaces its
+// Several can be written, prepared and then committed one after the other, so that none replaces its
 // predecessor before all are complete. The path is taken as bytes, so names that are not UTF-8 work.
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions = {},
                         TemporaryKind kind = TemporaryKind::Unnamed);
     explicit AtomicFile(const QString& path, std::optional<QFileDevice::Permissions> newFilePermissions = {});
+    AtomicFile(const std::string& path, SourcePermissions sources, TemporaryKind kind = TemporaryKind::Unnamed);
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
     ~AtomicFile();
@@ -58,6 +72,10 @@ public:
     // SaveError, stage Write, in the system's words ("No space left on device") when not every byte
     // is written.
     void write(const char* data, qint64 size);
+    // Flushes the bytes to disk and gives the temporary file its name beside the final place: all that
+    // can fail but the rename. SaveError, stage Write when the flush fails, Create when the name cannot
+    // be made ("File name too long"). Once is enough; commit() prepares a file not prepared yet.
+    void prepare();
     void commit();
 
     // How write() reaches the file, like ::write(); tests stand for a full disk with it.
@@ -71,6 +89,10 @@ private:
     PendingRemoval pending_;
     QFile device_;
     RawWriter rawWriter_;
+    bool prepared_ = false;
+
+    void open(const std::string& path, std::optional<QFileDevice::Permissions> newFilePermissions,
+              std::optional<SourcePermissions> sources, TemporaryKind kind);
 };
 
 // Saves `content` at `path` whole or not at all: a temporary file beside the final place is written,

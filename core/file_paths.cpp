@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace awardsync {
@@ -81,15 +82,49 @@ std::string absolutePath(const std::string& path) {
     return cleaned.empty() ? "/" : cleaned;
 }
 
+namespace {
+
+// landingPath, and whether a link was followed on the way.
+std::pair<std::string, bool> landingOf(const std::string& path) {
+    std::string landing = path;
+    if (!landing.empty() && landing.front() != '/') {
+        if (const std::string cwd = workingFolder(); !cwd.empty()) {
+            landing = cwd + "/" + landing;
+        }
+    }
+    bool followed = false;
+    struct stat status {};
+    for (int depth = 0; depth < 128 && ::lstat(landing.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++depth) {
+        char target[PATH_MAX];
+        const ssize_t size = ::readlink(landing.c_str(), target, sizeof target);
+        if (size <= 0 || size == static_cast<ssize_t>(sizeof target)) {
+            break;
+        }
+        const std::string next(target, static_cast<std::size_t>(size));
+        landing = next.front() == '/' ? next : folderOf(landing) + "/" + next;
+        followed = true;
+    }
+    return {landing, followed};
+}
+
+} // namespace
+
+std::string landingPath(const std::string& path) {
+    return landingOf(path).first;
+}
+
 std::string samePathKey(const std::string& path) {
     if (std::string real = realPath(path); !real.empty()) {
         return real;
     }
-    const std::string full = absolutePath(path);
+    // A dangling link stands for the file a save would create at its target, whose folder the kernel
+    // resolves as it stands (a ".." after a linked folder included).
+    const auto [landing, linked] = landingOf(path);
+    const std::string full = linked ? landing : absolutePath(path);
     const std::size_t slash = full.find_last_of('/');
     // Only an empty path has no slash here; it has no folder either.
     const std::string folder = slash == std::string::npos ? std::string() : realPath(folderOf(full));
-    return folder.empty() ? full : folder + full.substr(slash);
+    return folder.empty() ? absolutePath(full) : folder + full.substr(slash);
 }
 
 std::string fileRefusal(const std::string& path, const std::string& what, bool mustExist) {

@@ -12,7 +12,12 @@ namespace awardsync {
 // by name (links are not followed). An empty path stays empty.
 std::string absolutePath(const std::string& path);
 
-// The same file for two paths: links followed, and for a file that does not exist yet its folder.
+// Where a save to `path` really lands: made absolute, and a symbolic link followed to its target, a
+// dangling one too (the save creates the target). Folders on the way are left as named.
+std::string landingPath(const std::string& path);
+
+// The same file for two paths: links followed (dangling ones to where a save would land), and for a
+// file that does not exist yet its folder.
 std::string samePathKey(const std::string& path);
 
 // Why `path` may not be read or written as a file of ours, or empty when it may: only regular files

@@ -231,7 +231,9 @@ void SettingsFile::flush() {
     try {
         // A new file is for its owner only: it holds the password.
         saveAtomically(path_, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                       {.newFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner, .writeContent = {}});
+                       {.newFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner,
+                        .writeContent = {},
+                        .sourcePermissions = {}});
     } catch (const SaveError&) {
         throw Error("Unable to write to " + fromQt(QFileInfo(path_).absoluteFilePath()));
     }

@@ -37,10 +37,12 @@ QString timeText(std::string_view time) {
 
 } // namespace
 
-bool saveSaying(const QString& path, const std::function<std::string()>& content, QLabel* message) {
+bool saveSaying(const QString& path, const std::function<std::string()>& content, QLabel* message,
+                SourcePermissions sources) {
     try {
         const std::string bytes = content();
-        saveAtomically(path, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        saveAtomically(path, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                       {.newFilePermissions = std::nullopt, .writeContent = {}, .sourcePermissions = sources});
         message->setText(ApplicationList::tr("Written: %1").arg(path));
         return true;
     } catch (const std::exception& error) {
@@ -236,7 +238,8 @@ bool ApplicationList::saveApplication(const QString& path) {
         return false;
     }
     return saveSaying(
-        path, [this] { return mark::applicationAdi(data_->standings, data_->logBytes(), media()); }, message_);
+        path, [this] { return mark::applicationAdi(data_->standings, data_->logBytes(), media()); }, message_,
+        SourcePermissions::of({data_->logPath}));
 }
 
 } // namespace awardsync::markwindow

@@ -27,8 +27,9 @@ using ChoosePath =
 ChoosePath fileDialog();
 
 // Saves what `content` makes at `path` (through a temporary file and a rename, whole or not at all), and says
-// in `message` that it did, or why not.
-bool saveSaying(const QString& path, const std::function<std::string()>& content, QLabel* message);
+// in `message` that it did, or why not. The file takes the permissions of `sources`, never wider.
+bool saveSaying(const QString& path, const std::function<std::string()>& content, QLabel* message,
+                SourcePermissions sources);
 
 enum ApplicationColumn : int {
     SlotNumberColumn, // the entity's DXCC number

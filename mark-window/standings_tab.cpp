@@ -628,7 +628,8 @@ bool StandingsTab::saveHtml(const QString& path) {
         return false;
     }
     return saveSaying(
-        path, [&] { return mark::standingsPage(*data); }, message_);
+        path, [&] { return mark::standingsPage(*data); }, message_,
+        SourcePermissions::of({data->creditsPath, data->logPath}));
 }
 
 QWidget* addStandingsTab(QWidget* window, StandingsTab*& tab) {

@@ -76,9 +76,11 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
     try {
         const std::string output = options.outputPath.empty() ? defaultOutputPath(options.logPath) : options.outputPath;
         // The unmatched credits' file depends on the source's form: neither name may be taken.
-        StandingsOutput standingsOutput(standings, {options.recordsPath, options.logPath, output,
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
-                                                    badCreditsPath(options.recordsPath, CreditSourceKind::Adi)});
+        StandingsOutput standingsOutput(standings,
+                                        {options.recordsPath, options.logPath, output,
+                                         badCreditsPath(options.recordsPath, CreditSourceKind::RecordsFile),
+                                         badCreditsPath(options.recordsPath, CreditSourceKind::Adi)},
+                                        options.recordsPath, options.logPath);
         if (standings.only) {
             out << standingsOutput.write(options.recordsPath, options.logPath) << "\n";
             out << escapedForMessage(writtenLine(standingsOutput.paths())) << "\n" << std::flush;
@@ -89,7 +91,8 @@ int runMarking(const MarkOptions& options, const StandingsRequest& standings, st
             }
             return 0;
         }
-        // The standings are made of the bytes the marking has read.
+        // The standings are made of the bytes the marking has read, and their files are complete before
+        // markFiles commits its own: no output replaces its predecessor before all are.
         std::string standingsLine;
         const MarkResult result = markFiles(options, {}, [&](const MarkInputs& read) {
             standingsLine = standingsOutput.build(read.credits, read.log, read.tally, options.recordsPath,

@@ -136,15 +136,19 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     };
     std::optional<AtomicFile> outputFile;
     std::optional<AtomicFile> badFile;
+    // Each takes the permissions of the file it is made of.
     saving(result.outputPath, [&] {
-        outputFile.emplace(result.outputPath);
+        outputFile.emplace(result.outputPath, SourcePermissions::of({options.logPath}));
         writePieces(*outputFile, marked.output, progress, written, total);
     });
     saving(result.badPath, [&] {
-        badFile.emplace(result.badPath);
+        badFile.emplace(result.badPath, SourcePermissions::of({options.recordsPath}));
         writePieces(*badFile, marked.bad, progress, written, total);
     });
     reportProgress(progress, MarkPhase::Writing, total, total);
+    // Whatever can fail does so before either is committed.
+    saving(result.outputPath, [&] { outputFile->prepare(); });
+    saving(result.badPath, [&] { badFile->prepare(); });
     saving(result.outputPath, [&] { outputFile->commit(); });
     saving(result.badPath, [&] { badFile->commit(); });
     result.summary = marked.summary;

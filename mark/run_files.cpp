@@ -29,9 +29,9 @@ void checkRunFiles(const RunFiles& files) {
         throw Error("the output \"" + files.output +
                     "\" would replace an input or the other output; choose another name with --output");
     }
-    if (bad == log) {
-        throw Error("the unmatched credits would go to \"" + files.bad +
-                    "\", which is the log; rename the credits file");
+    if (bad == log || bad == records) {
+        throw Error("the unmatched credits would go to \"" + files.bad + "\", which is the " +
+                    (bad == log ? "log" : "credits file") + "; rename the credits file");
     }
 }
 

@@ -13,7 +13,8 @@ struct RunFiles {
 
 // Refuses, before anything is read, a run whose files would hang, never end, land outside the
 // inputs' folders or overwrite one another: every path must be a regular file or a link to one (an
-// output may not exist yet), and no output may be an input or the other output. Raises Error.
+// output may not exist yet), and no output may be an input or the other output, where each really
+// lands (links followed, dangling ones too). Raises Error.
 void checkRunFiles(const RunFiles& files);
 
 // "Written: A and B" (or "A, B and C"), the line of a run's summary that names the files written.

@@ -15,9 +15,9 @@ namespace awardsync::mark {
 
 namespace {
 
-void open(std::optional<AtomicFile>& file, const std::string& path) {
+void open(std::optional<AtomicFile>& file, const std::string& path, SourcePermissions sources) {
     try {
-        file.emplace(path);
+        file.emplace(path, sources);
     } catch (const SaveError& error) {
         throw Error(cannotCreateFileMessage(path, error.what()));
     }
@@ -34,7 +34,8 @@ template <typename Step> void saving(const std::string& path, const Step& step) 
 
 } // namespace
 
-StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken)
+StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken,
+                                 const std::string& creditsPath, const std::string& logPath)
     : request_(request) {
     std::vector<std::string> used;
     for (const std::string& path : taken) {
@@ -55,9 +56,12 @@ StandingsOutput::StandingsOutput(const StandingsRequest& request, const std::vec
         }
         used.push_back(identity);
     }
+    // The page shows both inputs; the application lists are QSOs of the log.
+    const SourcePermissions page = SourcePermissions::of({creditsPath, logPath});
+    const SourcePermissions lists = SourcePermissions::of({logPath});
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!paths[i]->empty()) {
-            open(files_[i], *paths[i]);
+            open(files_[i], *paths[i], i == 0 ? page : lists);
         }
     }
 }
@@ -142,7 +146,10 @@ std::string StandingsOutput::build(const std::vector<Credit>& credits, const QBy
                                        sourcesOf(creditsPath, logPath, creditsCreatedTime(creditsCreated),
                                                  QDateTime::currentDateTimeUtc()))
                        : applicationAdi(data.standings, log, Media[i]);
-            saving(*paths[i], [&] { files_[i]->write(content.data(), static_cast<qint64>(content.size())); });
+            saving(*paths[i], [&] {
+                files_[i]->write(content.data(), static_cast<qint64>(content.size()));
+                files_[i]->prepare();
+            });
         }
     }
     return standingsSummaryLine(data.standings);

@@ -62,15 +62,18 @@ class StandingsOutput {
 public:
     // Opens the outputs asked for, before anything else is written: a path that is one of `taken`
     // (the inputs and the marking's outputs) or the other standings output, or that cannot be
-    // written, is refused here (Error).
-    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken);
+    // written, is refused here (Error). The page takes the permissions of both inputs, the
+    // application lists the log's (see SourcePermissions).
+    StandingsOutput(const StandingsRequest& request, const std::vector<std::string>& taken,
+                    const std::string& creditsPath, const std::string& logPath);
 
     // Reads the credit source and the log, builds the standings, writes and saves the outputs; returns
     // the summary line. Raises Error naming the file.
     std::string write(const std::string& creditsPath, const std::string& logPath);
 
     // The same in two steps, for a run that has read the files already (markFiles' hook): the outputs
-    // are written from the credits and the log's tally, and saved by save() once the marking's are.
+    // are written from the credits and the log's tally and prepared (AtomicFile::prepare), and saved
+    // by save() once the marking's are.
     // `creditsCreated`: the credit source's CREATED_TIMESTAMP as written, or empty.
     std::string build(const std::vector<Credit>& credits, const QByteArray& log, const StandingsTally& tally,
                       const std::string& creditsPath, const std::string& logPath, std::string_view creditsCreated = {});

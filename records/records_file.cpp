@@ -35,7 +35,8 @@ void saveLinesToFile(const std::vector<std::string>& lines, const std::string& p
 
 void saveBesideRecords(const QByteArray& content, const std::string& path, const ContentWriter& writeContent) {
     try {
-        saveAtomically(toQt(path), content, {.newFilePermissions = std::nullopt, .writeContent = writeContent});
+        saveAtomically(toQt(path), content,
+                       {.newFilePermissions = std::nullopt, .writeContent = writeContent, .sourcePermissions = {}});
     } catch (const SaveError& error) {
         if (error.stage() == SaveError::Stage::Write) {
             throw Error("Stream write error");

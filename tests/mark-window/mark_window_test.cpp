@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <regex>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -48,6 +50,11 @@ const std::string Records = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
                             "Q2ABC|001|2009/07/15|09:00:00|CW|80M|QSL|\r\n";
 
 using Cli = awardsync::testing::ProgramRun;
+
+mode_t modeOf(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 07777 : 0;
+}
 
 class MarkWindowTest : public ::testing::Test {
 protected:
@@ -160,6 +167,9 @@ TEST_F(MarkWindowTest, MarksAsTheCommandLineDoes) {
 TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLinesPage) {
     writeBytes(path("credits.txt"), Records);
     writeBytes(path("log.adi"), Log);
+    // What is saved is never wider than what it is made of.
+    ASSERT_EQ(::chmod(QFile::encodeName(path("credits.txt")).constData(), 0640), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path("log.adi")).constData(), 0604), 0);
     MarkWindow window(dir.path());
     StandingsTab& tab = *window.standingsTab();
     window.recordsEdit()->setText(path("credits.txt"));
@@ -184,6 +194,9 @@ TEST_F(MarkWindowTest, TheStandingsTabIsFilledAfterMarkingAndSavesTheCommandLine
     ASSERT_TRUE(tab.saveButton()->isEnabled());
     tab.saveButton()->click();
     EXPECT_EQ(proposed, path("log-standings.html"));
+    EXPECT_EQ(modeOf(path("window.html")), 0600u);
+    EXPECT_EQ(modeOf(path("log-granted.adi")), 0604u);
+    EXPECT_EQ(modeOf(path("credits_bad.txt")), 0640u);
     const Cli cli = runCli({QStringLiteral("--standings-only"), QStringLiteral("--standings"), path("cli.html"),
                             path("credits.txt"), path("log.adi")});
     ASSERT_EQ(cli.status, 0) << cli.err;
@@ -240,6 +253,7 @@ TEST_F(MarkWindowTest, TheApplicationListShowsTheSlotsByMediumAndSavesTheCommand
         "<CALL:5>Q4DEF<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20100102<TIME_ON:4>1200<DXCC:3>230<QSL_RCVD:1>Y<EOR>\r\n"
         "<CALL:5>Q5GHI<BAND:3>15M<MODE:3>FT8<QSO_DATE:8>20110103<TIME_ON:4>0030<DXCC:3>291<LOTW_QSL_RCVD:1>V<EOR>\r\n"
         "<CALL:5>Q6JKL<BAND:3>10M<MODE:3>SSB<QSO_DATE:8>20120104<TIME_ON:4>1200<DXCC:2>15<EOR>\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(path("log.adi")).constData(), 0640), 0);
     MarkWindow window(dir.path());
     StandingsTab& tab = *window.standingsTab();
     awardsync::markwindow::ApplicationList& list = *tab.applicationList();
@@ -306,6 +320,7 @@ TEST_F(MarkWindowTest, TheApplicationListShowsTheSlotsByMediumAndSavesTheCommand
         list.saveButton()->click();
         EXPECT_EQ(proposed, path(m.proposed));
         EXPECT_EQ(readBytes(path("window.adi")), readBytes(path(m.cli)));
+        EXPECT_EQ(modeOf(path("window.adi")), 0640u);
     }
 }
 

@@ -9,8 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -36,6 +40,17 @@ protected:
             return awardsync::testing::runProgram("/bin/sh", {"-c", shell, AWARDSYNC_MARK_PROGRAM}, setup);
         }
         return awardsync::testing::runProgram(QStringLiteral(AWARDSYNC_MARK_PROGRAM), arguments, setup);
+    }
+    std::string entries() const {
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden)
+            .join(' ')
+            .toStdString();
+    }
+    mode_t modeOf(const char* name) const {
+        struct stat status {};
+        EXPECT_EQ(::stat(path(name).toLocal8Bit().constData(), &status), 0) << name;
+        return status.st_mode & 07777;
     }
     QTemporaryDir dir;
 };
@@ -216,6 +231,79 @@ TEST_F(MarkCli, ApplicationListPerMedium) {
                            "choose another name\n");
     EXPECT_FALSE(QFile::exists(path("x.adi")));
     EXPECT_FALSE(QFile::exists(path("log-granted.adi")));
+}
+
+// An output lands where its links lead, dangling ones too, and every output is complete before the first
+// replaces its predecessor: a run refused for either leaves every file as it was.
+TEST_F(MarkCli, AnOutputThatIsAnotherFileOrCannotBeSavedLeavesEveryFileAsItWas) {
+    const std::string output = "would replace an input or the other output; choose another name with --output";
+    const std::string stem(242, 'x'); // and 8 letters more: a name that ".XXXXXX" makes too long
+    const QString page = QString::fromStdString(stem + "abc.html"), list = QString::fromStdString(stem + "abcd.adi");
+    const QStringList inputs = {"credits.txt", "log.adi"};
+    ASSERT_TRUE(QDir(dir.path()).mkdir("sub"));
+    const std::tuple<std::string, std::string, QStringList, std::string> cases[] = {
+        // link, target, arguments
+        {"credits_bad.txt", "credits.txt", inputs,
+         "the unmatched credits would go to \"credits_bad.txt\", which is the credits file; rename the credits file"},
+        {"credits_bad.txt", "log-granted.adi", inputs, "the output \"log-granted.adi\" " + output},
+        {"sub/out.adi", "../credits_bad.txt", QStringList{"-o", "sub/out.adi"} + inputs,
+         "the output \"sub/out.adi\" " + output},
+        {"p.html", "log-granted.adi", QStringList{"--standings", "p.html"} + inputs,
+         "the standings output \"p.html\" would replace an input or another output; choose another name"},
+        {"", "", QStringList{"--standings", page} + inputs,
+         "cannot write \"" + page.toStdString() + "\": File name too long"},
+        {"", "", QStringList{"--standings-only", "--standings", "p.html", "--apply", list} + inputs,
+         "cannot write \"" + list.toStdString() + "\": File name too long"},
+        {"",
+         "",
+         {QString::fromStdString(stem + ".txt"), "log.adi"},
+         "Cannot create file \"" + path((stem + "_bad.txt").c_str()).toStdString() + "\". File name too long"},
+    };
+    for (const auto& [link, target, arguments, err] : cases) {
+        SCOPED_TRACE(err);
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files | QDir::System)) {
+            ASSERT_TRUE(QFile::remove(dir.filePath(name))); // what an earlier case left
+        }
+        const QString credits = dir.filePath(arguments[arguments.size() - 2]);
+        writeBytes(credits, Matching);
+        writeBytes(path("log.adi"), Log);
+        ASSERT_TRUE(link.empty() || ::symlink(target.c_str(), path(link.c_str()).toLocal8Bit().constData()) == 0);
+        const std::string before = entries();
+        const Outcome refused = run(arguments);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "awardsync-mark: " + err + "\n");
+        EXPECT_EQ(entries(), before);
+        EXPECT_EQ(readBytes(credits) + readBytes(path("log.adi")), Matching + Log);
+        QFile::remove(path("sub/out.adi"));
+    }
+}
+
+// Each output is never wider than what it is made of (a log holds names and addresses): the log's bits for the
+// marked log and the list, the credits file's for the unmatched ones, those of both for the page; an existing
+// output is narrowed too. The owner keeps reading and writing it; execute bits go.
+TEST_F(MarkCli, OutputsAreNeverWiderThanTheirSources) {
+    const char* const outputs[] = {"log-granted.adi", "list.adi", "credits_bad.txt", "p.html"};
+    // log, credits, the outputs' before the run (0: none), then the outputs'
+    const std::array<mode_t, 7> cases[] = {{0640, 0604, 0, 0640, 0640, 0604, 0600},
+                                           {0755, 0444, 0, 0644, 0644, 0644, 0644},
+                                           {0640, 0604, 0666, 0640, 0640, 0604, 0600},
+                                           {0644, 0644, 0600, 0600, 0600, 0600, 0600}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::oct << c[0] << " " << c[1] << " " << c[2]);
+        const std::pair<const char*, mode_t> files[] = {{"log.adi", c[0]},  {"credits.txt", c[1]}, {outputs[0], c[2]},
+                                                        {outputs[1], c[2]}, {outputs[2], c[2]},    {outputs[3], c[2]}};
+        for (const auto& [name, mode] : files) {
+            QFile::remove(path(name));
+            if (mode != 0) {
+                writeBytes(path(name), name == files[0].first ? Log : Matching);
+                ASSERT_EQ(::chmod(path(name).toLocal8Bit().constData(), mode), 0);
+            }
+        }
+        ASSERT_EQ(run({"--standings", "p.html", "--apply", "list.adi", "credits.txt", "log.adi"}).status, 0);
+        for (std::size_t i = 0; i < std::size(outputs); ++i) {
+            EXPECT_EQ(modeOf(outputs[i]), c[3 + i]) << outputs[i] << " " << std::oct << modeOf(outputs[i]);
+        }
+    }
 }
 
 TEST_F(MarkCli, HelpAndVersion) {
