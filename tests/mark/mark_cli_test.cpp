@@ -389,7 +389,7 @@ TEST_F(MarkCli, AReportThatCannotBePrintedIsAnError) {
 namespace {
 
 // A run under a cap of `kib` KiB of address space (ulimit -v).
-Outcome runCapped(const QString& folder, long kib, const QStringList& arguments) {
+[[maybe_unused]] Outcome runCapped(const QString& folder, long kib, const QStringList& arguments) {
     awardsync::testing::ProgramSetup setup;
     setup.workingDirectory = folder;
     return awardsync::testing::runProgram(
