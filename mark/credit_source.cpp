@@ -109,6 +109,15 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
     }
 }
 
+// An item as the report shows it: NAME, or NAME:MEDIUM&MEDIUM.
+std::string itemText(const CreditItem& item) {
+    std::string text = item.name;
+    for (const std::string& medium : item.media) {
+        text.append(&medium == &item.media.front() ? ":" : "&").append(medium);
+    }
+    return text;
+}
+
 Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
     Credit credit;
     credit.lineNumber = record.number;
@@ -131,10 +140,20 @@ Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
             return credit;
         }
     }
-    if (!day) {
+    // Only credits and media of the ADIF standard go into a log: anything else might hold a tag.
+    const auto foreign = std::find_if(credit.items.begin(), credit.items.end(), [](const CreditItem& item) {
+        return !isAdifCredit(item.name) || !std::all_of(item.media.begin(), item.media.end(),
+                                                        [](const std::string& m) { return isAdifQslMedium(m); });
+    });
+    if (record.overrun) {
+        credit.problem = overrunProblem(bytes, *record.overrun);
+    } else if (!day) {
         credit.problem = "the QSO_DATE \"" + echoed(value(1)) + "\" is not a date (YYYYMMDD)";
     } else if (!printable || credit.items.empty()) {
         credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" names no credit";
+    } else if (foreign != credit.items.end()) {
+        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(itemText(*foreign)) +
+                         "\", which is not a credit of the ADIF standard with media CARD, EQSL or LOTW";
     }
     const auto anyMedium = [&](std::string_view medium) {
         return std::any_of(credit.items.begin(), credit.items.end(), [&](const CreditItem& item) {
@@ -159,6 +178,9 @@ CreditSource readAdiCredits(std::string_view bytes, const std::string& name) {
         readAdi(
             bytes,
             [&](const AdiRecord& record) {
+                if (record.overrun) {
+                    source.warnings.push_back(overrunWarning(name, bytes, record, "the credit is not used"));
+                }
                 if (!record.fields.empty()) { // an empty record grants nothing
                     source.credits.push_back(creditOfRecord(record, bytes));
                     anyCredit =
