@@ -109,13 +109,15 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
     }
 }
 
-// An item as the report shows it: NAME, or NAME:MEDIUM&MEDIUM.
-std::string itemText(const CreditItem& item) {
-    std::string text = item.name;
-    for (const std::string& medium : item.media) {
-        text.append(&medium == &item.media.front() ? ":" : "&").append(medium);
+// What of an item is not of the ADIF standard, as the report shows it: NAME, or NAME:MEDIUM for its first
+// foreign medium; empty when the whole item is.
+std::string foreignPart(const CreditItem& item) {
+    if (!isAdifCredit(item.name)) {
+        return item.name;
     }
-    return text;
+    const auto medium =
+        std::find_if(item.media.begin(), item.media.end(), [](const std::string& m) { return !isAdifQslMedium(m); });
+    return medium == item.media.end() ? std::string() : item.name + ":" + *medium;
 }
 
 Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
@@ -141,18 +143,18 @@ Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
         }
     }
     // Only credits and media of the ADIF standard go into a log: anything else might hold a tag.
-    const auto foreign = std::find_if(credit.items.begin(), credit.items.end(), [](const CreditItem& item) {
-        return !isAdifCredit(item.name) || !std::all_of(item.media.begin(), item.media.end(),
-                                                        [](const std::string& m) { return isAdifQslMedium(m); });
-    });
+    std::string foreign;
+    for (auto item = credit.items.begin(); item != credit.items.end() && foreign.empty(); ++item) {
+        foreign = foreignPart(*item);
+    }
     if (record.overrun) {
         credit.problem = overrunProblem(bytes, *record.overrun);
     } else if (!day) {
         credit.problem = "the QSO_DATE \"" + echoed(value(1)) + "\" is not a date (YYYYMMDD)";
     } else if (!printable || credit.items.empty()) {
         credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" names no credit";
-    } else if (foreign != credit.items.end()) {
-        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(itemText(*foreign)) +
+    } else if (!foreign.empty()) {
+        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(foreign) +
                          "\", which is not a credit of the ADIF standard with media CARD, EQSL or LOTW";
     }
     const auto anyMedium = [&](std::string_view medium) {

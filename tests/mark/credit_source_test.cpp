@@ -200,7 +200,7 @@ TEST(CreditSource, ItemsOutsideTheStandardAreRefused) {
         bool used;
     } cases[] = {
         {"DXCC:LOTW<EOR><CALL:5>Q6BAD<EOR>", false},
-        {"DXCC:SMOKE", false},
+        {"DXCC:LOTW&SMOKE", false},
         {"DXXC:LOTW", false},
         {"DXCC:LOTW,IOTA<", false},
         {"WAS:LOTW&card&EQSL,dxcc_band,IOTA", true},
@@ -215,7 +215,8 @@ TEST(CreditSource, ItemsOutsideTheStandardAreRefused) {
         if (!c.used) {
             EXPECT_EQ(joined(marked.output), awardsync::testing::FixtureLog);
             ASSERT_EQ(marked.unmatched.size(), 1u);
-            EXPECT_NE(marked.unmatched[0].reason.find("which is not a credit of the ADIF standard"), std::string::npos)
+            EXPECT_NE(marked.unmatched[0].reason.find("\", which is not a credit of the ADIF standard"),
+                      std::string::npos)
                 << marked.unmatched[0].reason;
         }
     }
