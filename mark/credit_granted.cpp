@@ -15,8 +15,8 @@ bool isWord(std::string_view text) {
     });
 }
 
-// Calls `each(part)` for every part of `text` between separators.
-template <typename Each> void forEachPart(std::string_view text, char separator, Each each) {
+// Calls `each(piece)` for every piece of `text` between separators.
+template <typename Each> void forEachPiece(std::string_view text, char separator, Each each) {
     for (std::size_t begin = 0; begin <= text.size();) {
         const std::size_t end = std::min(text.find(separator, begin), text.size());
         each(text.substr(begin, end - begin));
@@ -27,7 +27,7 @@ template <typename Each> void forEachPart(std::string_view text, char separator,
 } // namespace
 
 CreditList::CreditList(std::string_view list) {
-    forEachPart(list, ',', [&](std::string_view item) { append(item); });
+    forEachPiece(list, ',', [&](std::string_view item) { append(item); });
 }
 
 void CreditList::append(std::string_view text) {
@@ -41,8 +41,8 @@ void CreditList::append(std::string_view text) {
 }
 
 void CreditList::readMedia(Item& item) {
-    forEachPart(std::string_view(item.text).substr(item.colon + 1), '&',
-                [&](std::string_view medium) { item.media.insert(asciiUpper(trimBlanks(medium))); });
+    forEachPiece(std::string_view(item.text).substr(item.colon + 1), '&',
+                 [&](std::string_view medium) { item.media.insert(asciiUpper(trimBlanks(medium))); });
     item.mediaRead = true;
 }
 
@@ -80,7 +80,7 @@ bool CreditList::add(std::string_view credit, std::string_view medium) {
     }
     if (!item.tidy) {
         std::string tidied = item.text.substr(0, item.colon + 1);
-        forEachPart(std::string_view(item.text).substr(item.colon + 1), '&', [&](std::string_view held) {
+        forEachPiece(std::string_view(item.text).substr(item.colon + 1), '&', [&](std::string_view held) {
             if (!trimBlanks(held).empty()) {
                 tidied.append(held).push_back('&');
             }

@@ -111,7 +111,7 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
 
 // What of an item is not of the ADIF standard, as the report shows it: NAME, or NAME:MEDIUM for its first
 // foreign medium; empty when the whole item is.
-std::string foreignPart(const CreditItem& item) {
+std::string foreignOf(const CreditItem& item) {
     if (!isAdifCredit(item.name)) {
         return item.name;
     }
@@ -145,7 +145,7 @@ Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
     // Only credits and media of the ADIF standard go into a log: anything else might hold a tag.
     std::string foreign;
     for (auto item = credit.items.begin(); item != credit.items.end() && foreign.empty(); ++item) {
-        foreign = foreignPart(*item);
+        foreign = foreignOf(*item);
     }
     if (record.overrun) {
         credit.problem = overrunProblem(bytes, *record.overrun);
