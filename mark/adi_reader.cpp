@@ -373,8 +373,11 @@ bool Reader::readFrom(std::size_t pos, std::size_t number, const AdiRecordSink& 
             }
             addField(field);
         } else if (tag.kind == TagKind::EndOfHeader) {
-            // A second header, as in two exports joined into one file: its fields belong to no QSO.
-            startRecord(record_.begin);
+            // A second header, as in two exports joined into one file: its fields belong to no QSO. One that a
+            // length ran into leaves the record as it is, to be named and left alone when its <EOR> comes.
+            if (!record_.overrun) {
+                startRecord(record_.begin);
+            }
         } else if (!endRecord(sink, pos, end)) {
             return false;
         }

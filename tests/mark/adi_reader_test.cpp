@@ -142,6 +142,7 @@ TEST(AdiReader, TheHeaderEndsAtTheFirstEndOfHeaderTag) {
         {"<PROGRAMID:99>abc<EOH><CALL:5>Q1ABC<EOR>", 22, "1:Q1ABC"},
         {"<CALL:5>Q1ABC<COMMENT:4>abc<EOR><CALL:5>Q2DEF<COMMENT:8>abc<EOR><EOR><CALL:1>X<COMMENT:7>abc<eor><EOR>", 0,
          "1:Q1ABC! 2:Q2DEF 3:X! 4:"},
+        {"<EOH><CALL:5>Q1A<eoh>BC<EOR><CALL:5>Q2DEF<EOH><EOR>", 5, "1:Q1A! 2:"},
     };
     for (const Case& c : cases) {
         std::string records;
