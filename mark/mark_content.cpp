@@ -21,12 +21,9 @@ constexpr std::string_view CreditField = "CREDIT_GRANTED";
 constexpr std::size_t ProgressStep = 4096;
 constexpr std::size_t HashBits = 20;
 
-// A credit item that a matched QSO gains; the views point into the credit source.
-struct Gain {
-    std::string_view name;
-    std::string_view medium; // empty: the item without media
-};
-using Gains = std::map<std::size_t, std::vector<Gain>>; // by QSO index: the matched QSOs only
+// The credits each matched QSO takes, in source order (their items are its gains); a credit's items are
+// listed once however many there are, and one the QSO holds already changes nothing.
+using Gains = std::map<std::size_t, std::vector<const Credit*>>; // by QSO index: the matched QSOs only
 
 // A change of the log: the bytes [begin, end) of the record [recordBegin, recordEnd) give way to `text`.
 struct Edit {
@@ -141,13 +138,7 @@ Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& 
         previousMatch = match;
         if (match.outcome == Outcome::Matched) {
             countMatch(summary, credit);
-            // A gain the QSO has already is kept too: adding it again to the list changes nothing.
-            std::vector<Gain>& gained = gains[match.qsos[0]];
-            for (const CreditItem& item : credit.items) {
-                for (std::size_t m = 0; m < std::max<std::size_t>(item.media.size(), 1); ++m) {
-                    gained.push_back({item.name, item.media.empty() ? std::string_view() : item.media[m]});
-                }
-            }
+            gains[match.qsos[0]].push_back(&credit);
         } else {
             summary.ambiguous += match.outcome == Outcome::Ambiguous ? 1 : 0;
             unmatched.emplace_back(&credit, std::move(match));
@@ -184,17 +175,27 @@ void reportUnmatched(const CreditSource& source, const std::vector<std::pair<con
     }
 }
 
-// The list with the gained items in it, and which credit names changed; nothing when none did.
-std::optional<std::string> withGains(std::string_view value, const std::vector<Gain>& gains,
+// The list with the credits' items in it, and which credit names changed; nothing when none did.
+std::optional<std::string> withGains(std::string_view value, const std::vector<const Credit*>& credits,
                                      std::vector<std::string_view>& changedNames) {
     CreditList list(value);
     bool changed = false;
-    for (const Gain& gain : gains) {
-        if (list.add(gain.name, gain.medium)) {
+    const auto add = [&](std::string_view name, std::string_view medium) {
+        if (list.add(name, medium)) {
             changed = true;
             // Few names: only the credits of the ADIF standard are gained.
-            if (std::find(changedNames.begin(), changedNames.end(), gain.name) == changedNames.end()) {
-                changedNames.push_back(gain.name);
+            if (std::find(changedNames.begin(), changedNames.end(), name) == changedNames.end()) {
+                changedNames.push_back(name);
+            }
+        }
+    };
+    for (const Credit* credit : credits) {
+        for (const CreditItem& item : credit->items) {
+            if (item.media.empty()) {
+                add(item.name, {});
+            }
+            for (const std::string& medium : item.media) {
+                add(item.name, medium);
             }
         }
     }
