@@ -296,6 +296,9 @@ void MarkWindow::workerDone() {
 
 void MarkWindow::showResult(const mark::MarkResult& result) {
     QStringList lines;
+    for (const std::string& warning : result.warnings) {
+        lines << tr("Warning: %1").arg(toQt(warning));
+    }
     for (const std::string& line : mark::summaryLines(result.summary)) {
         lines << toQt(line);
     }

@@ -91,6 +91,9 @@ private:
         return text_.find('<', pos);
     }
     std::size_t charactersEnd(std::size_t begin, std::size_t length) const;
+    // Where an <EOR> or <EOH> tag begins that starts inside the value [begin, end) and ends after it,
+    // or npos: a length one to four bytes too long.
+    std::size_t tagInside(std::size_t begin, std::size_t end);
     void findHeader();
     bool kept(std::string_view name) const;
     void addField(const AdiField& field);
@@ -101,6 +104,7 @@ private:
     bool endRecord(const AdiRecordSink& sink, std::size_t pos, std::size_t end);
     void startRecord(std::size_t begin) {
         record_.fields.clear();
+        record_.overrun.reset();
         firstValue_ = std::string_view::npos;
         record_.begin = begin;
     }
@@ -225,19 +229,56 @@ std::size_t Reader::valueEnd(std::size_t begin, std::size_t length) {
     return layout_.unit == AdiLengthUnit::Characters ? charEnd : byteEnd;
 }
 
-// The header is whatever stands before <EOH>, fields or free text; a file whose first <EOR> comes
-// before any <EOH> has none. Values are not skipped here: a header's lengths may be anything, and
-// a decision that looked past them would depend on bytes far away (which marking changes).
-void Reader::findHeader() {
-    std::size_t pos = 0;
-    while ((pos = text_.find('<', pos)) != std::string_view::npos) {
+std::size_t Reader::tagInside(std::size_t begin, std::size_t end) {
+    for (std::size_t at = std::max(begin, end < 4 ? 0 : end - 4); at < end; ++at) {
         Tag tag;
-        if (readTag(pos, tag) == TagResult::Tag && tag.kind != TagKind::Field) {
-            layout_.headerEnd = tag.kind == TagKind::EndOfHeader ? tag.end : 0;
-            return;
+        if (text_[at] == '<' && readTag(at, tag) == TagResult::Tag && tag.kind != TagKind::Field && tag.end > end) {
+            return at;
         }
-        ++pos;
     }
+    return std::string_view::npos;
+}
+
+// The header ends at the first <EOH> tag, values skipped by their lengths, so that "<EOH>" in a value
+// is text; an <EOR> tag before it means there is none. A file that begins with free text begins with a
+// header by the ADIF standard, so <EOR> in that text, before any field, is text when an <EOH> follows
+// before a field does. A tag that cannot be read, or a length past the end of the file, is stepped over
+// here: the records' reading reports it, and the header's fields are never read.
+void Reader::findHeader() {
+    const AdiLengthUnit unit = layout_.unit; // the header's values do not decide the records' unit
+    const std::string_view start = withoutByteOrderMark(text_);
+    const bool freeText = !start.empty() && start.front() != '<';
+    bool sawField = false;
+    bool eorInText = false;
+    for (std::size_t pos = 0; (pos = text_.find('<', pos)) != std::string_view::npos;) {
+        Tag tag;
+        if (readTag(pos, tag) != TagResult::Tag) {
+            ++pos;
+            continue;
+        }
+        if (tag.kind == TagKind::EndOfHeader) {
+            layout_.headerEnd = tag.end;
+            break;
+        }
+        if (tag.kind == TagKind::EndOfRecord) {
+            if (!freeText || sawField) {
+                break;
+            }
+            eorInText = true;
+            pos = tag.end;
+            continue;
+        }
+        if (eorInText) {
+            break; // a field after it: the <EOR> ended an empty record
+        }
+        sawField = true;
+        pos = tag.end;
+        if (tag.hasLength && tag.length <= text_.size() - tag.end) {
+            const std::size_t end = valueEnd(tag.end, tag.length);
+            pos = std::min(end, tagInside(tag.end, end));
+        }
+    }
+    layout_.unit = unit;
 }
 
 bool Reader::kept(std::string_view name) const {
@@ -318,16 +359,25 @@ bool Reader::readFrom(std::size_t pos, std::size_t number, const AdiRecordSink& 
             continue;
         }
         std::size_t valueBegin = tag.end;
-        const std::size_t end = fieldEnd(tag, pos, valueBegin);
+        std::size_t end = fieldEnd(tag, pos, valueBegin);
         if (tag.kind == TagKind::Field) {
+            const std::size_t cut = tag.hasLength ? tagInside(valueBegin, end) : std::string_view::npos;
+            end = std::min(end, cut);
             std::string_view value = text_.substr(valueBegin, end - valueBegin);
             if (!tag.hasLength) {
                 value = trimControl(value);
             }
-            addField({tag.name, tag.type, value, pos, end});
+            const AdiField field{tag.name, tag.type, value, pos, end};
+            if (cut != std::string_view::npos && !record_.overrun) {
+                record_.overrun = field;
+            }
+            addField(field);
         } else if (tag.kind == TagKind::EndOfHeader) {
-            // A second header, as in two exports joined into one file: its fields belong to no QSO.
-            startRecord(record_.begin);
+            // A second header, as in two exports joined into one file: its fields belong to no QSO. One that a
+            // length ran into leaves the record as it is, to be named and left alone when its <EOR> comes.
+            if (!record_.overrun) {
+                startRecord(record_.begin);
+            }
         } else if (!endRecord(sink, pos, end)) {
             return false;
         }
@@ -350,6 +400,29 @@ std::size_t adiLength(std::string_view value, AdiLengthUnit unit) {
         ++count;
     }
     return count;
+}
+
+namespace {
+
+constexpr std::string_view OverrunWords = "a field's length runs into the next tag";
+
+// "<COMMENT:4> at byte 120"
+std::string overrunPlace(std::string_view text, const AdiField& overrun) {
+    const std::size_t valueBegin = static_cast<std::size_t>(overrun.value.data() - text.data());
+    return echoed(text.substr(overrun.tagBegin, valueBegin - overrun.tagBegin)) + " at byte " +
+           std::to_string(overrun.tagBegin);
+}
+
+} // namespace
+
+std::string overrunProblem(std::string_view text, const AdiField& overrun) {
+    return std::string(OverrunWords) + " (" + overrunPlace(text, overrun) + ")";
+}
+
+std::string overrunWarning(const std::string& name, std::string_view text, const AdiRecord& record,
+                           std::string_view consequence) {
+    return name + ": record " + std::to_string(record.number) + ": " + std::string(OverrunWords) + "; " +
+           std::string(consequence) + " (" + overrunPlace(text, *record.overrun) + ")";
 }
 
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep) {

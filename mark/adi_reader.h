@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ struct AdiRecord {
     std::size_t eorBegin = 0; // where its <EOR> tag starts
     std::size_t end = 0;
     std::vector<AdiField> fields;
+    // The first field whose counted length ends inside the <EOR> or <EOH> tag after it (as the 4 of
+    // "<COMMENT:4>abc<EOR>"): its value is cut where that tag begins, so that the tag still ends the
+    // record, but the record's fields cannot be trusted. Kept whatever its name.
+    std::optional<AdiField> overrun;
 
     // The first field of that name, letter case ignored, or nullptr.
     const AdiField* find(std::string_view name) const;
@@ -89,6 +94,11 @@ inline int fieldNameIndex(std::string_view fieldName, std::span<const std::strin
 // LF, an optional header (free text, fields, or none) ended by <EOH>. Values with a length are taken
 // by that length and never scanned, so "<" or "<EOR>" inside them is just text.
 //
+// The header ends at the first <EOH> tag, values with a length skipped as in a record (the ADIF
+// standard's rule); a file has none when an <EOR> tag comes first, except one in the free text that
+// a file not starting with "<" begins with, before any field: the header's text may name the tags.
+// A length that ends inside an <EOR> or <EOH> tag is cut where the tag begins (AdiRecord::overrun).
+//
 // Lengths of non-ASCII values: read as bytes first; when that leaves part of a character or other
 // text before the next tag, but counting UTF-8 characters ends the value cleanly at the next tag (or
 // at blanks before it), the file counts characters, and later values that fit either way follow it.
@@ -99,6 +109,13 @@ inline int fieldNameIndex(std::string_view fieldName, std::span<const std::strin
 // closed, fields with a value after the last <EOR>, a record of more kept fields than any logger
 // writes (10,000). Returns false when the sink stopped the reading.
 bool readAdi(std::string_view text, const AdiRecordSink& sink, AdiLayout& layout, const AdiFieldNames& keep = {});
+
+// Why a record with an overrun cannot be used: "a field's length runs into the next tag (<COMMENT:4>
+// at byte 120)"; and the warning that names it in the file `name`: "NAME: record N: a field's length
+// runs into the next tag; CONSEQUENCE (<COMMENT:4> at byte 120)".
+std::string overrunProblem(std::string_view text, const AdiField& overrun);
+std::string overrunWarning(const std::string& name, std::string_view text, const AdiRecord& record,
+                           std::string_view consequence);
 
 // Reads again the record that readAdi() found at `begin` of the same `text`, when the lengths counted in
 // `unit` as that record began: the sink sees it as readAdi() showed it, fields kept by `keep`.

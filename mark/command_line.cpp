@@ -52,6 +52,9 @@ void printError(std::ostream& err, const std::string& what) {
 // Prints the report, the summary and the files written; false when standard output did not take them all.
 bool printReport(const MarkResult& result, const std::string& standingsLine,
                  const std::vector<std::string>& standingsPaths, std::ostream& out) {
+    for (const std::string& warning : result.warnings) {
+        out << "Warning: " << escapedForMessage(warning) << "\n";
+    }
     for (const UnmatchedCredit& credit : result.unmatched) {
         out << escapedForMessage(reportLine(credit)) << "\n";
     }

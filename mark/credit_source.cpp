@@ -117,6 +117,17 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
     }
 }
 
+// What of an item is not of the ADIF standard, as the report shows it: NAME, or NAME:MEDIUM for its first
+// foreign medium; empty when the whole item is.
+std::string foreignOf(const CreditItem& item) {
+    if (!isAdifCredit(item.name)) {
+        return item.name;
+    }
+    const auto medium =
+        std::find_if(item.media.begin(), item.media.end(), [](const std::string& m) { return !isAdifQslMedium(m); });
+    return medium == item.media.end() ? std::string() : item.name + ":" + *medium;
+}
+
 Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
     Credit credit;
     credit.lineNumber = record.number;
@@ -139,10 +150,20 @@ Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
             return credit;
         }
     }
-    if (!day) {
+    // Only credits and media of the ADIF standard go into a log: anything else might hold a tag.
+    std::string foreign;
+    for (auto item = credit.items.begin(); item != credit.items.end() && foreign.empty(); ++item) {
+        foreign = foreignOf(*item);
+    }
+    if (record.overrun) {
+        credit.problem = overrunProblem(bytes, *record.overrun);
+    } else if (!day) {
         credit.problem = "the QSO_DATE \"" + echoed(value(1)) + "\" is not a date (YYYYMMDD)";
     } else if (!printable || credit.items.empty()) {
         credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" names no credit";
+    } else if (!foreign.empty()) {
+        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(foreign) +
+                         "\", which is not a credit of the ADIF standard with media CARD, EQSL or LOTW";
     }
     const auto anyMedium = [&](std::string_view medium) {
         return std::any_of(credit.items.begin(), credit.items.end(), [&](const CreditItem& item) {
@@ -167,6 +188,9 @@ CreditSource readAdiCredits(std::string_view bytes, const std::string& name) {
         readAdi(
             bytes,
             [&](const AdiRecord& record) {
+                if (record.overrun) {
+                    source.warnings.push_back(overrunWarning(name, bytes, record, "the credit is not used"));
+                }
                 if (!record.fields.empty()) { // an empty record grants nothing
                     source.credits.push_back(creditOfRecord(record, bytes));
                     anyCredit =

@@ -17,7 +17,7 @@ namespace awardsync::mark {
 
 // One item of a CREDIT_GRANTED list: the credit and the media that confirm it.
 struct CreditItem {
-    std::string name;               // upper case: DXCC, DXCC_BAND, DXCC_MODE, DXCC_SATELLITE, or any other
+    std::string name;               // upper case: DXCC, DXCC_BAND, DXCC_MODE, DXCC_SATELLITE, or another credit
     std::vector<std::string> media; // upper case: LOTW, CARD, EQSL...; empty when the source gives none
 };
 
@@ -59,6 +59,8 @@ struct CreditSource {
     // ADI: the header's CREATED_TIMESTAMP as written ("YYYYMMDD HHMMSS" in our credits file); empty when the
     // header has none, and for a records file, which has no header.
     std::string_view created;
+    // ADI: "NAME: record N: ..." for each record that is not used because its lengths cannot be trusted.
+    std::vector<std::string> warnings;
 };
 
 // The value of the header field `name` (letter case ignored) in an ADI header, or empty.

@@ -22,13 +22,9 @@ constexpr std::string_view CreditField = "CREDIT_GRANTED";
 constexpr std::size_t ProgressStep = 4096;
 constexpr std::size_t HashBits = 20;
 
-// A credit item that a matched QSO gains; the views point into the credit source.
-struct Gain {
-    std::string_view name;
-    std::string_view medium; // empty: the item without media
-    bool operator==(const Gain&) const = default;
-};
-using Gains = std::map<std::size_t, std::vector<Gain>>; // by QSO index: the matched QSOs only
+// The credits each matched QSO takes, in source order (their items are its gains); a credit's items are
+// listed once however many there are, and one the QSO holds already changes nothing.
+using Gains = std::map<std::size_t, std::vector<const Credit*>>; // by QSO index: the matched QSOs only
 
 // A change of the log: the bytes [begin, end) of the record [recordBegin, recordEnd) give way to `text`.
 struct Edit {
@@ -63,7 +59,7 @@ std::size_t hashSlot(std::string_view call) {
 // Reads the log, keeping only the QSOs whose call some credit names (the calls of `index`), sorted
 // into their calls' and bands' lists.
 QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& index, AdiLayout& layout,
-                const MarkProgress& progress, const LogRecordObserver& observer) {
+                const MarkProgress& progress, const LogRecordObserver& observer, std::vector<std::string>& warnings) {
     // Most QSOs of a large log have a call no credit names; a bit per hash value turns them away
     // before the map is asked.
     std::vector<bool> maybeCredited(std::size_t{1} << HashBits);
@@ -89,7 +85,11 @@ QsoList readLog(std::string_view log, const std::string& logName, QsoIndex& inde
                 if (observer.record) {
                     observer.record(record, unitAtStart);
                 }
-                if (const AdiField* call = record.find("CALL"); call != nullptr) {
+                // A record whose lengths cannot be trusted may hold the start of the next QSO: no credit is
+                // put into it, so its credits are reported as unmatched.
+                if (record.overrun) {
+                    warnings.push_back(overrunWarning(logName, log, record, "the QSO is not marked"));
+                } else if (const AdiField* call = record.find("CALL"); call != nullptr) {
                     const std::string upper = asciiUpper(trimControl(call->value));
                     if (!maybeCredited[hashSlot(upper)]) {
                         // no credit for this call
@@ -140,15 +140,7 @@ Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& 
         previousMatch = match;
         if (match.outcome == Outcome::Matched) {
             countMatch(summary, credit);
-            std::vector<Gain>& gained = gains[match.qsos[0]];
-            for (const CreditItem& item : credit.granted()) {
-                for (std::size_t m = 0; m < std::max<std::size_t>(item.media.size(), 1); ++m) {
-                    const Gain gain{item.name, item.media.empty() ? std::string_view() : item.media[m]};
-                    if (std::find(gained.begin(), gained.end(), gain) == gained.end()) {
-                        gained.push_back(gain);
-                    }
-                }
-            }
+            gains[match.qsos[0]].push_back(&credit);
         } else {
             summary.ambiguous += match.outcome == Outcome::Ambiguous ? 1 : 0;
             unmatched.emplace_back(&credit, std::move(match));
@@ -185,34 +177,31 @@ void reportUnmatched(const CreditSource& source, const std::vector<std::pair<con
     }
 }
 
-// Whether the credit list holds an item of `name`, with media or without.
-bool holdsCredit(std::string_view list, std::string_view name) {
-    const std::vector<CreditItem> items = creditItemsOf(list);
-    return std::any_of(items.begin(), items.end(), [&](const CreditItem& item) { return item.name == name; });
-}
-
-// The list with the gained items in it, and which credit names changed; nothing when none did.
-std::optional<std::string> withGains(std::string value, const std::vector<Gain>& gains,
+// The list with the credits' items in it, and which credit names changed; nothing when none did.
+std::optional<std::string> withGains(std::string_view value, const std::vector<const Credit*>& credits,
                                      std::vector<std::string_view>& changedNames) {
+    CreditList list(value);
     bool changed = false;
-    for (const Gain& gain : gains) {
-        std::optional<std::string> added;
-        if (!gain.medium.empty()) {
-            added = addCreditMedium(value, gain.name, gain.medium);
-        } else if (!holdsCredit(value, gain.name)) {
-            const std::string_view trimmed = trimBlanks(value);
-            added = trimmed.empty() ? std::string(gain.name)
-                                    : value + (trimmed.back() == ',' ? "" : ",") + std::string(gain.name);
-        }
-        if (added) {
-            value = std::move(*added);
+    const auto add = [&](std::string_view name, std::string_view medium) {
+        if (list.add(name, medium)) {
             changed = true;
-            if (std::find(changedNames.begin(), changedNames.end(), gain.name) == changedNames.end()) {
-                changedNames.push_back(gain.name);
+            // Few names: only the credits of the ADIF standard are gained.
+            if (std::find(changedNames.begin(), changedNames.end(), name) == changedNames.end()) {
+                changedNames.push_back(name);
+            }
+        }
+    };
+    for (const Credit* credit : credits) {
+        for (const CreditItem& item : credit->granted()) {
+            if (item.media.empty()) {
+                add(item.name, {});
+            }
+            for (const std::string& medium : item.media) {
+                add(item.name, medium);
             }
         }
     }
-    return changed ? std::optional(std::move(value)) : std::nullopt;
+    return changed ? std::optional(list.text()) : std::nullopt;
 }
 
 // The changed CREDIT_GRANTED fields; a changed field keeps its tag's spelling and data-type indicator.
@@ -224,7 +213,7 @@ std::vector<Edit> editsOf(std::string_view log, const QsoList& qsos, const Gains
         const QsoDetail qso = detailOf(qsos[q], log);
         std::vector<std::string_view> changedNames;
         const std::optional<std::string> value =
-            withGains(std::string(hasCredit ? qso.credit.value : std::string_view()), gained, changedNames);
+            withGains(hasCredit ? qso.credit.value : std::string_view(), gained, changedNames);
         if (!value) {
             ++result.summary.qsosAlready;
             continue;
@@ -299,8 +288,10 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
     QsoIndex index =
         memoryFor(creditsName, credits, "index the credits of", [&] { return indexOfCredits(source.credits); });
     AdiLayout layout;
-    const QsoList qsos = memoryFor(logName, log, "read the QSOs of",
-                                   [&] { return readLog(log, logName, index, layout, progress, observer); });
+    result.warnings = std::move(source.warnings);
+    const QsoList qsos = memoryFor(logName, log, "read the QSOs of", [&] {
+        return readLog(log, logName, index, layout, progress, observer, result.warnings);
+    });
     memoryFor(creditsName, credits, "match the credits of", [&] {
         std::vector<std::pair<const Credit*, Match>> unmatched;
         const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);

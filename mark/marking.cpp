@@ -153,6 +153,7 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     saving(result.badPath, [&] { badFile->commit(); });
     result.summary = marked.summary;
     result.unmatched = marked.unmatched;
+    result.warnings = marked.warnings;
     return result;
 }
 

@@ -54,6 +54,7 @@ struct MarkedLog {
     std::vector<std::string_view> bad;      // the file of unmatched credits, piece by piece
     std::deque<std::string> storage;        // the pieces that are not the log's own bytes
     std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
+    std::vector<std::string> warnings;      // "FILE: record N: ...": records of either file not used
     std::vector<Credit> credits;            // the credit source's credits, for the standings
     std::string_view creditsCreated;        // CreditSource::created, for the standings
 };
@@ -99,6 +100,7 @@ struct MarkResult {
     std::string outputPath;
     std::string badPath;
     std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
+    std::vector<std::string> warnings;      // MarkedLog::warnings, shown before the report
 };
 
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each

@@ -41,6 +41,94 @@ constexpr std::array<std::string_view, 46> Modes = {
     "THRB",  "TOR",   "V4",     "VOI",  "WINMOR", "WSPR",
 };
 
+// The Credit enumeration, sorted: the awards' facets a CREDIT_GRANTED item may name.
+constexpr std::array<std::string_view, 71> Credits = {
+    "CQDX",
+    "CQDXFIELD",
+    "CQDXFIELD_BAND",
+    "CQDXFIELD_MOBILE",
+    "CQDXFIELD_MODE",
+    "CQDXFIELD_QRP",
+    "CQDXFIELD_SATELLITE",
+    "CQDX_BAND",
+    "CQDX_MOBILE",
+    "CQDX_MODE",
+    "CQDX_QRP",
+    "CQDX_SATELLITE",
+    "CQWAZ_BAND",
+    "CQWAZ_EME",
+    "CQWAZ_MIXED",
+    "CQWAZ_MOBILE",
+    "CQWAZ_MODE",
+    "CQWAZ_QRP",
+    "CQWAZ_SATELLITE",
+    "CQWPX",
+    "CQWPX_BAND",
+    "CQWPX_MODE",
+    "DXCC",
+    "DXCC_BAND",
+    "DXCC_MODE",
+    "DXCC_SATELLITE",
+    "EAUSTRALIA",
+    "ECANADA",
+    "ECOUNTY_STATE",
+    "EDX",
+    "EDX100",
+    "EDX100_BAND",
+    "EDX100_MODE",
+    "EECHOLINK50",
+    "EGRID_BAND",
+    "EGRID_SATELLITE",
+    "EPFX300",
+    "EPFX300_MODE",
+    "EWAS",
+    "EWAS_BAND",
+    "EWAS_MODE",
+    "EWAS_SATELLITE",
+    "EZ40",
+    "EZ40_MODE",
+    "FFMA",
+    "IOTA",
+    "IOTA_BASIC",
+    "IOTA_CONT",
+    "IOTA_GROUP",
+    "RDA",
+    "USACA",
+    "VUCC_BAND",
+    "VUCC_SATELLITE",
+    "WAB",
+    "WAC",
+    "WAC_BAND",
+    "WAE",
+    "WAE_BAND",
+    "WAE_MODE",
+    "WAIP",
+    "WAIP_BAND",
+    "WAIP_MODE",
+    "WAS",
+    "WAS_BAND",
+    "WAS_EME",
+    "WAS_MODE",
+    "WAS_NOVICE",
+    "WAS_QRP",
+    "WAS_SATELLITE",
+    "WITUZ",
+    "WITUZ_BAND",
+};
+
+// The QSL Medium enumeration.
+constexpr std::array<std::string_view, 3> QslMedia = {"CARD", "EQSL", "LOTW"};
+
+// Whether `word`, any letter case, is in `sorted`: a CREDIT_GRANTED list of 100,000 items asks this for each.
+template <std::size_t Size> bool holdsWord(const std::array<std::string_view, Size>& sorted, std::string_view word) {
+    const auto less = [](std::string_view a, std::string_view b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return asciiUpper(x) < asciiUpper(y); });
+    };
+    const auto found = std::lower_bound(sorted.begin(), sorted.end(), word, less);
+    return found != sorted.end() && equalsIgnoreAsciiCase(*found, word);
+}
+
 } // namespace
 
 unsigned modeGroupsOf(std::string_view mode) {
@@ -74,6 +162,14 @@ std::string_view groupName(unsigned groups) {
 bool isAdifMode(std::string_view mode) {
     const std::string word = asciiUpper(trimControl(mode));
     return std::find(Modes.begin(), Modes.end(), word) != Modes.end();
+}
+
+bool isAdifCredit(std::string_view name) {
+    return holdsWord(Credits, name);
+}
+
+bool isAdifQslMedium(std::string_view medium) {
+    return holdsWord(QslMedia, medium);
 }
 
 std::optional<int> entityNumber(std::string_view dxcc) {

@@ -2,7 +2,8 @@
 #pragma once
 
 // What the program knows of the ADIF standard's enumerations (version 3.1.4): the mode groups the
-// service credits by, the Mode enumeration, and the Band enumeration's frequency ranges. Both
+// service credits by, the Mode enumeration, the Band enumeration's frequency ranges, and the Credit and
+// QSL Medium enumerations that a CREDIT_GRANTED list is made of. Both
 // programs and the stand-in service read them from here.
 #include <optional>
 #include <string_view>
@@ -22,6 +23,11 @@ std::string_view groupName(unsigned groups);
 // Whether `mode` (any letter case, blanks around it ignored) is a mode of the standard's Mode
 // enumeration, the import-only ones left out: SSB and RTTY are, PHONE and DATA are not.
 bool isAdifMode(std::string_view mode);
+
+// Whether `name` (any letter case) is a value of the standard's Credit enumeration (DXCC, DXCC_BAND, WAS...).
+bool isAdifCredit(std::string_view name);
+// Whether `medium` (any letter case) is a value of the standard's QSL Medium enumeration: CARD, EQSL, LOTW.
+bool isAdifQslMedium(std::string_view medium);
 
 // The entity number of a DXCC value (digits only, at most six of them), or nothing.
 std::optional<int> entityNumber(std::string_view dxcc);

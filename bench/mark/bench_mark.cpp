@@ -4,10 +4,12 @@
 // and a rename, without parsing it. Both run as child processes, alternating, RUNS times each
 // (default 5); the medians, their ratio and the peak memory of awardsync-mark are printed. Four
 // cases: the credits as a records file, as a credits file, a log whose QSOs all share one call, and the
-// same log all CW with every credit SSB (each credit unmatched and explained);
-// then one run on each of four logs of many small QSOs of one credited call, for their peak
-// memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and equal QSOs with as many
-// credits of nearby times.
+// same log all CW with every credit SSB (each credit unmatched and explained); four cases of one credit
+// with a long CREDIT_GRANTED for one QSO added to the same log: 100,000 items, an item of 150,000 media,
+// and both again of names and media outside the ADIF standard (refused now; the lists that took minutes
+// when each item searched all before it); then one run on each of four logs of many small QSOs of one
+// credited call, for their peak memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and
+// equal QSOs with as many credits of nearby times.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -84,7 +86,8 @@ int floorCopy(const char* in, const char* out) {
 }
 
 // One case: awardsync-mark on `source` and `log`, and the floor of copying the log, alternating.
-void runCase(const char* name, const std::string& source, const QString& log, const QString& copy, int runs) {
+void runCase(const char* name, const std::string& source, const QString& log, const QString& copy, int runs,
+             const char* credits = nullptr) {
     std::vector<double> markTimes, floorTimes, markCpu, floorCpu;
     long peakKiB = 0;
     int status = 0;
@@ -106,8 +109,13 @@ void runCase(const char* name, const std::string& source, const QString& log, co
     const double markMedian = median(markTimes);
     const double floorMedian = median(floorTimes);
     std::printf("%s\n", name);
-    std::printf("  log:            %d QSOs, %.1f MB; %d credits (exit status %d)\n", QsoCount, logBytes / 1e6,
-                CreditCount, status);
+    if (credits == nullptr) {
+        std::printf("  log:            %d QSOs, %.1f MB; %d credits (exit status %d)\n", QsoCount, logBytes / 1e6,
+                    CreditCount, status);
+    } else {
+        std::printf("  log:            %d QSOs, %.1f MB; %s (exit status %d)\n", QsoCount + 1, logBytes / 1e6, credits,
+                    status);
+    }
     std::printf("  awardsync-mark: %.3f s median of %d runs (CPU %.3f s)\n", markMedian, runs, median(markCpu));
     std::printf("  floor (copy):   %.3f s median (CPU %.3f s)\n", floorMedian, median(floorCpu));
     std::printf("  ratio:          %.2f (CPU %.2f)\n", markMedian / floorMedian, median(markCpu) / median(floorCpu));
@@ -179,6 +187,56 @@ void runShapeCases(const QTemporaryDir& dir) {
         creditLines);
 }
 
+// The cases of long credit lists: the bench's log with one QSO more, and for each case a credits file of
+// one record for that QSO, whose CREDIT_GRANTED is the case's list.
+struct ListCase {
+    const char* name;
+    const char* credits;
+    QString path;
+};
+
+std::vector<ListCase> writeListCases(const QString& folder, const QString& log, const QString& listLog) {
+    static constexpr const char* Credits[] = {"DXCC", "DXCC_BAND", "DXCC_MODE", "DXCC_SATELLITE", "WAS",
+                                              "IOTA", "WAC",       "WAS_BAND",  "CQWAZ_MODE",     "VUCC_BAND",
+                                              "EDX",  "WAE",       "WITUZ",     "CQWPX",          "RDA"};
+    static constexpr const char* Media[] = {"LOTW", "CARD", "EQSL"};
+    std::string items, media, foreignItems, foreignMedia;
+    for (int n = 0; n < 100'000; ++n) {
+        items += std::string(n ? "," : "") + Credits[n % 15] + ":" + Media[n / 15 % 3];
+        foreignItems += (n ? ",A" : "A") + std::to_string(n) + ":LOTW";
+    }
+    for (int n = 0; n < 150'000; ++n) {
+        media += std::string(n ? "&" : "DXCC:") + Media[n % 3];
+        foreignMedia += (n ? "&M" : "DXCC:M") + std::to_string(n);
+    }
+    QFile in(log), out(listLog);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) || out.write(in.readAll()) < 0 ||
+        out.write("<CALL:6>Q1LIST <QSO_DATE:8>20010101 <TIME_ON:4>1200 <BAND:3>20M <MODE:2>CW <EOR>\r\n") < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(listLog));
+        std::exit(1);
+    }
+    std::vector<ListCase> cases = {
+        {"one CREDIT_GRANTED of 100,000 items", "one credit of 100,000 items", folder + "/items.adi"},
+        {"one item of 150,000 media", "one credit of an item of 150,000 media", folder + "/media.adi"},
+        {"100,000 items outside the standard", "one credit of 100,000 items A0 to A99999, refused",
+         folder + "/foreign-items.adi"},
+        {"150,000 media outside the standard", "one credit of an item of media M0 to M149999, refused",
+         folder + "/foreign-media.adi"},
+    };
+    const std::string* lists[] = {&items, &media, &foreignItems, &foreignMedia};
+    for (std::size_t n = 0; n < cases.size(); ++n) {
+        const std::string record = "<EOH>\r\n" + field("CALL", "Q1LIST") + field("QSO_DATE", "20010101") +
+                                   field("TIME_ON", "1200") + field("BAND", "20M") + field("MODE", "CW") +
+                                   field("CREDIT_GRANTED", *lists[n]) + "<EOR>\r\n";
+        QFile file(cases[n].path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(record.data(), static_cast<qint64>(record.size())) < 0) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(cases[n].path));
+            std::exit(1);
+        }
+    }
+    return cases;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -190,6 +248,7 @@ int main(int argc, char** argv) {
         writeFiles(folder + "/log.adi", folder + "/credits.txt", folder + "/credits.adi");
         writeFiles(folder + "/one-call.adi", folder + "/one-call.txt", {}, true);
         writeFiles(folder + "/other-mode.adi", folder + "/other-mode.txt", {}, true, true);
+        writeListCases(folder, folder + "/log.adi", folder + "/lists.adi");
         return 0;
     }
     const int runs = ::bench::runsFromArguments(argc, argv, 5);
@@ -205,6 +264,9 @@ int main(int argc, char** argv) {
             runs);
     runCase("one call, CW QSOs, SSB credits (records file)", dir.filePath("other-mode.txt").toStdString(),
             dir.filePath("other-mode.adi"), copy, runs);
+    for (const ListCase& list : writeListCases(dir.path(), log, dir.filePath("lists.adi"))) {
+        runCase(list.name, list.path.toStdString(), dir.filePath("lists.adi"), copy, runs, list.credits);
+    }
     runShapeCases(dir);
     return 0;
 }

@@ -455,6 +455,19 @@ TEST_F(MarkWindowTest, AnErrorIsShownInTheCommandLinesWordsAndNothingIsWritten) 
     EXPECT_FALSE(window.standingsTab()->saveButton()->isEnabled());
 }
 
+TEST_F(MarkWindowTest, AWarningIsShownAsTheCommandLinePrintsIt) {
+    std::string log = Log;
+    log.insert(log.find("<EOR>"), "<COMMENT:3>ab");
+    writeBytes(path("credits.txt"), Records);
+    writeBytes(path("log.adi"), log);
+    const Cli cli = runCli({path("credits.txt"), path("log.adi")});
+    MarkWindow window(dir.path());
+    mark(window, path("credits.txt"), path("log.adi"));
+    const std::string shown = window.messageLabel()->text().toStdString();
+    EXPECT_EQ(shown.substr(0, shown.find('\n') + 1), cli.out.substr(0, cli.out.find('\n') + 1));
+    EXPECT_EQ(shown.rfind("Warning: ", 0), 0u) << shown;
+}
+
 TEST_F(MarkWindowTest, CancelWritesNothing) {
     writeBytes(path("credits.txt"), Records);
     writeBytes(path("log.adi"), Log);

@@ -123,6 +123,44 @@ TEST(AdiReader, TagsWithoutLengthAndHeaderFields) {
     EXPECT_EQ(layout.headerEnd, 22u);
 }
 
+// The header ends at the first <EOH> that is a tag; a value's "<EOH>" is text, and so is an <EOR> in the
+// free text a header begins with. Each record as "number:CALL", an overrun marked "!".
+TEST(AdiReader, TheHeaderEndsAtTheFirstEndOfHeaderTag) {
+    struct Case {
+        std::string log;
+        std::size_t headerEnd;
+        std::string records;
+    };
+    const Case cases[] = {
+        {"<CALL:5>Q1ABC<COMMENT:5><EOH><EOR><CALL:5>Q2DEF<EOR>", 0, "1:Q1ABC 2:Q2DEF"},
+        {"<PROGRAMID:7>a <EOH><EOH><CALL:5>Q1ABC<COMMENT:5><EOH><EOR>", 25, "1:Q1ABC"},
+        {"Records end at <EOR>, the header at <EOH>\n<CALL:5>Q1ABC<EOR>", 41, "1:Q1ABC"},
+        {"Notes <EOR>\n<CALL:5>Q1ABC<EOR>\n<ADIF_VER:5>3.1.4<EOH><CALL:5>Q2DEF<EOR>", 0, "1: 2:Q1ABC 3:Q2DEF"},
+        {"\n<CALL:5>Q1ABC<EOR>", 0, "1:Q1ABC"},
+        {"<ADIF_VER:5>3.1.4<EOH><CALL:5>Q1ABC<EOR>", 22, "1:Q1ABC"},
+        {"<PROGRAMID:4>abc<EOH><CALL:5>Q1ABC<EOR>", 21, "1:Q1ABC"},
+        {"<PROGRAMID:99>abc<EOH><CALL:5>Q1ABC<EOR>", 22, "1:Q1ABC"},
+        {"<CALL:5>Q1ABC<COMMENT:4>abc<EOR><CALL:5>Q2DEF<COMMENT:8>abc<EOR><EOR><CALL:1>X<COMMENT:7>abc<eor><EOR>", 0,
+         "1:Q1ABC! 2:Q2DEF 3:X! 4:"},
+        {"<EOH><CALL:5>Q1A<eoh>BC<EOR><CALL:5>Q2DEF<EOH><EOR>", 5, "1:Q1A! 2:"},
+    };
+    for (const Case& c : cases) {
+        std::string records;
+        AdiLayout layout;
+        readAdi(
+            c.log,
+            [&](const AdiRecord& r) {
+                const AdiField* call = r.find("CALL");
+                records += (records.empty() ? "" : " ") + std::to_string(r.number) + ":" +
+                           std::string(call != nullptr ? call->value : "") + (r.overrun ? "!" : "");
+                return true;
+            },
+            layout);
+        EXPECT_EQ(layout.headerEnd, c.headerEnd) << c.log;
+        EXPECT_EQ(records, c.records) << c.log;
+    }
+}
+
 std::string repeated(std::string_view text, std::size_t times) {
     std::string out;
     for (std::size_t i = 0; i < times; ++i) {

@@ -40,4 +40,21 @@ TEST(CreditGranted, AddsTheMediumOrLeavesTheListAlone) {
     }
 }
 
+// Additions one after another, as a QSO gains the items of its credits; and nothing that is not a word is
+// added, so that no value written can hold a tag or forge an item.
+TEST(CreditGranted, AListGainsItemAfterItemAndOnlyWords) {
+    awardsync::mark::CreditList list("DXCC:CARD&, WAS ,  ");
+    const std::pair<const char*, const char*> added[] = {
+        {"DXCC", "LOTW"}, {"dxcc", "EQSL"}, {"DXCC", "lotw"}, {"WAS", ""},       {"WAS", "LOTW"},
+        {"IOTA", ""},     {"IOTA", "CARD"}, {"WAC", "CARD"},  {"WAC", "LOTW"},   {"DXCC", "LOTW<EOR>"},
+        {"DX<CC", ""},    {"WAE,DXCC", ""}, {"WAE:X", ""},    {"WAE", "CARD&X"}, {"", "LOTW"},
+    };
+    std::string changed;
+    for (const auto& [credit, medium] : added) {
+        changed += list.add(credit, medium) ? "+" : "-";
+    }
+    EXPECT_EQ(changed, "++---+-++------");
+    EXPECT_EQ(list.text(), "DXCC:CARD&LOTW&EQSL, WAS ,  IOTA,WAC:CARD&LOTW");
+}
+
 } // namespace

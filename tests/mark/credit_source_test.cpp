@@ -154,6 +154,74 @@ TEST(CreditSource, HostileLogsEndInAClearResult) {
     EXPECT_THROW(markContent(credits, "<EOH><EOR>", false, "c", "l"), awardsync::Error);
 }
 
+// A length one too long, in the log or in a credits file, leaves that record alone instead of putting one
+// QSO's credit on the next, and says so; --only-marked writes the header as it was read.
+TEST(CreditSource, ALengthIntoTheNextTagLeavesItsRecordAlone) {
+    const std::string log =
+        "<ADIF_VER:5>3.1.4<EOH>\r\n"
+        "<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805<COMMENT:4>abc<EOR>\r\n"
+        "<CALL:5>Q2ABC<BAND:3>40M<MODE:2>CW<QSO_DATE:8>20090715<TIME_ON:4>0900<EOR>\r\n";
+    const MarkedLog inLog = markContent("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|QSL|\r\n"
+                                        "Q2ABC|001|2009/07/15|09:00:00|CW|40M|LoTW|\r\n",
+                                        log, false, "c", "l");
+    std::string expected = log;
+    expected.insert(expected.rfind("<EOR>"), "<CREDIT_GRANTED:9>DXCC:LOTW");
+    EXPECT_EQ(joined(inLog.output), expected);
+    ASSERT_EQ(inLog.unmatched.size(), 1u);
+    EXPECT_EQ(inLog.unmatched[0].lineNumber, 1u);
+    EXPECT_EQ(inLog.warnings, std::vector<std::string>{"l: record 1: a field's length runs into the next tag; the QSO "
+                                                       "is not marked (<COMMENT:4> at byte 94)"});
+
+    const std::string credits = "<EOH>\r\n<CALL:5>Q1ABC<QSO_DATE:8>20090714<BAND:3>20M<CREDIT_GRANTED:9>DXCC:LOTW"
+                                "<COMMENT:4>abc<EOR>\r\n"
+                                "<CALL:5>Q2ABC<QSO_DATE:8>20090715<BAND:3>40M<CREDIT_GRANTED:9>DXCC:CARD<EOR>\r\n";
+    const MarkedLog inCredits = markContent(credits, awardsync::testing::FixtureLog, false, "c", "l");
+    expected = awardsync::testing::FixtureLog;
+    expected.insert(expected.rfind("<EOR>"), "<CREDIT_GRANTED:9>DXCC:CARD");
+    EXPECT_EQ(joined(inCredits.output), expected);
+    ASSERT_EQ(inCredits.unmatched.size(), 1u);
+    EXPECT_NE(inCredits.unmatched[0].reason.find("a field's length runs into the next tag (<COMMENT:4> at byte 78)"),
+              std::string::npos)
+        << inCredits.unmatched[0].reason;
+    EXPECT_EQ(inCredits.warnings.size(), 1u);
+
+    const std::string header = "Records end at <EOR>, the header at <EOH>";
+    const std::string qso = "\r\n<CALL:5>Q1ABC<BAND:3>20M<MODE:3>SSB<QSO_DATE:8>20090714<TIME_ON:4>1805";
+    const std::string named = header + qso + "<EOR>\r\n<CALL:5>Q2ABC<BAND:3>40M<QSO_DATE:8>20090715<EOR>\r\n";
+    const MarkedLog onlyMarked = markContent("Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n", named, true, "c", "l");
+    EXPECT_EQ(joined(onlyMarked.output), header + qso + "<CREDIT_GRANTED:9>DXCC:LOTW<EOR>\r\n");
+}
+
+// Only credits and media of the ADIF standard go into a log: a list that holds anything else, a tag
+// among it, is reported and leaves the log as it was.
+TEST(CreditSource, ItemsOutsideTheStandardAreRefused) {
+    const struct {
+        std::string list;
+        bool used;
+    } cases[] = {
+        {"DXCC:LOTW<EOR><CALL:5>Q6BAD<EOR>", false},
+        {"DXCC:LOTW&SMOKE", false},
+        {"DXXC:LOTW", false},
+        {"DXCC:LOTW,IOTA<", false},
+        {"WAS:LOTW&card&EQSL,dxcc_band,IOTA", true},
+        {"DXCC_SATELLITE:CARD,CQWAZ_MIXED,WITUZ_BAND", true},
+    };
+    for (const auto& c : cases) {
+        const std::string credits =
+            "<EOH><CALL:5>Q1ABC<QSO_DATE:8>20090714<BAND:3>20M<CREDIT_GRANTED:" + std::to_string(c.list.size()) + ">" +
+            c.list + "<EOR>";
+        const MarkedLog marked = markContent(credits, awardsync::testing::FixtureLog, false, "c", "l");
+        EXPECT_EQ(marked.summary.qsosMarked, c.used ? 1u : 0u) << c.list;
+        if (!c.used) {
+            EXPECT_EQ(joined(marked.output), awardsync::testing::FixtureLog);
+            ASSERT_EQ(marked.unmatched.size(), 1u);
+            EXPECT_NE(marked.unmatched[0].reason.find("\", which is not a credit of the ADIF standard"),
+                      std::string::npos)
+                << marked.unmatched[0].reason;
+        }
+    }
+}
+
 TEST(CreditSource, LogLinesEndAtLfCrLfAndALoneCrWhereverTheyFall) {
     const char* const ends[] = {"\r\n", "\n", "\r", "\r\r\n", "\n\r"};
     std::string log = "h<EOH>";

@@ -163,6 +163,21 @@ TEST_F(MarkCli, AnAdiSourceByItsContentAndWhatIsNone) {
         << refused.err;
 }
 
+// A record whose length runs into its <EOR> is named before the report, and its credit counts as unmatched.
+TEST_F(MarkCli, ARecordOfUntrustedLengthsIsAWarning) {
+    std::string log = Log;
+    log.insert(log.find("<EOR>"), "<COMMENT:3>ab");
+    writeBytes(path("credits.txt"), Matching);
+    writeBytes(path("log.adi"), log);
+    const Outcome result = run({"credits.txt", "log.adi"});
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find("\n\n")),
+              "Warning: log.adi: record 1: a field's length runs into the next tag; the QSO is not marked "
+              "(<COMMENT:3> at byte 94)\n"
+              "line 1 Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|: no QSO with Q1ABC in the log");
+    EXPECT_EQ(readBytes(path("log-granted.adi")), log);
+}
+
 // A credit source with nothing in it is refused like one without credits: marking it would write a copy
 // of the log as if every credit had matched.
 TEST_F(MarkCli, AnEmptyCreditSourceIsRefusedAndWritesNothing) {
