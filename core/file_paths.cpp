@@ -199,15 +199,13 @@ QByteArray readRegularFile(const std::string& path, const std::string& what) {
     try {
         return readAll(file.fd, static_cast<qsizetype>(status.st_size), what, path);
     } catch (const std::bad_alloc&) {
-        throw Error("cannot read " + quoted(what, path) + ": " + notEnoughMemoryFor(path));
+        throw Error("cannot read " + quoted(what, path) + ": not enough memory for its " +
+                    megabytesText(static_cast<std::uint64_t>(status.st_size)) + " (" + std::string(MemoryAdvice) + ")");
     }
 }
 
-std::string notEnoughMemoryFor(const std::string& path) {
-    struct stat status {};
-    const long long megabytes = ::stat(path.c_str(), &status) == 0 ? (status.st_size + (1 << 20) - 1) >> 20 : 0;
-    return "not enough memory for its " + std::to_string(megabytes) +
-           " MB (close other programs or give a smaller file)";
+std::string megabytesText(std::uint64_t bytes) {
+    return std::to_string((bytes + (1 << 20) - 1) >> 20) + " MB";
 }
 
 std::string cannotCreateFileMessage(const std::string& path, const std::string& reason) {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace awardsync {
 
@@ -39,8 +41,10 @@ std::string folderOf(const std::string& path);
 // The working folder, or empty when the system cannot tell it.
 std::string workingFolder();
 
-// Why a file could not be taken into memory, in the user's words: "not enough memory for its 1024 MB (...)".
-std::string notEnoughMemoryFor(const std::string& path);
+// A file's size as messages give it, in whole megabytes rounded up: "1009 MB".
+std::string megabytesText(std::uint64_t bytes);
+// What a user can do about a file that does not fit into memory.
+inline constexpr std::string_view MemoryAdvice = "close other programs or give a smaller file";
 
 // "Cannot create file "<absolute path>". <reason>", as both programs report a file they could not save.
 std::string cannotCreateFileMessage(const std::string& path, const std::string& reason);

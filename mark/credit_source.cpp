@@ -71,13 +71,11 @@ Credit creditOfLine(std::size_t number, std::string_view line) {
     return credit;
 }
 
-// How many lines forEachLine finds at most: the credits are reserved once, not grown by copying millions.
+// How many lines forEachLine finds: the credits are reserved once, not grown by copying millions.
 std::size_t lineCount(std::string_view text) {
-    std::size_t ends = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        ends += text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) ? 1 : 0;
-    }
-    return ends + 1;
+    std::size_t lines = 0;
+    forEachLine(text, [&](std::size_t, std::string_view) { return ++lines > 0; });
+    return lines;
 }
 
 CreditSource readRecordsFile(std::string_view bytes) {

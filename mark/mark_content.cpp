@@ -3,6 +3,7 @@
 // matched, every matched item put into its QSO's CREDIT_GRANTED, and the output assembled from the
 // log's own bytes around the changes.
 #include "adi_reader.h"
+#include "core/file_paths.h"
 #include "core/text.h"
 #include "credit_granted.h"
 #include "marking.h"
@@ -277,8 +278,7 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
             return step();
         } catch (const std::bad_alloc&) {
             throw Error("not enough memory to " + std::string(doing) + " \"" + name + "\" (" +
-                        std::to_string((bytes.size() + (1 << 20) - 1) >> 20) +
-                        " MB): close other programs or give a smaller file");
+                        megabytesText(bytes.size()) + "): " + std::string(MemoryAdvice));
         }
     };
     CreditSource source =

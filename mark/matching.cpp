@@ -9,6 +9,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <ranges>
 #include <tuple>
 
 namespace awardsync::mark {
@@ -100,16 +101,8 @@ const BandQsos* bandOf(const CallQsos& call, std::string_view band) {
 
 // Where the walk's QSOs from time `key` on begin: a place in the walk.
 std::size_t firstFrom(const QsoList& qsos, const Walk& walk, std::int64_t key) {
-    std::size_t low = 0, high = walk.size;
-    while (low < high) {
-        const std::size_t middle = low + (high - low) / 2;
-        if (orderKey(qsos[walk[middle]]) < key) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low;
+    return *std::ranges::partition_point(std::views::iota(std::size_t{0}, walk.size),
+                                         [&](std::size_t place) { return orderKey(qsos[walk[place]]) < key; });
 }
 
 // The tests a QSO passes on its way to a match; the report names the first that no QSO passes.
@@ -384,9 +377,9 @@ namespace {
 // A call's bands sorted, each once.
 void sortBands(std::vector<BandQsos>& bands) {
     std::sort(bands.begin(), bands.end(), [](const BandQsos& a, const BandQsos& b) { return a.band < b.band; });
-    bands.erase(std::unique(bands.begin(), bands.end(),
-                            [](const BandQsos& a, const BandQsos& b) { return a.band == b.band; }),
-                bands.end());
+    bands.erase(
+        std::unique(bands.begin(), bands.end(), [](const BandQsos& a, const BandQsos& b) { return a.band == b.band; }),
+        bands.end());
 }
 
 } // namespace
