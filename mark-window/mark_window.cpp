@@ -307,7 +307,7 @@ void MarkWindow::showResult(const mark::MarkResult& result) {
     outputFolder_ = QFileInfo(toQt(result.outputPath)).absolutePath();
 
     // An ADI source's credits are records, named by their facts rather than by a line of their own.
-    const bool adi = !result.unmatched.empty() && result.unmatched.front().adiRecord;
+    const bool adi = !result.unmatched.empty() && result.unmatched[0].adiRecord;
     table_->setHorizontalHeaderLabels(
         {adi ? tr("Record") : tr("Line"), adi ? tr("Credit") : tr("Record"), tr("Reason"), tr("Nearest QSO")});
     table_->setRowCount(static_cast<int>(result.unmatched.size()));

@@ -55,8 +55,8 @@ bool printReport(const MarkResult& result, const std::string& standingsLine,
     for (const std::string& warning : result.warnings) {
         out << "Warning: " << escapedForMessage(warning) << "\n";
     }
-    for (const UnmatchedCredit& credit : result.unmatched) {
-        out << escapedForMessage(reportLine(credit)) << "\n";
+    for (std::size_t i = 0; i < result.unmatched.size(); ++i) {
+        out << escapedForMessage(reportLine(result.unmatched[i])) << "\n";
     }
     if (!result.unmatched.empty()) {
         out << "\n";

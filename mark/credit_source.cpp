@@ -44,28 +44,26 @@ bool holdsEndOfRecord(std::string_view text) {
 
 Credit creditOfLine(std::size_t number, std::string_view line) {
     Credit credit;
-    credit.lineNumber = number;
-    credit.line = line;
+    credit.lineNumber = static_cast<std::uint32_t>(number);
+    credit.setLine(line);
     const RecordLine record = parseRecordLine(line);
     const std::optional<std::int64_t> day = daysOfRecordDate(record.date);
     const std::optional<std::int64_t> seconds = secondsOfRecordTime(record.time);
-    credit.problem = record.problem;
-    if (!credit.problem.empty()) {
+    if (!record.problem.empty()) {
+        credit.setProblem(record.problem);
         return credit;
     }
     if (!day) {
-        credit.problem = "the date \"" + echoed(record.date) + "\" is not a date (YYYY/MM/DD)";
+        credit.setProblem("the date \"" + echoed(record.date) + "\" is not a date (YYYY/MM/DD)");
     } else if (!record.time.empty() && !seconds) {
-        credit.problem = "the time \"" + echoed(record.time) + "\" is not a time (HH:MM:SS or HH:MM)";
+        credit.setProblem("the time \"" + echoed(record.time) + "\" is not a time (HH:MM:SS or HH:MM)");
     }
-    credit.call = record.call;
-    credit.band = record.band;
-    credit.mode = record.mode;
-    credit.groups = modeGroupsOf(record.mode);
+    credit.setTexts(record.call, record.band, record.mode);
+    credit.groups = static_cast<std::uint8_t>(modeGroupsOf(record.mode));
     credit.dxcc = record.dxcc;
     credit.day = day.value_or(0);
     if (day && seconds) {
-        credit.start = *day * 86400 + *seconds;
+        credit.setSecondsOfDay(static_cast<std::int32_t>(*seconds));
     }
     credit.kind = record.lotw ? CreditKind::Lotw : CreditKind::Card;
     return credit;
@@ -91,7 +89,8 @@ CreditSource readRecordsFile(std::string_view bytes) {
 }
 
 // What an ADI record says of its time, mode group and DXCC entity; the date and the items are there.
-void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit) {
+void readQsoFacts(const AdiRecord& record, std::string_view date, const std::string& call, const std::string& band,
+                  Credit& credit) {
     const auto value = [&](std::string_view name) {
         const AdiField* field = record.find(name);
         return field != nullptr ? trimControl(field->value) : std::string_view();
@@ -100,18 +99,19 @@ void readQsoFacts(const AdiRecord& record, std::string_view date, Credit& credit
     const std::string_view dxcc = value("DXCC");
     std::string_view group = value("APP_AWARDSYNC_MODEGROUP");
     group = group.empty() ? value("APP_LoTW_MODEGROUP") : group;
-    credit.mode = group.empty() ? value("MODE") : group;
-    credit.groups = modeGroupsOf(credit.mode);
-    credit.described = describeQsoValues(credit.call, date, time, credit.band, credit.mode, true);
+    const std::string_view mode = group.empty() ? value("MODE") : group;
+    credit.setTexts(call, band, mode);
+    credit.groups = static_cast<std::uint8_t>(modeGroupsOf(mode));
+    credit.setDescribed(describeQsoValues(call, date, time, band, mode, true));
     const std::optional<std::int64_t> seconds = secondsOfAdifTime(time);
     if (!time.empty() && !seconds) {
-        credit.problem = "the TIME_ON \"" + echoed(time) + "\" is not a time (HHMM or HHMMSS)";
+        credit.setProblem("the TIME_ON \"" + echoed(time) + "\" is not a time (HHMM or HHMMSS)");
     } else if (!dxcc.empty() && !entityNumber(dxcc)) {
-        credit.problem = "the DXCC \"" + echoed(dxcc) + "\" is not an entity number";
+        credit.setProblem("the DXCC \"" + echoed(dxcc) + "\" is not an entity number");
     }
-    credit.dxcc = credit.problem.empty() ? entityNumber(dxcc).value_or(0) : 0;
+    credit.dxcc = credit.problem().empty() ? entityNumber(dxcc).value_or(0) : 0;
     if (seconds) {
-        credit.start = credit.day * 86400 + *seconds;
+        credit.setSecondsOfDay(static_cast<std::int32_t>(*seconds));
     }
 }
 
@@ -128,43 +128,42 @@ std::string foreignOf(const CreditItem& item) {
 
 Credit creditOfRecord(const AdiRecord& record, std::string_view bytes) {
     Credit credit;
-    credit.lineNumber = record.number;
-    credit.line = bytes.substr(record.begin, record.end - record.begin);
+    credit.lineNumber = static_cast<std::uint32_t>(record.number);
+    credit.setLine(bytes.substr(record.begin, record.end - record.begin));
     const AdiField* fields[] = {record.find("CALL"), record.find("QSO_DATE"), record.find("BAND"),
                                 record.find("CREDIT_GRANTED")};
     const auto value = [&](std::size_t n) { return fields[n] != nullptr ? trimControl(fields[n]->value) : ""; };
-    credit.call = asciiUpper(value(0));
-    credit.band = asciiUpper(value(2));
     const std::optional<std::int64_t> day = daysOfAdifDate(value(1));
     credit.day = day.value_or(0);
-    credit.items = creditItemsOf(value(3));
-    readQsoFacts(record, value(1), credit);
+    credit.setItems(creditItemsOf(value(3)));
+    readQsoFacts(record, value(1), asciiUpper(value(0)), asciiUpper(value(2)), credit);
     const std::string_view list = value(3);
     const bool printable = std::all_of(list.begin(), list.end(), [](char c) { return c >= 32 && c <= 126; });
     static const char* const names[] = {"CALL", "QSO_DATE", "BAND", "CREDIT_GRANTED"};
     for (std::size_t n = 0; n < 4; ++n) {
         if (value(n).empty()) {
-            credit.problem = "the record has no " + std::string(names[n]);
+            credit.setProblem("the record has no " + std::string(names[n]));
             return credit;
         }
     }
+    const std::vector<CreditItem>& items = credit.items();
     // Only credits and media of the ADIF standard go into a log: anything else might hold a tag.
     std::string foreign;
-    for (auto item = credit.items.begin(); item != credit.items.end() && foreign.empty(); ++item) {
+    for (auto item = items.begin(); item != items.end() && foreign.empty(); ++item) {
         foreign = foreignOf(*item);
     }
     if (record.overrun) {
-        credit.problem = overrunProblem(bytes, *record.overrun);
+        credit.setProblem(overrunProblem(bytes, *record.overrun));
     } else if (!day) {
-        credit.problem = "the QSO_DATE \"" + echoed(value(1)) + "\" is not a date (YYYYMMDD)";
-    } else if (!printable || credit.items.empty()) {
-        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" names no credit";
+        credit.setProblem("the QSO_DATE \"" + echoed(value(1)) + "\" is not a date (YYYYMMDD)");
+    } else if (!printable || items.empty()) {
+        credit.setProblem("the CREDIT_GRANTED \"" + echoed(list) + "\" names no credit");
     } else if (!foreign.empty()) {
-        credit.problem = "the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(foreign) +
-                         "\", which is not a credit of the ADIF standard with media CARD, EQSL or LOTW";
+        credit.setProblem("the CREDIT_GRANTED \"" + echoed(list) + "\" holds \"" + echoed(foreign) +
+                          "\", which is not a credit of the ADIF standard with media CARD, EQSL or LOTW");
     }
     const auto anyMedium = [&](std::string_view medium) {
-        return std::any_of(credit.items.begin(), credit.items.end(), [&](const CreditItem& item) {
+        return std::any_of(items.begin(), items.end(), [&](const CreditItem& item) {
             return std::find(item.media.begin(), item.media.end(), medium) != item.media.end();
         });
     };
@@ -212,11 +211,113 @@ CreditSource readAdiCredits(std::string_view bytes, const std::string& name) {
 
 } // namespace
 
+struct Credit::Beside {
+    std::string problem, described;
+    std::vector<CreditItem> items;
+    bool texts = false; // call, band and mode are kept here, not as places in the line
+    std::string call, band, mode;
+};
+
+Credit::Credit(const Credit& other)
+    : day(other.day), lineNumber(other.lineNumber), dxcc(other.dxcc), groups(other.groups), kind(other.kind),
+      callAt_(other.callAt_), callSize_(other.callSize_), bandAt_(other.bandAt_), bandSize_(other.bandSize_),
+      modeAt_(other.modeAt_), modeSize_(other.modeSize_), lineSize_(other.lineSize_), seconds_(other.seconds_),
+      line_(other.line_), beside_(other.beside_ ? std::make_unique<Beside>(*other.beside_) : nullptr) {}
+
+Credit& Credit::operator=(const Credit& other) {
+    if (this != &other) {
+        *this = Credit(other);
+    }
+    return *this;
+}
+
+Credit::~Credit() = default;
+
+Credit::Beside& Credit::beside() {
+    if (!beside_) {
+        beside_ = std::make_unique<Beside>();
+    }
+    return *beside_;
+}
+
+void Credit::setLine(std::string_view line) {
+    line_ = line.data();
+    lineSize_ = static_cast<std::uint32_t>(line.size()); // a credit source is below 4 GiB
+}
+
+void Credit::setTexts(std::string_view call, std::string_view band, std::string_view mode) {
+    const std::string_view texts[] = {call, band, mode};
+    std::uint8_t* places[][2] = {{&callAt_, &callSize_}, {&bandAt_, &bandSize_}, {&modeAt_, &modeSize_}};
+    bool inLine = true;
+    for (std::size_t i = 0; i < 3 && inLine; ++i) {
+        const std::size_t at = texts[i].empty() ? 0 : line().find(texts[i]);
+        inLine = at <= 255 && texts[i].size() <= 255;
+        *places[i][0] = static_cast<std::uint8_t>(inLine ? at : 0);
+        *places[i][1] = static_cast<std::uint8_t>(inLine ? texts[i].size() : 0);
+    }
+    if (!inLine) {
+        Beside& kept = beside();
+        kept.texts = true;
+        kept.call = call;
+        kept.band = band;
+        kept.mode = mode;
+    } else if (beside_) {
+        beside_->texts = false;
+    }
+}
+
+std::string_view Credit::call() const {
+    return beside_ && beside_->texts ? std::string_view(beside_->call) : line().substr(callAt_, callSize_);
+}
+
+std::string_view Credit::band() const {
+    return beside_ && beside_->texts ? std::string_view(beside_->band) : line().substr(bandAt_, bandSize_);
+}
+
+std::string_view Credit::mode() const {
+    return beside_ && beside_->texts ? std::string_view(beside_->mode) : line().substr(modeAt_, modeSize_);
+}
+
+namespace {
+const std::string NoText;
+const std::vector<CreditItem> NoItems;
+} // namespace
+
+const std::string& Credit::problem() const {
+    return beside_ ? beside_->problem : NoText;
+}
+
+void Credit::setProblem(std::string problem) {
+    if (beside_ || !problem.empty()) {
+        beside().problem = std::move(problem);
+    }
+}
+
+const std::string& Credit::described() const {
+    return beside_ ? beside_->described : NoText;
+}
+
+void Credit::setDescribed(std::string described) {
+    if (beside_ || !described.empty()) {
+        beside().described = std::move(described);
+    }
+}
+
+const std::vector<CreditItem>& Credit::items() const {
+    return beside_ ? beside_->items : NoItems;
+}
+
+void Credit::setItems(std::vector<CreditItem> items) {
+    if (beside_ || !items.empty()) {
+        beside().items = std::move(items);
+    }
+}
+
 const std::vector<CreditItem>& Credit::granted() const {
     static const std::vector<CreditItem> ByLotw = {{"DXCC", {"LOTW"}}};
     static const std::vector<CreditItem> ByCard = {{"DXCC", {"CARD"}}};
-    if (!items.empty() || !problem.empty() || !described.empty()) {
-        return items;
+    if (!items().empty() || !problem().empty() || !described().empty()) {
+        return items();
     }
     return kind == CreditKind::Lotw ? ByLotw : ByCard;
 }
@@ -249,6 +350,10 @@ CreditSource readCreditSource(std::string_view bytes, const std::string& name) {
     const bool empty = trimControl(withoutByteOrderMark(bytes)).empty();
     if (!kind || empty) {
         throw Error(name + " holds no credits: " + std::string(Forms));
+    }
+    // A credit keeps its place in the source in 32 bits.
+    if (bytes.size() >= (std::uint64_t{1} << 32)) {
+        throw Error(name + " is too large: credits are read from files below 4 GiB");
     }
     return *kind == CreditSourceKind::RecordsFile ? readRecordsFile(bytes) : readAdiCredits(bytes, name);
 }

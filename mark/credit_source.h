@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,30 +24,70 @@ struct CreditItem {
 
 // How a records-file line is confirmed; an ADI credit takes LoTW when an item names it, else card
 // when one names that, else Unstated (the QSL Card Report gives no media).
-enum class CreditKind { Lotw, Card, Unstated };
+enum class CreditKind : std::uint8_t { Lotw, Card, Unstated };
 
-// One credited QSO of the source and what it grants. A records file may hold millions of lines: what is the
-// same for every line (the line's text as its name, the item it grants) costs it nothing.
-struct Credit {
-    std::size_t lineNumber = 0; // records file: the line; ADI: the record's number
-    std::string_view line;      // records file: the line without its end; ADI: the record's bytes as written
-    std::string described;      // ADI: how the report names it (call, date, time, band and mode); else empty
-    std::string problem;        // why the credit cannot be used; empty when it can
-    std::string call;           // trimmed, upper case
-    std::string band;           // trimmed, upper case
-    std::string_view mode;      // the mode or mode group as the source gives it
-    unsigned groups = AnyGroup;
-    int dxcc = 0; // 0: unknown
-    std::int64_t day = 0;
-    std::optional<std::int64_t> start; // seconds since 1970, when the source has a time
+// One credited QSO of the source and what it grants, in 48 bytes: a records file may hold millions of lines.
+// The call, band and mode are read from the line itself where their bytes stand there; what a line cannot
+// give (an upper-case copy, a problem, an ADI record's description and items) is kept beside it, for the few
+// credits that have it. The views point into the bytes given to readCreditSource.
+class Credit {
+public:
+    Credit() = default;
+    Credit(const Credit& other);
+    Credit& operator=(const Credit& other);
+    Credit(Credit&&) noexcept = default;
+    Credit& operator=(Credit&&) noexcept = default;
+    ~Credit();
+
+    std::int64_t day = 0;         // days since 1970
+    std::uint32_t lineNumber = 0; // records file: the line; ADI: the record's number
+    std::int32_t dxcc = 0;        // 0: unknown
+    std::uint8_t groups = AnyGroup;
     CreditKind kind = CreditKind::Lotw;
-    std::vector<CreditItem> items; // ADI: the record's items; a records-file line: empty (see granted())
+
+    // Records file: the line without its end; ADI: the record's bytes as written.
+    std::string_view line() const { return {line_, lineSize_}; }
+    void setLine(std::string_view line);
+    std::string_view call() const; // trimmed, upper case
+    std::string_view band() const; // trimmed, upper case
+    std::string_view mode() const; // the mode or mode group as the source gives it
+    // Sets the three texts; those whose bytes the line holds are kept as places in it.
+    void setTexts(std::string_view call, std::string_view band, std::string_view mode);
+    // Seconds since 1970, when the source has a time.
+    std::optional<std::int64_t> start() const {
+        return seconds_ < 0 ? std::nullopt : std::optional(day * 86400 + seconds_);
+    }
+    void setSecondsOfDay(std::int32_t seconds) { seconds_ = seconds; }
+
+    // Why the credit cannot be used; empty when it can.
+    const std::string& problem() const;
+    void setProblem(std::string problem);
+    // ADI: how the report names it (call, date, time, band and mode); else empty.
+    const std::string& described() const;
+    void setDescribed(std::string described);
+    // ADI: the record's items; a records-file line: empty (see granted()).
+    const std::vector<CreditItem>& items() const;
+    void setItems(std::vector<CreditItem> items);
 
     // How the report names the credit: a records-file line by itself.
-    std::string_view name() const { return described.empty() ? line : std::string_view(described); }
+    std::string_view name() const { return described().empty() ? line() : std::string_view(described()); }
     // What the credit grants: a readable records-file line one item DXCC with LOTW or CARD.
     const std::vector<CreditItem>& granted() const;
+
+private:
+    struct Beside;
+    Beside& beside();
+
+    // In this order beside the public members, so that nothing is padded. Where call, band and mode stand in
+    // the line, when they are kept there.
+    std::uint8_t callAt_ = 0, callSize_ = 0, bandAt_ = 0, bandSize_ = 0, modeAt_ = 0, modeSize_ = 0;
+    std::uint32_t lineSize_ = 0;
+    std::int32_t seconds_ = -1; // of the day; -1: no time
+    const char* line_ = nullptr;
+    std::unique_ptr<Beside> beside_; // null for a readable records-file line of upper-case texts
 };
+
+static_assert(sizeof(Credit) <= 48, "a records file's credit costs its bytes millions of times over");
 
 enum class CreditSourceKind { RecordsFile, Adi };
 

@@ -125,27 +125,27 @@ void countMatch(MarkSummary& summary, const Credit& credit) {
 
 // Matches every credit: the items each QSO gains, and the credits that matched none.
 Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& index, MarkSummary& summary,
-               std::vector<std::pair<const Credit*, Match>>& unmatched, const MarkProgress& progress) {
+               std::deque<UnmatchedCredits::Entry>& unmatched, const MarkProgress& progress) {
     Gains gains;
     ExplainCache cache;
     const Credit* previous = nullptr;
     Match previousMatch;
     for (std::size_t i = 0; i < source.credits.size(); ++i) {
         const Credit& credit = source.credits[i];
-        const auto it = credit.problem.empty() ? index.find(credit.call) : index.end();
+        const auto it = credit.problem().empty() ? index.find(credit.call()) : index.end();
         // A run of equal credits (a source written out twice, say) is matched once.
         Match match = previous != nullptr && matchedAlike(*previous, credit)
                           ? previousMatch
                           : matchCredit(credit, qsos, it == index.end() ? nullptr : &it->second, &cache);
         previous = &credit;
-        previousMatch = match;
         if (match.outcome == Outcome::Matched) {
             countMatch(summary, credit);
             gains[match.qsos[0]].push_back(&credit);
         } else {
             summary.ambiguous += match.outcome == Outcome::Ambiguous ? 1 : 0;
-            unmatched.emplace_back(&credit, std::move(match));
+            unmatched.push_back(UnmatchedCredits::entryOf(i, match));
         }
+        previousMatch = std::move(match);
         if ((i + 1) % ProgressStep == 0) {
             reportProgress(progress, MarkPhase::Matching, i + 1, source.credits.size());
         }
@@ -154,27 +154,42 @@ Gains matchAll(const CreditSource& source, const QsoList& qsos, const QsoIndex& 
     return gains;
 }
 
-// The report of the unmatched credits and the file that lists them.
-void reportUnmatched(const CreditSource& source, const std::vector<std::pair<const Credit*, Match>>& unmatched,
-                     const QsoList& qsos, std::string_view log, MarkedLog& result) {
+// The texts of the QSOs the report names, and the file that lists the unmatched credits: a records file's
+// lines each with CR LF, an ADI source's header, records and tail. A run of pieces that follow each other in
+// the source is one piece, so that a source of millions of credits that match nothing costs few.
+void reportUnmatched(const CreditSource& source, std::string_view credits, UnmatchedCredits::Sources& sources,
+                     std::string_view log, MarkedLog& result) {
     std::vector<std::size_t> wanted;
-    for (const auto& [credit, match] : unmatched) {
-        wanted.insert(wanted.end(), match.qsos.begin(), match.qsos.end());
+    for (const UnmatchedCredits::Entry& entry : sources.entries) {
+        wanted.insert(wanted.end(), entry.qsos.begin(), entry.qsos.begin() + entry.named);
     }
-    const ShownQsos named = shownQsos(log, qsos, std::move(wanted));
+    sources.named = shownQsos(log, sources.qsos, std::move(wanted));
+    const auto add = [&](std::string_view piece) {
+        if (!result.bad.empty() && result.bad.back().data() + result.bad.back().size() == piece.data()) {
+            result.bad.back() = std::string_view(result.bad.back().data(), result.bad.back().size() + piece.size());
+        } else if (!piece.empty()) {
+            result.bad.push_back(piece);
+        }
+    };
     const bool adi = source.kind == CreditSourceKind::Adi;
     if (adi) {
-        result.bad.push_back(source.header);
+        add(source.header);
     }
-    for (const auto& [credit, match] : unmatched) {
-        result.unmatched.push_back(explainUnmatched(*credit, match, qsos, named, adi));
-        result.bad.push_back(credit->line);
-        if (!adi) {
-            result.bad.push_back("\r\n");
+    const char* const end = credits.data() + credits.size();
+    for (const UnmatchedCredits::Entry& entry : sources.entries) {
+        const std::string_view line = source.credits[entry.credit].line();
+        const char* const after = line.data() + line.size();
+        if (adi) {
+            add(line);
+        } else if (end - after >= 2 && after[0] == '\r' && after[1] == '\n') {
+            add(std::string_view(line.data(), line.size() + 2)); // the line's own CR LF
+        } else {
+            add(line);
+            add("\r\n");
         }
     }
     if (adi) {
-        result.bad.push_back(source.tail);
+        add(source.tail);
     }
 }
 
@@ -289,16 +304,18 @@ MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyM
         memoryFor(creditsName, credits, "index the credits of", [&] { return indexOfCredits(source.credits); });
     AdiLayout layout;
     result.warnings = std::move(source.warnings);
-    const QsoList qsos = memoryFor(logName, log, "read the QSOs of", [&] {
+    auto sources = std::make_shared<UnmatchedCredits::Sources>();
+    sources->adiRecords = source.kind == CreditSourceKind::Adi;
+    sources->qsos = memoryFor(logName, log, "read the QSOs of", [&] {
         return readLog(log, logName, index, layout, progress, observer, result.warnings);
     });
     memoryFor(creditsName, credits, "match the credits of", [&] {
-        std::vector<std::pair<const Credit*, Match>> unmatched;
-        const Gains gains = matchAll(source, qsos, index, result.summary, unmatched, progress);
-        reportUnmatched(source, unmatched, qsos, log, result);
-        assemble(result, log, editsOf(log, qsos, gains, layout.unit, result), layout, onlyMarked);
+        const Gains gains = matchAll(source, sources->qsos, index, result.summary, sources->entries, progress);
+        reportUnmatched(source, credits, *sources, log, result);
+        assemble(result, log, editsOf(log, sources->qsos, gains, layout.unit, result), layout, onlyMarked);
     });
-    result.credits = std::move(source.credits);
+    sources->credits = std::move(source.credits);
+    result.unmatched = UnmatchedCredits(std::move(sources));
     result.creditsCreated = source.created;
     return result;
 }

@@ -118,9 +118,8 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     MarkedLog marked =
         markContent(creditBytes, log, options.onlyMarked, options.recordsPath, options.logPath, progress, observer);
     if (alsoRead) {
-        alsoRead({marked.credits, logBytes, tally, marked.creditsCreated});
+        alsoRead({marked.credits(), logBytes, tally, marked.creditsCreated});
     }
-    std::vector<Credit>().swap(marked.credits); // not needed while the files are written
     std::size_t total = 0;
     for (std::string_view piece : marked.output) {
         total += piece.size();
@@ -151,9 +150,11 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     saving(result.badPath, [&] { badFile->prepare(); });
     saving(result.outputPath, [&] { outputFile->commit(); });
     saving(result.badPath, [&] { badFile->commit(); });
-    result.summary = marked.summary;
-    result.unmatched = marked.unmatched;
-    result.warnings = marked.warnings;
+    result.summary = std::move(marked.summary);
+    result.unmatched = std::move(marked.unmatched);
+    result.warnings = std::move(marked.warnings);
+    result.creditBytes = recordBytes;
+    result.logBytes = logBytes;
     return result;
 }
 

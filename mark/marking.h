@@ -50,13 +50,14 @@ struct MarkSummary {
 struct MarkedLog {
     MarkSummary summary;
     CreditSourceKind sourceKind = CreditSourceKind::RecordsFile;
-    std::vector<std::string_view> output;   // the output file's bytes, piece by piece
-    std::vector<std::string_view> bad;      // the file of unmatched credits, piece by piece
-    std::deque<std::string> storage;        // the pieces that are not the log's own bytes
-    std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
-    std::vector<std::string> warnings;      // "FILE: record N: ...": records of either file not used
-    std::vector<Credit> credits;            // the credit source's credits, for the standings
-    std::string_view creditsCreated;        // CreditSource::created, for the standings
+    std::vector<std::string_view> output; // the output file's bytes, piece by piece
+    std::vector<std::string_view> bad;    // the file of unmatched credits, piece by piece
+    std::deque<std::string> storage;      // the pieces that are not the log's own bytes
+    UnmatchedCredits unmatched;           // in source order; reportLine() gives the report
+    std::vector<std::string> warnings;    // "FILE: record N: ...": records of either file not used
+    std::string_view creditsCreated;      // CreditSource::created, for the standings
+    // The credit source's credits, for the standings.
+    const std::vector<Credit>& credits() const { return unmatched.credits(); }
 };
 
 // Sees every record of the log as the marking reads it, with `fields` kept beside the marking's own, so
@@ -99,8 +100,9 @@ struct MarkResult {
     MarkSummary summary;
     std::string outputPath;
     std::string badPath;
-    std::vector<UnmatchedCredit> unmatched; // in source order; reportLine() gives the report
-    std::vector<std::string> warnings;      // MarkedLog::warnings, shown before the report
+    UnmatchedCredits unmatched;        // in source order; reportLine() gives the report
+    std::vector<std::string> warnings; // MarkedLog::warnings, shown before the report
+    QByteArray creditBytes, logBytes;  // what the unmatched credits are put into words from
 };
 
 // The whole run: reads both files, marks, and writes the output and the unmatched credits, each

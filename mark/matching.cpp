@@ -121,7 +121,7 @@ bool passes(Outcome step, const Credit& c, const LogQso& q) {
     case Outcome::OtherDxcc:
         return q.dxcc < 0 || c.dxcc == 0 || q.dxcc == c.dxcc;
     default:
-        return c.start ? distance(c, q) <= Window : q.day() == c.day;
+        return c.start() ? distance(c, q) <= Window : q.day() == c.day;
     }
 }
 
@@ -130,12 +130,12 @@ bool passes(Outcome step, const Credit& c, const LogQso& q) {
 // log order, so that thousands of equal QSOs cost neither a list nor a sort per credit.
 Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall) {
     Match match;
-    const BandQsos* list = bandOf(sameCall, credit.band);
+    const BandQsos* list = bandOf(sameCall, credit.band());
     if (list == nullptr) {
         return match;
     }
-    const std::int64_t from = credit.start ? *credit.start - Window : credit.day * 86400;
-    const std::int64_t to = credit.start ? *credit.start + Window : credit.day * 86400 + 86399;
+    const std::int64_t from = credit.start() ? *credit.start() - Window : credit.day * 86400;
+    const std::int64_t to = credit.start() ? *credit.start() + Window : credit.day * 86400 + 86399;
     std::int64_t best = NoDate;
     std::vector<std::pair<std::uint64_t, std::size_t>> named; // the first in log order: place, index
     const Walk walk = wholeList(*list);
@@ -147,7 +147,7 @@ Match fittingInBand(const Credit& credit, const QsoList& qsos, const CallQsos& s
             !passes(Outcome::TooFar, credit, qso)) {
             continue;
         }
-        const std::int64_t far = credit.start ? distance(credit, qso) : 0;
+        const std::int64_t far = credit.start() ? distance(credit, qso) : 0;
         if (far < best) {
             best = far;
             named.clear();
@@ -183,8 +183,8 @@ std::int64_t keyDistance(const Credit& credit, std::int64_t key) {
     if (key == NoDate) {
         return NoDate;
     }
-    if (credit.start) {
-        return key > *credit.start ? key - *credit.start : *credit.start - key;
+    if (credit.start()) {
+        return key > *credit.start() ? key - *credit.start() : *credit.start() - key;
     }
     const std::int64_t day = dayOf(key);
     return (day > credit.day ? day - credit.day : credit.day - day) * 86400;
@@ -204,7 +204,7 @@ struct Nearest {
 // The nearest QSO of the walk that passes `test`, the first in log order among equally near ones, found
 // by walking outward from the credit's time.
 template <typename Test> Nearest nearestIn(const Credit& credit, const QsoList& qsos, const Walk& walk, Test test) {
-    std::size_t right = firstFrom(qsos, walk, credit.start ? *credit.start : credit.day * 86400);
+    std::size_t right = firstFrom(qsos, walk, credit.start() ? *credit.start() : credit.day * 86400);
     std::size_t left = right;
     Nearest best;
     while (left != 0 || right != walk.size) {
@@ -253,7 +253,7 @@ Nearest nearestOfKind(const Credit& credit, const QsoList& qsos, const BandQsos&
 // Why no QSO fits: the first test that none passes, and the nearest QSO that passed the tests before it.
 Match explainMiss(const Credit& credit, const QsoList& qsos, const CallQsos& sameCall, ExplainCache* cache) {
     const auto all = [](const LogQso&) { return true; };
-    const BandQsos* band = bandOf(sameCall, credit.band);
+    const BandQsos* band = bandOf(sameCall, credit.band());
     if (band == nullptr) {
         Nearest nearest;
         for (const BandQsos& list : sameCall.byBand) {
@@ -294,8 +294,8 @@ void LogQso::setKey(std::int64_t key) {
 
 std::int64_t distance(const Credit& credit, const LogQso& qso) {
     const std::optional<std::int64_t> start = qso.start();
-    if (credit.start) {
-        return start ? (*start > *credit.start ? *start - *credit.start : *credit.start - *start) : Unknown;
+    if (credit.start()) {
+        return start ? (*start > *credit.start() ? *start - *credit.start() : *credit.start() - *start) : Unknown;
     }
     const std::optional<std::int64_t> day = qso.day();
     return day ? (*day > credit.day ? *day - credit.day : credit.day - *day) * 86400 : Unknown;
@@ -395,19 +395,19 @@ void sortBands(std::vector<BandQsos>& bands) {
 QsoIndex indexOfCredits(const std::vector<Credit>& credits) {
     QsoIndex index;
     for (const Credit& credit : credits) {
-        if (!credit.problem.empty()) {
+        if (!credit.problem().empty()) {
             continue;
         }
         // Millions of credits name a few bands over and over: a full list is made unique before it grows, so
         // that it stays within twice the bands it names.
-        std::vector<BandQsos>& bands = index[credit.call].byBand;
+        std::vector<BandQsos>& bands = index.try_emplace(std::string(credit.call())).first->second.byBand;
         if (bands.size() == bands.capacity() && bands.size() >= 8) {
             sortBands(bands);
             if (bands.size() > bands.capacity() / 2) {
                 bands.reserve(bands.capacity() * 2);
             }
         }
-        bands.push_back({credit.band});
+        bands.push_back({std::string(credit.band())});
     }
     for (auto& [call, entry] : index) {
         sortBands(entry.byBand);
@@ -453,8 +453,8 @@ void sortIntoLists(QsoIndex& index, QsoList& qsos, std::uint32_t lists) {
 }
 
 bool matchedAlike(const Credit& a, const Credit& b) {
-    return a.problem.empty() && b.problem.empty() && a.call == b.call && a.band == b.band && a.start == b.start &&
-           a.day == b.day && a.groups == b.groups && a.dxcc == b.dxcc;
+    return a.problem().empty() && b.problem().empty() && a.call() == b.call() && a.band() == b.band() &&
+           a.start() == b.start() && a.day == b.day && a.groups == b.groups && a.dxcc == b.dxcc;
 }
 
 const std::vector<ExplainCache::Kind>& ExplainCache::kindsOf(const BandQsos& list, const QsoList& qsos) {
@@ -474,7 +474,7 @@ const std::vector<ExplainCache::Kind>& ExplainCache::kindsOf(const BandQsos& lis
 
 Match matchCredit(const Credit& credit, const QsoList& qsos, const CallQsos* sameCall, ExplainCache* cache) {
     Match match;
-    if (!credit.problem.empty()) {
+    if (!credit.problem().empty()) {
         match.outcome = Outcome::Unreadable;
         return match;
     }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -91,7 +92,12 @@ struct CallQsos {
     std::vector<BandQsos> byBand;
     bool anyQso = false;
 };
-using QsoIndex = std::unordered_map<std::string, CallQsos>; // by call, upper case
+// Looked up by a credit's call as it stands in its line, without a copy.
+struct CallHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view call) const { return std::hash<std::string_view>()(call); }
+};
+using QsoIndex = std::unordered_map<std::string, CallQsos, CallHash, std::equal_to<>>; // by call, upper case
 
 // The calls of the readable credits, each with the bands its credits name.
 QsoIndex indexOfCredits(const std::vector<Credit>& credits);
@@ -103,7 +109,7 @@ void addToBand(CallQsos& call, std::string_view band, LogQso& qso, std::uint32_t
 // its own, and tells every band of `index` its run.
 void sortIntoLists(QsoIndex& index, QsoList& qsos, std::uint32_t lists);
 
-enum class Outcome {
+enum class Outcome : std::uint8_t {
     Matched,
     Unreadable,
     NoCall,

@@ -3,6 +3,8 @@
 
 #include "core/text.h"
 
+#include <algorithm>
+
 namespace awardsync::mark {
 
 namespace {
@@ -33,25 +35,25 @@ std::string describeQso(const LogQso& qso, const ShownQso& named, bool withDxcc)
 }
 
 std::string howFar(const Credit& credit, const LogQso& qso) {
-    if (!qso.has(LogQso::HasDay) || (credit.start && !qso.has(LogQso::HasStart))) {
+    if (!qso.has(LogQso::HasDay) || (credit.start() && !qso.has(LogQso::HasStart))) {
         return "the nearest QSO has no valid QSO_DATE or TIME_ON";
     }
     const std::int64_t seconds = distance(credit, qso);
-    if (!credit.start || seconds >= 86400) {
+    if (!credit.start() || seconds >= 86400) {
         return "the nearest QSO is on another date";
     }
     const std::int64_t minutes = (seconds + 59) / 60;
     std::string text = "the nearest QSO is ";
     text += std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
-    return text + (qso.key() < *credit.start ? " earlier" : " later");
+    return text + (qso.key() < *credit.start() ? " earlier" : " later");
 }
 
 std::string reasonFor(const Credit& credit, const Match& match, const QsoList& qsos, std::string& link) {
-    const std::string call = echoed(credit.call);
-    const std::string band = echoed(credit.band);
+    const std::string call = echoed(credit.call());
+    const std::string band = echoed(credit.band());
     switch (match.outcome) {
     case Outcome::Unreadable:
-        return credit.problem;
+        return credit.problem();
     case Outcome::NoCall:
         return "no QSO with " + call + " in the log";
     case Outcome::OtherBand:
@@ -68,7 +70,7 @@ std::string reasonFor(const Credit& credit, const Match& match, const QsoList& q
         return howFar(credit, qsos[match.qsos[0]]);
     case Outcome::Ambiguous:
         return "ambiguous, " + std::to_string(match.count) +
-               (credit.start ? " QSOs equally near" : " QSOs on that date and the credit has no time");
+               (credit.start() ? " QSOs equally near" : " QSOs on that date and the credit has no time");
     case Outcome::Unmarkable:
         return "the QSO's CREDIT_GRANTED is not a credit list (fix it in the logbook)";
     case Outcome::TwoCreditFields:
@@ -123,6 +125,31 @@ std::string reportLine(const UnmatchedCredit& credit) {
         text += credit.link + credit.nearest;
     }
     return text;
+}
+
+UnmatchedCredits::Entry UnmatchedCredits::entryOf(std::size_t credit, const Match& match) {
+    Entry entry;
+    entry.credit = static_cast<std::uint32_t>(credit);
+    entry.outcome = match.outcome;
+    entry.count = static_cast<std::uint32_t>(match.count);
+    entry.named = static_cast<std::uint8_t>(std::min(match.qsos.size(), NamedQsos));
+    for (std::size_t i = 0; i < entry.named; ++i) {
+        entry.qsos[i] = static_cast<std::uint32_t>(match.qsos[i]);
+    }
+    return entry;
+}
+
+const std::vector<Credit>& UnmatchedCredits::credits() const {
+    static const std::vector<Credit> None;
+    return sources_ ? sources_->credits : None;
+}
+
+UnmatchedCredit UnmatchedCredits::operator[](std::size_t i) const {
+    const Entry& entry = sources_->entries[i];
+    Match match{entry.outcome, std::vector<std::size_t>(entry.qsos.begin(), entry.qsos.begin() + entry.named),
+                entry.count};
+    return explainUnmatched(sources_->credits[entry.credit], match, sources_->qsos, sources_->named,
+                            sources_->adiRecords);
 }
 
 } // namespace awardsync::mark

@@ -4,8 +4,12 @@
 // The report's wording: why a credit matched no QSO, and how it and the QSOs are named.
 #include "matching.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,5 +54,43 @@ UnmatchedCredit explainUnmatched(const Credit& credit, const Match& match, const
 
 // The report line: the credit's line or record number and how it reads, the reason, then the QSOs it names.
 std::string reportLine(const UnmatchedCredit& credit);
+
+// The credits that matched no QSO, in source order, each put into words when it is asked for: a source of
+// millions of credits that match nothing then costs 24 bytes for each beside the credit itself. The credits'
+// and the log's views point into the bytes they were read from, which must outlive the list.
+class UnmatchedCredits {
+public:
+    // What an unmatched credit keeps: the credit, the outcome and the QSOs its match names.
+    struct Entry {
+        std::uint32_t credit = 0; // index into the credits
+        Outcome outcome = Outcome::NoCall;
+        std::uint8_t named = 0;  // how many of `qsos` the match names
+        std::uint32_t count = 0; // the QSOs equally near, named or not
+        std::array<std::uint32_t, NamedQsos> qsos{};
+    };
+    // What the words are made of: every credit of the source, the QSOs kept for matching, the texts of those
+    // that the entries name.
+    struct Sources {
+        std::vector<Credit> credits;
+        QsoList qsos;
+        ShownQsos named;
+        std::deque<Entry> entries; // grows without copying what it holds
+        bool adiRecords = false;
+    };
+
+    UnmatchedCredits() = default;
+    explicit UnmatchedCredits(std::shared_ptr<const Sources> sources) : sources_(std::move(sources)) {}
+
+    std::size_t size() const { return sources_ ? sources_->entries.size() : 0; }
+    bool empty() const { return size() == 0; }
+    UnmatchedCredit operator[](std::size_t i) const;
+
+    static Entry entryOf(std::size_t credit, const Match& match);
+    // Every credit of the source, matched or not.
+    const std::vector<Credit>& credits() const;
+
+private:
+    std::shared_ptr<const Sources> sources_;
+};
 
 } // namespace awardsync::mark

@@ -300,11 +300,12 @@ const std::array<CellLegendEntry, 6>& cellLegend() {
     return Legend;
 }
 
-std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits) {
-    std::vector<StandingsCredit> items;
-    items.reserve(credits.size());
+namespace {
+
+// Calls `each` with every credit item of the readable credits, in source order.
+template <typename Each> void forEachStandingsCredit(const std::vector<Credit>& credits, const Each& each) {
     for (const Credit& credit : credits) {
-        if (!credit.problem.empty()) {
+        if (!credit.problem().empty()) {
             continue;
         }
         for (const CreditItem& item : credit.granted()) {
@@ -312,9 +313,17 @@ std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits
             for (const std::string& medium : item.media) {
                 media |= medium == "LOTW" ? MediaLotw : medium == "CARD" ? MediaCard : 0u;
             }
-            items.push_back({credit.dxcc, item.name, media, credit.band, credit.groups, credit.lineNumber});
+            each(StandingsCredit{credit.dxcc, item.name, media, credit.band(), credit.groups, credit.lineNumber});
         }
     }
+}
+
+} // namespace
+
+std::vector<StandingsCredit> standingsCredits(const std::vector<Credit>& credits) {
+    std::vector<StandingsCredit> items;
+    items.reserve(credits.size());
+    forEachStandingsCredit(credits, [&](const StandingsCredit& item) { items.push_back(item); });
     return items;
 }
 
@@ -410,21 +419,24 @@ QsoNames qsoNames(const StandingsQso& qso, std::string_view log) {
     return names;
 }
 
-Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsTally& tally) {
+namespace {
+
+// The standings of `tally` with the credit items that `forEach` gives to its argument, one by one.
+template <typename ForEach> Standings standingsOf(const ForEach& forEach, const StandingsTally& tally) {
     Standings standings;
     std::unordered_map<int, std::size_t> rowIndex;
-    for (const StandingsCredit& credit : credits) {
+    forEach([&](const StandingsCredit& credit) {
         const int column = creditColumn(credit);
         if (!hasRow(credit.dxcc) || column < 0) {
             standings.creditsUnplaced += credit.name.rfind("DXCC", 0) == 0 ? 1 : 0;
-            continue;
+            return;
         }
         StandingsCell& cell =
             standings.rows[rowOf(rowIndex, standings.rows, credit.dxcc)].cells[static_cast<std::size_t>(column)];
         cell.state = CellState::Credited;
         cell.media |= credit.media;
         cell.creditLine = cell.creditLine ? cell.creditLine : credit.line;
-    }
+    });
     struct Shown {
         const StandingsQso* qso;
         std::size_t row;
@@ -458,6 +470,22 @@ Standings buildStandings(const std::vector<StandingsCredit>& credits, const Stan
     countTotals(standings);
     listNeeded(standings);
     return standings;
+}
+
+} // namespace
+
+Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsTally& tally) {
+    return standingsOf(
+        [&](const auto& each) {
+            for (const StandingsCredit& credit : credits) {
+                each(credit);
+            }
+        },
+        tally);
+}
+
+Standings buildStandings(const std::vector<Credit>& credits, const StandingsTally& tally) {
+    return standingsOf([&](const auto& each) { forEachStandingsCredit(credits, each); }, tally);
 }
 
 ProgressSeries progressByMonth(const Standings& standings) {

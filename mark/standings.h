@@ -205,6 +205,8 @@ constexpr std::array<int, 5> FiveBandColumns = {Column160M + 1, Column160M + 2, 
                                                 Column160M + 8};
 
 Standings buildStandings(const std::vector<StandingsCredit>& credits, const StandingsTally& tally);
+// The same of a credit source's readable credits, item by item: no list of millions of items is made.
+Standings buildStandings(const std::vector<Credit>& credits, const StandingsTally& tally);
 
 // Counts the log lines of the QSOs the standings show in one pass over `log`.
 void numberShownLines(Standings& standings, std::string_view log);

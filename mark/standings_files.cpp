@@ -72,7 +72,7 @@ namespace {
 // list will name them.
 void build(StandingsData& data, const std::vector<Credit>& credits, const StandingsTally& tally, std::string_view log,
            bool numberLines) {
-    data.standings = buildStandings(standingsCredits(credits), tally);
+    data.standings = buildStandings(credits, tally);
     if (numberLines) {
         numberShownLines(data.standings, log);
     }

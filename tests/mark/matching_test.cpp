@@ -94,7 +94,7 @@ TEST(Matching, EachRule) {
             EXPECT_EQ(marked.unmatched.size(), 1u);
             EXPECT_NE(report.find(c.reason), std::string::npos) << report;
             EXPECT_EQ(report.rfind("line 1 " + std::string(c.line) + ": ", 0), 0u) << report;
-            EXPECT_EQ(marked.bad, (std::vector<std::string_view>{c.line, "\r\n"}));
+            EXPECT_EQ(awardsync::testing::joined(marked.bad), std::string(c.line) + "\r\n");
             EXPECT_EQ(output, "test log<EOH>\n");
         } else {
             EXPECT_TRUE(marked.unmatched.empty()) << report;
