@@ -72,7 +72,8 @@ struct LogRecordObserver {
 // `onlyMarked` the output holds the header and only the QSOs whose CREDIT_GRANTED changed. The
 // unmatched credits: a records file's lines, each with CR LF; an ADI source's header, records and
 // tail, byte for byte. The names are used in error messages. Raises Error for what cannot be read,
-// named by file, byte offset or line, and record. The pieces point into both inputs and the result.
+// named by file, byte offset or line, and record. The pieces point into both inputs and the result, the unmatched
+// credits into both inputs.
 // `observer`, if given, sees every record of the log.
 MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
                       const std::string& logName, const MarkProgress& progress = {},

@@ -9,7 +9,8 @@
 // and both again of names and media outside the ADIF standard (refused now; the lists that took minutes
 // when each item searched all before it); then one run on each of four logs of many small QSOs of one
 // credited call, for their peak memory: tiny QSOs, the smallest QSOs, QSOs each on a band of its own, and
-// equal QSOs with as many credits of nearby times.
+// equal QSOs with as many credits of nearby times; last, credit sources of 2 million lines, for their peak
+// memory against the source: of the log's calls with the bench's log, and of calls it lacks with a short log.
 //
 //   bench_mark [RUNS]        (bench_mark --floor IN OUT is the floor's child process)
 //   bench_mark --files DIR   only writes the cases' files into DIR, for a profiler
@@ -187,6 +188,80 @@ void runShapeCases(const QTemporaryDir& dir) {
         creditLines);
 }
 
+// Credit sources of millions of lines, for their peak memory against the source's size, one run each: the
+// bench's credit lines a hundred times over with the bench's log, beside the run of the lines once (the log's
+// own share); and as many lines of calls that the log does not hold, with a log of its first 1,000 QSOs, so
+// that every credit is reported and written to the unmatched file.
+void runSourceCases(const QTemporaryDir& dir) {
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            std::fprintf(stderr, "%s: the file could not be written\n", qPrintable(path));
+            std::exit(1);
+        }
+    };
+    // The files are written and their bytes let go before a child runs: a forked child's peak counts what the
+    // parent holds.
+    qsizetype manyBytes = 0, othersBytes = 0, smallBytes = 0, logBytes = 0;
+    {
+        const QByteArray lines = read(dir.filePath("credits.txt"));
+        const QByteArray log = read(dir.filePath("log.adi"));
+        QByteArray others;
+        others.reserve(lines.size() * 100 + CreditCount * 100);
+        for (int copy = 0; copy < 100; ++copy) {
+            for (qsizetype at = 0; at < lines.size();) {
+                const qsizetype end = lines.indexOf('\n', at) + 1;
+                others += 'Z' + lines.mid(at, end - at); // no call of the log begins with Z
+                at = end;
+            }
+        }
+        qsizetype smallEnd = 0;
+        for (int n = 0; n < 1000; ++n) {
+            smallEnd = log.indexOf("<EOR>", smallEnd) + 5;
+        }
+        write(dir.filePath("many.txt"), lines.repeated(100));
+        write(dir.filePath("others.txt"), others);
+        write(dir.filePath("small.adi"), log.left(smallEnd));
+        manyBytes = lines.size() * 100;
+        othersBytes = others.size();
+        smallBytes = smallEnd;
+        logBytes = log.size();
+    }
+    const auto run = [&](const char* file, const char* logFile) {
+        const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("source-out.adi").toStdString(),
+                                     dir.filePath(file).toStdString(), dir.filePath(logFile).toStdString()});
+        if (mark.status > 1) {
+            std::fprintf(stderr, "%s: awardsync-mark failed (exit status %d)\n", file, mark.status);
+            std::exit(1);
+        }
+        return mark;
+    };
+    const auto megabytes = [](double bytes) { return bytes / 1e6; };
+    const Child once = run("credits.txt", "log.adi");
+    const Child many = run("many.txt", "log.adi");
+    const double share = static_cast<double>(many.peakKiB - once.peakKiB) * 1024;
+    std::printf("2 million credits of the log's calls (one run)\n");
+    std::printf("  credits:        %.1f MB; the log %.1f MB (exit status %d)\n",
+                megabytes(static_cast<double>(manyBytes)), megabytes(static_cast<double>(logBytes)), many.status);
+    std::printf("  awardsync-mark: %.3f s (CPU %.3f s)\n", many.seconds, many.cpuSeconds);
+    std::printf("  peak memory:    %.1f MB; %.1f MB with the credits once: the credits' share %.2f times their file\n",
+                megabytes(static_cast<double>(many.peakKiB) * 1024),
+                megabytes(static_cast<double>(once.peakKiB) * 1024), share / manyBytes);
+    const Child unmatched = run("others.txt", "small.adi");
+    std::printf("2 million credits that match nothing (one run)\n");
+    std::printf("  credits:        %.1f MB; the log %.1f MB (exit status %d)\n",
+                megabytes(static_cast<double>(othersBytes)), megabytes(static_cast<double>(smallBytes)),
+                unmatched.status);
+    std::printf("  awardsync-mark: %.3f s (CPU %.3f s)\n", unmatched.seconds, unmatched.cpuSeconds);
+    std::printf("  peak memory:    %.1f MB, %.2f times the credits\n",
+                megabytes(static_cast<double>(unmatched.peakKiB) * 1024),
+                static_cast<double>(unmatched.peakKiB) * 1024 / static_cast<double>(othersBytes));
+}
+
 // The cases of long credit lists: the bench's log with one QSO more, and for each case a credits file of
 // one record for that QSO, whose CREDIT_GRANTED is the case's list.
 struct ListCase {
@@ -268,5 +343,6 @@ int main(int argc, char** argv) {
         runCase(list.name, list.path.toStdString(), dir.filePath("lists.adi"), copy, runs, list.credits);
     }
     runShapeCases(dir);
+    runSourceCases(dir);
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "tests/support/mark_fixtures.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -137,7 +138,8 @@ TEST(CreditSource, HostileLogsEndInAClearResult) {
 
     const std::string twoFields = "<CALL:5>Q1ABC<BAND:3>20M<MODE:2>CW<QSO_DATE:8>20090714<TIME_ON:4>1805"
                                   "<CREDIT_GRANTED:9>DXCC:CARD<CREDIT_GRANTED:4>IOTA<EOR>\r\n";
-    const MarkedLog untouched = markContent(credits.substr(0, credits.find('\n')), twoFields, false, "c", "l");
+    const std::string firstLine = credits.substr(0, credits.find('\n')); // the report reads from it
+    const MarkedLog untouched = markContent(firstLine, twoFields, false, "c", "l");
     EXPECT_EQ(joined(untouched.output), twoFields);
     ASSERT_EQ(untouched.unmatched.size(), 1u);
     EXPECT_NE(reportLine(untouched.unmatched[0])
@@ -238,3 +240,42 @@ TEST(CreditSource, LogLinesEndAtLfCrLfAndALoneCrWhereverTheyFall) {
 }
 
 } // namespace
+
+// A credit reads its texts from its line where they stand there as they are, else keeps them beside it; the
+// unmatched lines go into the file of unmatched credits each with CR LF, whatever ended them in the source.
+TEST(CreditSource, TextsOfTheLineOrBesideItAndUnmatchedLinesWithCrLf) {
+    const std::string wide(300, ' ');
+    const std::string source = "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
+                               " q2def |002|2009/07/14|18:05:00| cw |40m|QSL|\n"
+                               "Q3GHI|003|2009/07/14||" +
+                               wide + "FT8|" + wide + "10M|LoTW|\rEA1ZX|281|2007/03/08|06:05:35|CW|15M|LoTW|\r\n" +
+                               "Q4JKL|004|2009/07/14|18:05:00|SSB|20M|LoTW|";
+    const CreditSource read = readCreditSource(source, "c");
+    ASSERT_EQ(read.credits.size(), 5u);
+    const std::vector<Credit> copies = read.credits; // a copy keeps what its credit kept beside it
+    const std::tuple<std::string_view, std::string_view, std::string_view, bool> expected[] = {
+        {"Q1ABC", "20M", "SSB", true},
+        {"Q2DEF", "40M", "cw", true},
+        {"Q3GHI", "10M", "FT8", false},
+        {"EA1ZX", "15M", "CW", true},
+        {"Q4JKL", "20M", "SSB", true}};
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        const auto& [call, band, mode, hasTime] = expected[i];
+        EXPECT_EQ(copies[i].call(), call);
+        EXPECT_EQ(copies[i].band(), band);
+        EXPECT_EQ(copies[i].mode(), mode);
+        EXPECT_EQ(copies[i].start().has_value(), hasTime) << i;
+        EXPECT_EQ(copies[i].lineNumber, i + 1);
+    }
+    // EA1ZX matches the log; the others are unmatched, their lines written as the source has them, with CR LF.
+    const MarkedLog marked = markContent(source, Log, false, "c", "l");
+    ASSERT_EQ(marked.unmatched.size(), 4u);
+    EXPECT_EQ(joined(marked.bad), "Q1ABC|001|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n"
+                                  " q2def |002|2009/07/14|18:05:00| cw |40m|QSL|\r\n"
+                                  "Q3GHI|003|2009/07/14||" +
+                                      wide + "FT8|" + wide + "10M|LoTW|\r\n" +
+                                      "Q4JKL|004|2009/07/14|18:05:00|SSB|20M|LoTW|\r\n");
+    EXPECT_EQ(reportLine(marked.unmatched[1]),
+              "line 2  q2def |002|2009/07/14|18:05:00| cw |40m|QSL|: Q2DEF is in the "
+              "log, but not on 40M; nearest: Q2DEF 2010-01-02 12:00 17M RTTY (log line 3)");
+}
