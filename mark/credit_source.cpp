@@ -379,6 +379,13 @@ std::string_view adiHeaderValue(std::string_view header, std::string_view name) 
     return {};
 }
 
+void forEachRecordsLine(std::string_view text, const std::function<void(std::string_view)>& each) {
+    forEachLine(text, [&](std::size_t, std::string_view line) {
+        each(line);
+        return true;
+    });
+}
+
 std::vector<CreditItem> creditItemsOf(std::string_view list) {
     std::vector<CreditItem> items;
     const auto split = [](std::string_view text, char separator, const auto& each) {

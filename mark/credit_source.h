@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,6 +117,10 @@ std::optional<CreditSourceKind> creditSourceKindOf(std::string_view bytes);
 // Raises Error for anything else (an empty file, or one of only blanks, line ends or a byte-order mark,
 // among it), saying which forms are read, and for ADI that cannot be read.
 CreditSource readCreditSource(std::string_view bytes, const std::string& name);
+
+// Calls `each(line)` for every line of a records file's bytes, without its end: LF, CR LF and a lone CR each
+// end one.
+void forEachRecordsLine(std::string_view text, const std::function<void(std::string_view)>& each);
 
 // The items of a CREDIT_GRANTED value, names and media upper case, empty names and media left out.
 std::vector<CreditItem> creditItemsOf(std::string_view list);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <new>
 
@@ -175,18 +176,16 @@ void reportUnmatched(const CreditSource& source, std::string_view credits, Unmat
     if (adi) {
         add(source.header);
     }
+    result.badInLines = !adi;
     const char* const end = credits.data() + credits.size();
     for (const UnmatchedCredits::Entry& entry : sources.entries) {
         const std::string_view line = source.credits[entry.credit].line();
         const char* const after = line.data() + line.size();
-        if (adi) {
-            add(line);
-        } else if (end - after >= 2 && after[0] == '\r' && after[1] == '\n') {
-            add(std::string_view(line.data(), line.size() + 2)); // the line's own CR LF
-        } else {
-            add(line);
-            add("\r\n");
-        }
+        // A records-file line with its own end (CR LF, LF or CR), which forEachBadBytes writes as CR LF.
+        const std::size_t ending = adi || after == end                                        ? 0
+                                   : (*after == '\r' && end - after >= 2 && after[1] == '\n') ? 2
+                                                                                              : 1;
+        add(std::string_view(line.data(), line.size() + ending));
     }
     if (adi) {
         add(source.tail);
@@ -280,6 +279,19 @@ void assemble(MarkedLog& result, std::string_view log, const std::vector<Edit>& 
 }
 
 } // namespace
+
+void MarkedLog::forEachBadBytes(const std::function<void(std::string_view)>& each) const {
+    for (std::string_view piece : bad) {
+        if (!badInLines) {
+            each(piece);
+            continue;
+        }
+        forEachRecordsLine(piece, [&](std::string_view line) {
+            each(line);
+            each("\r\n");
+        });
+    }
+}
 
 MarkedLog markContent(std::string_view credits, std::string_view log, bool onlyMarked, const std::string& creditsName,
                       const std::string& logName, const MarkProgress& progress, const LogRecordObserver& observer) {

@@ -28,8 +28,9 @@ constexpr std::size_t GatherLimit = 64 << 10;
 // so that both output files are complete before either replaces its predecessor. Long pieces (the
 // log's own bytes between edits) go straight to the file; short ones are gathered first, so that
 // neither the log is copied nor a write is made for every edit.
-void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, const MarkProgress& progress,
-                 std::size_t& written, std::size_t total) {
+template <typename ForEach>
+void writePieces(AtomicFile& file, const ForEach& forEachPiece, const MarkProgress& progress, std::size_t& written,
+                 std::size_t total) {
     std::string gathered;
     const auto writeOut = [&](std::string_view bytes) {
         while (!bytes.empty()) {
@@ -42,7 +43,7 @@ void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, 
             }
         }
     };
-    for (std::string_view piece : pieces) {
+    forEachPiece([&](std::string_view piece) {
         if (piece.size() >= GatherLimit) {
             writeOut(gathered);
             gathered.clear();
@@ -54,7 +55,7 @@ void writePieces(AtomicFile& file, const std::vector<std::string_view>& pieces, 
                 gathered.clear();
             }
         }
-    }
+    });
     writeOut(gathered);
 }
 
@@ -138,11 +139,19 @@ MarkResult markFiles(const MarkOptions& options, const MarkProgress& progress, c
     // Each takes the permissions of the file it is made of.
     saving(result.outputPath, [&] {
         outputFile.emplace(result.outputPath, SourcePermissions::of({options.logPath}));
-        writePieces(*outputFile, marked.output, progress, written, total);
+        writePieces(
+            *outputFile,
+            [&](const auto& each) {
+                for (std::string_view piece : marked.output) {
+                    each(piece);
+                }
+            },
+            progress, written, total);
     });
     saving(result.badPath, [&] {
         badFile.emplace(result.badPath, SourcePermissions::of({options.recordsPath}));
-        writePieces(*badFile, marked.bad, progress, written, total);
+        writePieces(
+            *badFile, [&](const auto& each) { marked.forEachBadBytes(each); }, progress, written, total);
     });
     reportProgress(progress, MarkPhase::Writing, total, total);
     // Whatever can fail does so before either is committed.

@@ -51,13 +51,18 @@ struct MarkedLog {
     MarkSummary summary;
     CreditSourceKind sourceKind = CreditSourceKind::RecordsFile;
     std::vector<std::string_view> output; // the output file's bytes, piece by piece
-    std::vector<std::string_view> bad;    // the file of unmatched credits, piece by piece
-    std::deque<std::string> storage;      // the pieces that are not the log's own bytes
-    UnmatchedCredits unmatched;           // in source order; reportLine() gives the report
-    std::vector<std::string> warnings;    // "FILE: record N: ...": records of either file not used
-    std::string_view creditsCreated;      // CreditSource::created, for the standings
+    // The file of unmatched credits, piece by piece: an ADI source's bytes as they are; a records file's whole
+    // lines with their own ends, written each with CR LF (forEachBadBytes).
+    std::vector<std::string_view> bad;
+    bool badInLines = false;
+    std::deque<std::string> storage;   // the pieces that are not the log's own bytes
+    UnmatchedCredits unmatched;        // in source order; reportLine() gives the report
+    std::vector<std::string> warnings; // "FILE: record N: ...": records of either file not used
+    std::string_view creditsCreated;   // CreditSource::created, for the standings
     // The credit source's credits, for the standings.
     const std::vector<Credit>& credits() const { return unmatched.credits(); }
+    // Calls `each` with the bytes of the file of unmatched credits, in order.
+    void forEachBadBytes(const std::function<void(std::string_view)>& each) const;
 };
 
 // Sees every record of the log as the marking reads it, with `fields` kept beside the marking's own, so
