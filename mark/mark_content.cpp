@@ -176,7 +176,6 @@ void reportUnmatched(const CreditSource& source, std::string_view credits, Unmat
     if (adi) {
         add(source.header);
     }
-    result.badInLines = !adi;
     const char* const end = credits.data() + credits.size();
     for (const UnmatchedCredits::Entry& entry : sources.entries) {
         const std::string_view line = source.credits[entry.credit].line();
@@ -282,7 +281,7 @@ void assemble(MarkedLog& result, std::string_view log, const std::vector<Edit>& 
 
 void MarkedLog::forEachBadBytes(const std::function<void(std::string_view)>& each) const {
     for (std::string_view piece : bad) {
-        if (!badInLines) {
+        if (sourceKind == CreditSourceKind::Adi) {
             each(piece);
             continue;
         }

@@ -54,7 +54,6 @@ struct MarkedLog {
     // The file of unmatched credits, piece by piece: an ADI source's bytes as they are; a records file's whole
     // lines with their own ends, written each with CR LF (forEachBadBytes).
     std::vector<std::string_view> bad;
-    bool badInLines = false;
     std::deque<std::string> storage;   // the pieces that are not the log's own bytes
     UnmatchedCredits unmatched;        // in source order; reportLine() gives the report
     std::vector<std::string> warnings; // "FILE: record N: ...": records of either file not used

@@ -135,14 +135,8 @@ void runShapeCase(const QTemporaryDir& dir, const char* name, int records, const
     for (int n = 0; n < records; ++n) {
         bytes += recordOf(n);
     }
-    QFile logFile(log), creditsFile(credits);
-    if (!logFile.open(QIODevice::WriteOnly) || logFile.write(bytes) != bytes.size() ||
-        !creditsFile.open(QIODevice::WriteOnly) || creditsFile.write(creditLines) < 0) {
-        std::fprintf(stderr, "%s: the files could not be written\n", name);
-        std::exit(1);
-    }
-    logFile.close();
-    creditsFile.close();
+    writeOrExit(log, bytes.data(), bytes.size());
+    writeOrExit(credits, creditLines.data(), creditLines.size());
     const Child mark = runChild({AWARDSYNC_MARK_PATH, "-o", dir.filePath("shape-out.adi").toStdString(),
                                  credits.toStdString(), log.toStdString()});
     if (mark.status > 1) {
@@ -198,11 +192,7 @@ void runSourceCases(const QTemporaryDir& dir) {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
     const auto write = [](const QString& path, const QByteArray& bytes) {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-            std::fprintf(stderr, "%s: the file could not be written\n", qPrintable(path));
-            std::exit(1);
-        }
+        writeOrExit(path, bytes.data(), bytes.size());
     };
     // The files are written and their bytes let go before a child runs: a forked child's peak counts what the
     // parent holds.
@@ -303,11 +293,7 @@ std::vector<ListCase> writeListCases(const QString& folder, const QString& log, 
         const std::string record = "<EOH>\r\n" + field("CALL", "Q1LIST") + field("QSO_DATE", "20010101") +
                                    field("TIME_ON", "1200") + field("BAND", "20M") + field("MODE", "CW") +
                                    field("CREDIT_GRANTED", *lists[n]) + "<EOR>\r\n";
-        QFile file(cases[n].path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(record.data(), static_cast<qint64>(record.size())) < 0) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(cases[n].path));
-            std::exit(1);
-        }
+        writeOrExit(cases[n].path, record.data(), static_cast<qint64>(record.size()));
     }
     return cases;
 }

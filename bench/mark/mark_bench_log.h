@@ -18,6 +18,15 @@
 
 namespace awardsync::bench {
 
+// Writes `bytes` to `path`, or ends the bench saying which file could not be written.
+inline void writeOrExit(const QString& path, const char* bytes, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, size) != size) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+}
+
 inline constexpr int QsoCount = 300000;
 inline constexpr int CreditCount = 20000;
 inline constexpr int StationCount = 60000; // worked stations: many calls appear in several QSOs
@@ -112,12 +121,7 @@ inline void writeFiles(const QString& logPath, const QString& recordsPath, const
         if (path.isEmpty()) {
             continue;
         }
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(bytes->data(), static_cast<qint64>(bytes->size())) != static_cast<qint64>(bytes->size())) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            std::exit(1);
-        }
+        writeOrExit(path, bytes->data(), static_cast<qint64>(bytes->size()));
     }
 }
 
